@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace data {
+
+// True when `bytes` is well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
+bool isValidUtf8(std::string_view bytes);
+
+// Converts Windows-1250 bytes to UTF-8; the five undefined bytes become U+FFFD.
+std::string windows1250ToUtf8(std::string_view bytes);
+
+// Number of code points in valid UTF-8 text.
+std::size_t codePointCount(std::string_view utf8);
+
+// A text field never stores a control character: tab, CR and LF become a space, every other
+// C0 or C1 control character and DEL are dropped. `utf8` must be valid UTF-8.
+std::string sanitizeText(std::string_view utf8);
+
+// True when sanitizeText would change nothing (the common case, checked without allocating).
+bool isCleanText(std::string_view utf8);
+
+} // namespace data

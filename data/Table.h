@@ -1,0 +1,153 @@
+#pragma once
+
+#include "data/Record.h"
+#include "data/Schema.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace data {
+
+enum class TableState {
+    Inactive, // closed, holds no records
+    Browse,   // open, the current record has no pending change
+    Edit,     // an existing record is being changed
+    Insert,   // a begun record: new and not yet committed
+};
+
+// Told of every change, so a view never has to redo everything. Rows are positions in the table
+// as a view shows them: the begun record, while there is one, is a row at its place.
+class TableObserver {
+public:
+    virtual ~TableObserver() = default;
+    virtual void valueChanged(std::size_t /*row*/, std::size_t /*field*/) {}
+    virtual void rowInserted(std::size_t /*row*/) {}
+    virtual void rowRemoved(std::size_t /*row*/) {}
+    virtual void currentChanged() {}
+    virtual void stateChanged() {}
+    // The whole content changed: load, create, purge, close.
+    virtual void reset() {}
+};
+
+// A table of records over a fixed schema, with one cursor and the states, hooks and operations
+// of a client data set. Operations on a closed table throw data::Error, except close(), open(),
+// isActive(), state() and loadFromFile().
+class Table {
+public:
+    explicit Table(Schema schema);
+
+    const Schema &schema() const { return m_schema; }
+    std::size_t fieldCount() const { return m_schema.size(); }
+    std::optional<std::size_t> fieldIndex(std::string_view name) const
+    {
+        return m_schema.indexOf(name);
+    }
+
+    TableState state() const { return m_state; }
+    bool isActive() const { return m_state != TableState::Inactive; }
+
+    // Stored records; a begun record is not counted.
+    std::size_t recordCount() const;
+    // Rows a view shows: the stored records and the begun record.
+    std::size_t rowCount() const { return m_rows.size(); }
+    // The current row; meaningless when rowCount() is 0.
+    std::size_t currentRow() const { return m_current; }
+    bool eof() const { return m_eof; }
+    bool isModified() const { return m_modified; }
+    // True while the begun record sits at `row`.
+    bool isBegunRow(std::size_t row) const
+    {
+        return m_state == TableState::Insert && row == m_current;
+    }
+
+    // Value of `field` in `row` as text: the text itself, or a number with a decimal comma.
+    std::string text(std::size_t row, std::size_t field) const;
+    std::string text(std::size_t field) const { return text(m_current, field); }
+    // The stored form (numbers with a dot), as the database file holds it.
+    std::string_view storedValue(std::size_t row, std::size_t field) const
+    {
+        return m_rows[row].value(field);
+    }
+    std::optional<double> number(std::size_t row, std::size_t field) const;
+
+    // Sets `field` of the current record from text, in state Edit or Insert: text is cleaned of
+    // control characters, a number field parses it (see parseTypedNumber; a refused text throws
+    // and the field keeps its value). Every write is a pending change.
+    void setText(std::size_t field, std::string_view text);
+
+    // Browse -> Edit on a record; on an open table without any row, begins a record instead.
+    void edit();
+    // Commits the pending change: hand-over, before-commit hook, store, Browse, notify,
+    // after-commit hook. Does nothing in Browse.
+    void post();
+    // Ends the current record as a cursor move does, then begins an empty record ahead of it.
+    void insert();
+    // Drops a begun record, or removes the current record with any pending change.
+    void remove();
+
+    void first();
+    void prior();
+    void next();
+    void last();
+    // Moves the cursor to `row` (a row as shown before the move) like the moves above.
+    void moveTo(std::size_t row);
+
+    void close();
+    // Makes an empty open table (Browse).
+    void createDataSet();
+    // Active := true: opens an empty table when closed, nothing when open.
+    void open();
+    // Replaces the whole content with `records` and opens the table on the first record.
+    void replaceContent(std::vector<Record> records);
+    // Deletes, in one pass, every stored record whose `field` is exactly empty text. Ends the
+    // current record first; afterwards the last remaining record is current and eof() holds.
+    void removeRecordsWithEmpty(std::size_t field);
+    // The table keeps no change history: committed changes are already the base data.
+    void mergeChangeLog();
+
+    // Reads a database file (all or nothing: on failure the table is left as it was).
+    void loadFromFile(const std::string &fileName);
+    // Writes every stored record; a begun record is not written and stays begun.
+    void saveToFile(const std::string &fileName) const;
+
+    // Records as stored; while a record is begun, it is among them (see isBegunRow).
+    const std::vector<Record> &rows() const { return m_rows; }
+
+    std::function<void()> beforePost;  // runs before every commit
+    std::function<void()> afterPost;   // runs after every commit
+    std::function<void()> afterInsert; // runs after insert() has begun a record
+    // Asks the bound controls to hand over typed text; runs before every commit and cursor
+    // move. It may throw to refuse, and then the commit or move does not happen.
+    std::function<void()> updateRecord;
+
+    void addObserver(TableObserver *observer);
+    void removeObserver(TableObserver *observer);
+
+private:
+    void checkActive() const;
+    // Commits a pending change, or drops an untouched begun record; the cursor stays.
+    void checkBrowseMode();
+    void setState(TableState state);
+    void setCurrent(std::size_t row, bool eof);
+    void dropBegunRecord();
+
+    template <typename F> void notify(F &&f)
+    {
+        for (auto *o : m_observers)
+            f(*o);
+    }
+
+    Schema m_schema;
+    std::vector<Record> m_rows;
+    std::size_t m_current = 0;
+    bool m_eof = true;
+    bool m_modified = false;
+    TableState m_state = TableState::Inactive;
+    std::vector<TableObserver *> m_observers;
+};
+
+} // namespace data
