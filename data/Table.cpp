@@ -1,1 +1,261 @@
-// placeholder
+#include "data/Table.h"
+
+#include "data/DatabaseFile.h"
+#include "data/Encoding.h"
+#include "data/Error.h"
+#include "data/NumberText.h"
+
+#include <algorithm>
+
+namespace data {
+
+Table::Table(Schema schema)
+    : m_schema(std::move(schema)) {}
+
+std::size_t Table::recordCount() const {
+    return m_rows.size() - (m_state == TableState::Insert ? 1 : 0);
+}
+
+std::string Table::text(std::size_t row, std::size_t field) const {
+    const std::string_view stored = m_rows[row].value(field);
+    if (m_schema[field].isNumber())
+        return displayNumberText(stored);
+    return std::string(stored);
+}
+
+std::optional<double> Table::number(std::size_t row, std::size_t field) const {
+    return storedNumberValue(m_rows[row].value(field));
+}
+
+void Table::setText(std::size_t field, std::string_view text) {
+    checkActive();
+    if (m_state != TableState::Edit && m_state != TableState::Insert)
+        throw Error("Zapis nije u stanju uređivanja.");
+    std::string stored;
+    if (m_schema[field].isNumber()) {
+        if (auto value = parseTypedNumber(text))
+            stored = storedNumberText(*value);
+    } else {
+        stored = sanitizeText(text);
+    }
+    m_rows[m_current].setValue(field, stored);
+    m_modified = true;
+    notify([&](TableObserver &o) { o.valueChanged(m_current, field); });
+}
+
+void Table::edit() {
+    checkActive();
+    if (m_state != TableState::Browse)
+        return;
+    if (m_rows.empty()) {
+        insert();
+        return;
+    }
+    m_modified = false;
+    setState(TableState::Edit);
+}
+
+void Table::post() {
+    checkActive();
+    if (m_state != TableState::Edit && m_state != TableState::Insert)
+        return;
+    if (updateRecord)
+        updateRecord();
+    commit();
+}
+
+void Table::commit() {
+    if (beforePost)
+        beforePost();
+    // Values are written in place, so storing is only leaving the edit state.
+    m_modified = false;
+    setState(TableState::Browse);
+    if (afterPost)
+        afterPost();
+}
+
+void Table::checkBrowseMode() {
+    if (m_state != TableState::Edit && m_state != TableState::Insert)
+        return;
+    if (updateRecord)
+        updateRecord();
+    if (m_modified) {
+        commit();
+    } else if (m_state == TableState::Insert) {
+        dropBegunRecord();
+    } else {
+        setState(TableState::Browse);
+    }
+}
+
+void Table::dropBegunRecord() {
+    const std::size_t row = m_current;
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(row));
+    m_modified = false;
+    m_state = TableState::Browse;
+    notify([&](TableObserver &o) { o.rowRemoved(row); });
+    // The record that was current before the insert sits where the begun one was.
+    setCurrent(std::min(row, m_rows.empty() ? 0 : m_rows.size() - 1), m_rows.empty());
+    notify([](TableObserver &o) { o.stateChanged(); });
+}
+
+void Table::insert() {
+    checkActive();
+    checkBrowseMode();
+    const std::size_t row = m_rows.empty() ? 0 : m_current;
+    m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(row), Record(m_schema.size()));
+    m_modified = false;
+    m_state = TableState::Insert;
+    notify([&](TableObserver &o) { o.rowInserted(row); });
+    setCurrent(row, false);
+    notify([](TableObserver &o) { o.stateChanged(); });
+    if (afterInsert)
+        afterInsert();
+}
+
+void Table::remove() {
+    checkActive();
+    if (m_state == TableState::Insert) {
+        dropBegunRecord();
+        return;
+    }
+    if (m_rows.empty())
+        throw Error("Tablica nema zapisa za brisanje.");
+    const std::size_t row = m_current;
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(row));
+    m_modified = false;
+    m_state = TableState::Browse;
+    notify([&](TableObserver &o) { o.rowRemoved(row); });
+    setCurrent(std::min(row, m_rows.empty() ? 0 : m_rows.size() - 1), m_rows.empty());
+    notify([](TableObserver &o) { o.stateChanged(); });
+}
+
+void Table::first() {
+    checkActive();
+    checkBrowseMode();
+    if (!m_rows.empty())
+        setCurrent(0, false);
+}
+
+void Table::prior() {
+    checkActive();
+    checkBrowseMode();
+    if (!m_rows.empty())
+        setCurrent(m_current > 0 ? m_current - 1 : 0, false);
+}
+
+void Table::next() {
+    checkActive();
+    checkBrowseMode();
+    if (m_rows.empty())
+        return;
+    if (m_current + 1 < m_rows.size())
+        setCurrent(m_current + 1, false);
+    else
+        setCurrent(m_current, true);
+}
+
+void Table::last() {
+    checkActive();
+    checkBrowseMode();
+    if (!m_rows.empty())
+        setCurrent(m_rows.size() - 1, false);
+}
+
+void Table::moveTo(std::size_t row) {
+    checkActive();
+    if (row >= m_rows.size() || row == m_current)
+        return;
+    const std::size_t rowsBefore = m_rows.size();
+    const std::size_t leaving = m_current;
+    checkBrowseMode();
+    // Dropping an untouched begun record above the target shifts the target up by one.
+    if (m_rows.size() < rowsBefore && leaving < row)
+        --row;
+    setCurrent(std::min(row, m_rows.size() - 1), false);
+}
+
+void Table::close() {
+    const bool wasActive = isActive();
+    m_rows.clear();
+    m_current = 0;
+    m_eof = true;
+    m_modified = false;
+    m_state = TableState::Inactive;
+    if (wasActive)
+        notify([](TableObserver &o) { o.reset(); });
+}
+
+void Table::createDataSet() {
+    m_rows.clear();
+    m_current = 0;
+    m_eof = true;
+    m_modified = false;
+    m_state = TableState::Browse;
+    notify([](TableObserver &o) { o.reset(); });
+}
+
+void Table::open() {
+    if (!isActive())
+        createDataSet();
+}
+
+void Table::replaceContent(std::vector<Record> records) {
+    m_rows = std::move(records);
+    m_current = 0;
+    m_eof = m_rows.empty();
+    m_modified = false;
+    m_state = TableState::Browse;
+    notify([](TableObserver &o) { o.reset(); });
+}
+
+void Table::removeRecordsWithEmpty(std::size_t field) {
+    checkActive();
+    first();
+    std::erase_if(m_rows, [field](const Record &r) { return r.value(field).empty(); });
+    m_current = m_rows.empty() ? 0 : m_rows.size() - 1;
+    m_eof = true;
+    notify([](TableObserver &o) { o.reset(); });
+}
+
+void Table::mergeChangeLog() {
+    checkActive();
+}
+
+void Table::loadFromFile(const std::string &fileName) {
+    replaceContent(readDatabaseFile(fileName, m_schema));
+}
+
+void Table::saveToFile(const std::string &fileName) const {
+    checkActive();
+    writeDatabaseFile(fileName, m_schema, m_rows,
+                      m_state == TableState::Insert ? m_current : noRow);
+}
+
+void Table::addObserver(TableObserver *observer) {
+    m_observers.push_back(observer);
+}
+
+void Table::removeObserver(TableObserver *observer) {
+    std::erase(m_observers, observer);
+}
+
+void Table::checkActive() const {
+    if (!isActive())
+        throw Error("Tablica nije otvorena.");
+}
+
+void Table::setState(TableState state) {
+    if (m_state == state)
+        return;
+    m_state = state;
+    notify([](TableObserver &o) { o.stateChanged(); });
+}
+
+void Table::setCurrent(std::size_t row, bool eof) {
+    m_current = row;
+    m_eof = eof || m_rows.empty();
+    notify([](TableObserver &o) { o.currentChanged(); });
+}
+
+} // namespace data

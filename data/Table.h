@@ -42,8 +42,7 @@ public:
 
     const Schema &schema() const { return m_schema; }
     std::size_t fieldCount() const { return m_schema.size(); }
-    std::optional<std::size_t> fieldIndex(std::string_view name) const
-    {
+    std::optional<std::size_t> fieldIndex(std::string_view name) const {
         return m_schema.indexOf(name);
     }
 
@@ -59,8 +58,7 @@ public:
     bool eof() const { return m_eof; }
     bool isModified() const { return m_modified; }
     // True while the begun record sits at `row`.
-    bool isBegunRow(std::size_t row) const
-    {
+    bool isBegunRow(std::size_t row) const {
         return m_state == TableState::Insert && row == m_current;
     }
 
@@ -68,8 +66,7 @@ public:
     std::string text(std::size_t row, std::size_t field) const;
     std::string text(std::size_t field) const { return text(m_current, field); }
     // The stored form (numbers with a dot), as the database file holds it.
-    std::string_view storedValue(std::size_t row, std::size_t field) const
-    {
+    std::string_view storedValue(std::size_t row, std::size_t field) const {
         return m_rows[row].value(field);
     }
     std::optional<double> number(std::size_t row, std::size_t field) const;
@@ -131,12 +128,13 @@ private:
     void checkActive() const;
     // Commits a pending change, or drops an untouched begun record; the cursor stays.
     void checkBrowseMode();
+    // Before-commit hook, store, Browse, after-commit hook; the hand-over has been done.
+    void commit();
     void setState(TableState state);
     void setCurrent(std::size_t row, bool eof);
     void dropBegunRecord();
 
-    template <typename F> void notify(F &&f)
-    {
+    template <typename F> void notify(F &&f) {
         for (auto *o : m_observers)
             f(*o);
     }

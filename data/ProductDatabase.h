@@ -1,0 +1,25 @@
+#pragma once
+
+#include "data/Table.h"
+
+#include <string>
+
+// The product table's life on disk: the steps the window runs at start, save, close and erase.
+namespace data {
+
+// Deletes every record whose name is exactly empty text (a name of spaces is a name), in one
+// pass. A pending change is committed first; afterwards the last remaining record is current.
+void purgeUnnamedRecords(Table &table);
+
+// Purge, merge the change log, write `fileName`.
+void saveDatabase(Table &table, const std::string &fileName);
+
+// Recreates the table empty, begins a record (its after-insert hook runs) and writes the file.
+// The begun record is not written and stays current, ready for typing.
+void createEmptyDatabase(Table &table, const std::string &fileName);
+
+// Loads `fileName` and makes the last record current. Returns false, leaving the table alone,
+// when the file does not exist: the caller then creates it.
+bool loadExistingDatabase(Table &table, const std::string &fileName);
+
+} // namespace data
