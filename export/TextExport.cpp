@@ -1,1 +1,124 @@
-// placeholder
+#include "export/TextExport.h"
+
+#include "data/AtomicFile.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace textexport {
+
+namespace {
+
+constexpr std::string_view separator = "\";\"";
+constexpr std::string_view lineEnd = "\r\n";
+// Flushing to the stream in pieces of this size keeps memory flat for any table size.
+constexpr std::size_t chunkSize = 1 << 16;
+
+// Builds lines straight from the stored text: the display form of a number differs from its
+// stored form only in the decimal comma, so no value needs a string of its own.
+class LineWriter {
+public:
+    explicit LineWriter(const data::Table &table)
+        : m_table(table)
+        , m_fieldCount(table.fieldCount()) {
+        m_isNumber.reserve(m_fieldCount);
+        for (const auto &field : table.schema())
+            m_isNumber.push_back(field.isNumber());
+        if (table.state() == data::TableState::Insert)
+            m_begunRow = table.currentRow();
+    }
+
+    bool isExported(std::size_t row) const { return row != m_begunRow; }
+
+    void appendLine(std::string &out, std::size_t row) const {
+        out.push_back('"');
+        if (m_fieldCount > 0) {
+            // Record keeps its values in one string, NUL between them: walking that string once
+            // is linear, while looking each value up would rescan the record from its start.
+            const data::Record &record = m_table.rows()[row];
+            const std::string_view lastValue = record.value(m_fieldCount - 1);
+            const char *const end = lastValue.data() + lastValue.size();
+            const char *pos = record.value(0).data();
+            for (std::size_t f = 0; f + 1 < m_fieldCount; ++f) {
+                const auto *valueEnd = static_cast<const char *>(
+                    std::memchr(pos, '\0', static_cast<std::size_t>(end - pos)));
+                appendValue(out, record, f, std::string_view(pos, valueEnd));
+                out.append(separator);
+                pos = valueEnd + 1;
+            }
+            appendValue(out, record, m_fieldCount - 1, std::string_view(pos, end));
+        }
+        out.push_back('"');
+    }
+
+    // A guess at the size of the whole export, so the text is rarely moved while it grows.
+    std::size_t estimatedSize() const {
+        return m_table.rowCount() * (2 + 3 * m_fieldCount + 16 * m_fieldCount + lineEnd.size());
+    }
+
+private:
+    void appendValue(std::string &out, [[maybe_unused]] const data::Record &record,
+                     std::size_t field, std::string_view value) const {
+        assert(value == record.value(field));
+        const std::size_t start = out.size();
+        out.append(value);
+        if (m_isNumber[field])
+            std::replace(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), '.', ',');
+    }
+
+    const data::Table &m_table;
+    std::size_t m_fieldCount;
+    std::vector<bool> m_isNumber;
+    std::optional<std::size_t> m_begunRow;
+};
+
+} // namespace
+
+std::string exportLine(const data::Table &table, std::size_t row) {
+    std::string line;
+    LineWriter(table).appendLine(line, row);
+    return line;
+}
+
+void writeExport(std::ostream &out, const data::Table &table) {
+    const LineWriter writer(table);
+    std::string chunk;
+    chunk.reserve(chunkSize + 4096);
+    const std::size_t rows = table.rowCount();
+    for (std::size_t row = 0; row < rows; ++row) {
+        if (!writer.isExported(row))
+            continue;
+        writer.appendLine(chunk, row);
+        chunk.append(lineEnd);
+        if (chunk.size() >= chunkSize) {
+            out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+            chunk.clear();
+        }
+    }
+    if (!chunk.empty())
+        out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+}
+
+std::string exportText(const data::Table &table) {
+    const LineWriter writer(table);
+    std::string text;
+    text.reserve(writer.estimatedSize());
+    const std::size_t rows = table.rowCount();
+    for (std::size_t row = 0; row < rows; ++row) {
+        if (!writer.isExported(row))
+            continue;
+        writer.appendLine(text, row);
+        text.append(lineEnd);
+    }
+    return text;
+}
+
+void writeExportFile(const std::string &fileName, const data::Table &table) {
+    data::writeFileAtomically(fileName, exportText(table));
+}
+
+} // namespace textexport

@@ -12,7 +12,15 @@ namespace textexport {
 // The line of the table's record at `row`, without its line end.
 std::string exportLine(const data::Table &table, std::size_t row);
 
-// Writes the line of every row of the table, in order.
+// Writes the line of every row of the table, in order. A begun record is not a stored record
+// and is left out. The caller checks the stream's state afterwards.
 void writeExport(std::ostream &out, const data::Table &table);
+
+// The whole export as UTF-8 text, as writeExport writes it.
+std::string exportText(const data::Table &table);
+
+// Replaces `fileName` with the export, atomically: on failure the old file is left whole and
+// data::WriteError is thrown.
+void writeExportFile(const std::string &fileName, const data::Table &table);
 
 } // namespace textexport
