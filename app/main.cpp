@@ -1,1 +1,36 @@
-int main() { return 0; }
+#include "app/Unit1.h"
+#include "platform/Guard.h"
+#include "platform/InputGuard.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+int main(int argc, char *argv[]) {
+    // The pictures live in a static library: the linker drops them unless named here.
+    Q_INIT_RESOURCE(resources);
+    try {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("kalvendor"));
+        QApplication::setApplicationDisplayName(QStringLiteral("Kalvendor"));
+
+        // Qt's own texts in Croatian whatever the system's locale: "Da", "Ne", "U redu".
+        QTranslator qtTranslator;
+        if (qtTranslator.load(QLocale(QLocale::Croatian, QLocale::Croatia),
+                              QStringLiteral("qtbase"), QStringLiteral("_"),
+                              QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QApplication::installTranslator(&qtTranslator);
+
+        platform::InputGuard inputGuard;
+        app.installEventFilter(&inputGuard);
+
+        TForm1 Form1;
+        Form1.FormCreate();
+        Form1.show();
+        QApplication::exec();
+    } catch (const std::exception &e) {
+        platform::showException(nullptr, e);
+    }
+    return 0;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "data/NumberText.h"
+#include "platform/PendingInput.h"
+
+#include <QLineEdit>
+
+namespace platform {
+
+// The editor of one cell. It refuses to be left with a number that does not parse.
+class CellEditor : public QLineEdit, public PendingInput {
+public:
+    CellEditor(bool isNumber, QWidget *parent)
+        : QLineEdit(parent)
+        , m_isNumber(isNumber) {}
+
+    bool hasPendingInput() const override { return isModified(); }
+    // Only checks the text: the delegate writes it when the editor closes.
+    void handOver() override { check(); }
+
+    void check() const {
+        if (m_isNumber)
+            data::parseTypedNumber(text().toStdString());
+    }
+
+private:
+    bool m_isNumber;
+};
+
+} // namespace platform

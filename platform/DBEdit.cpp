@@ -1,0 +1,131 @@
+#include "platform/DBEdit.h"
+
+#include "platform/DataSource.h"
+#include "platform/Guard.h"
+#include "platform/TextLimit.h"
+
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QPointer>
+#include <QTimer>
+
+namespace platform {
+
+DBEdit::DBEdit(DataSource &source, std::size_t field, QWidget *parent)
+    : QLineEdit(parent)
+    , m_source(source)
+    , m_field(field) {
+    const auto &def = source.table().schema()[field];
+    setValidator(new TextLimit(this, static_cast<int>(def.maxLength)));
+    source.addControl(this);
+    connect(&source, &DataSource::dataChange, this, &DBEdit::refresh);
+    connect(this, &QLineEdit::textEdited, this, &DBEdit::onTextEdited);
+    refresh();
+}
+
+DBEdit::~DBEdit() {
+    m_source.removeControl(this);
+}
+
+void DBEdit::setUpperCase(bool upper) {
+    const auto &def = m_source.table().schema()[m_field];
+    delete validator();
+    setValidator(new TextLimit(this, static_cast<int>(def.maxLength), upper));
+}
+
+void DBEdit::refresh() {
+    const data::Table &table = m_source.table();
+    setReadOnly(!table.isActive());
+    if (m_dirty)
+        return;
+    const QString value = table.isActive() && table.rowCount() > 0
+                              ? QString::fromStdString(table.text(m_field))
+                              : QString();
+    if (value != text())
+        setText(value);
+}
+
+void DBEdit::handOver() {
+    if (!m_dirty)
+        return;
+    data::Table &table = m_source.table();
+    if (table.state() == data::TableState::Browse)
+        table.edit();
+    table.setText(m_field, text().toStdString());
+    m_dirty = false;
+    refresh();
+}
+
+bool DBEdit::beginEdit() {
+    data::Table &table = m_source.table();
+    if (table.state() != data::TableState::Browse)
+        return true;
+    return guarded(this, [&] { table.edit(); });
+}
+
+void DBEdit::onTextEdited() {
+    // A change that did not come through a key press (a drop, the context menu).
+    if (!m_dirty && m_source.table().state() == data::TableState::Browse) {
+        m_dirty = true;
+        try {
+            m_source.table().edit();
+        } catch (const std::exception &e) {
+            showExceptionLater(this, e);
+        }
+    }
+    m_dirty = true;
+}
+
+bool DBEdit::changesText(QKeyEvent *event) {
+    static const QKeySequence::StandardKey editing[] = {
+        QKeySequence::Paste,
+        QKeySequence::Cut,
+        QKeySequence::Undo,
+        QKeySequence::Redo,
+        QKeySequence::DeleteEndOfWord,
+        QKeySequence::DeleteStartOfWord,
+        QKeySequence::DeleteEndOfLine,
+        QKeySequence::DeleteCompleteLine,
+    };
+    for (auto key : editing) {
+        if (event->matches(key))
+            return true;
+    }
+    if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)
+        return true;
+    const QString text = event->text();
+    return !text.isEmpty() && text.at(0).isPrint() &&
+           !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
+}
+
+void DBEdit::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape && m_dirty) {
+        m_dirty = false;
+        refresh();
+        return;
+    }
+    if (!isReadOnly() && changesText(event) && !beginEdit())
+        return;
+    QLineEdit::keyPressEvent(event);
+}
+
+void DBEdit::focusOutEvent(QFocusEvent *event) {
+    m_lastFocusOutReason = event->reason();
+    QLineEdit::focusOutEvent(event);
+    // Another window taking the focus is not leaving the box.
+    if (!m_dirty || event->reason() == Qt::ActiveWindowFocusReason ||
+        event->reason() == Qt::PopupFocusReason)
+        return;
+    try {
+        handOver();
+    } catch (const std::exception &e) {
+        showExceptionLater(this, e);
+        QPointer<DBEdit> self(this);
+        QTimer::singleShot(0, this, [self] {
+            if (self)
+                self->setFocus(Qt::OtherFocusReason);
+        });
+    }
+}
+
+} // namespace platform

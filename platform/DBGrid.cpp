@@ -1,0 +1,205 @@
+#include "platform/DBGrid.h"
+
+#include "platform/CellEditor.h"
+
+#include "data/NumberText.h"
+#include "platform/DataSource.h"
+#include "platform/Dialogs.h"
+#include "platform/Guard.h"
+#include "platform/TableModel.h"
+#include "platform/TextLimit.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+
+namespace platform {
+
+GridDelegate::GridDelegate(TableModel &model, QObject *parent)
+    : QStyledItemDelegate(parent)
+    , m_model(model) {}
+
+QWidget *GridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
+                                    const QModelIndex &index) const {
+    const std::size_t field = m_model.fieldAt(index.column());
+    data::Table &table = m_model.dataSource().table();
+    const auto &def = table.schema()[field];
+    auto *editor = new CellEditor(def.isNumber(), parent);
+    editor->setFrame(false);
+    editor->setValidator(new TextLimit(editor, static_cast<int>(def.maxLength)));
+    // Typing puts the record in Edit at once, so a commit from elsewhere asks for the text.
+    connect(editor, &QLineEdit::textEdited, editor, [&table] {
+        if (table.state() == data::TableState::Browse) {
+            try {
+                table.edit();
+            } catch (const std::exception &e) {
+                showExceptionLater(nullptr, e);
+            }
+        }
+    });
+    m_editor = editor;
+    return editor;
+}
+
+void GridDelegate::destroyEditor(QWidget *editor, const QModelIndex &index) const {
+    if (editor == m_editor)
+        m_editor = nullptr;
+    QStyledItemDelegate::destroyEditor(editor, index);
+}
+
+void GridDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
+                                const QModelIndex &index) const {
+    auto *cell = static_cast<CellEditor *>(editor);
+    try {
+        cell->check();
+    } catch (const std::exception &e) {
+        emit refused(index, cell->text(), exceptionText(e));
+        return;
+    }
+    if (cell->isModified())
+        model->setData(index, cell->text(), Qt::EditRole);
+}
+
+bool GridDelegate::eventFilter(QObject *object, QEvent *event) {
+    auto *cell = dynamic_cast<CellEditor *>(object);
+    if (!cell)
+        return QStyledItemDelegate::eventFilter(object, event);
+    bool leaving = event->type() == QEvent::FocusOut;
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        leaving = key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Return ||
+                  key == Qt::Key_Enter;
+    }
+    if (leaving) {
+        try {
+            cell->check();
+        } catch (const std::exception &e) {
+            QWidget *focus = QApplication::focusWidget();
+            if (event->type() == QEvent::FocusOut && (!focus || focus->window() != cell->window()))
+                return true; // another window took the focus: keep the editor as it is
+            showExceptionLater(cell, e);
+            if (event->type() == QEvent::FocusOut) {
+                QPointer<CellEditor> keep(cell);
+                QTimer::singleShot(0, cell, [keep] {
+                    if (keep)
+                        keep->setFocus(Qt::OtherFocusReason);
+                });
+            }
+            return true;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+}
+
+DBGrid::DBGrid(TableModel &model, QWidget *parent)
+    : QTableView(parent)
+    , m_model(model)
+    , m_delegate(new GridDelegate(model, this)) {
+    setModel(&model);
+    setItemDelegate(m_delegate);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setHighlightSections(false);
+    for (int c = 0; c < model.columnCount(); ++c) {
+        const int width = model.columns()[static_cast<std::size_t>(c)].width;
+        if (width > 0)
+            horizontalHeader()->resizeSection(c, width);
+    }
+
+    DataSource &source = model.dataSource();
+    source.addControl(this);
+    connect(&source, &DataSource::currentChanged, this, &DBGrid::followCursor);
+    connect(&source, &DataSource::reset, this, &DBGrid::followCursor);
+    connect(m_delegate, &GridDelegate::refused, this,
+            [this](const QModelIndex &index, const QString &text, const QString &message) {
+                m_refusedEdit = true;
+                const QPersistentModelIndex cell(index);
+                QTimer::singleShot(0, this,
+                                   [this, cell, text, message] { reopen(cell, text, message); });
+            });
+    followCursor();
+}
+
+DBGrid::~DBGrid() {
+    m_model.dataSource().removeControl(this);
+}
+
+bool DBGrid::hasPendingInput() const {
+    const CellEditor *editor = m_delegate->openEditor();
+    return editor && editor->isModified();
+}
+
+void DBGrid::handOver() {
+    CellEditor *editor = m_delegate->openEditor();
+    if (!editor || !editor->isModified())
+        return;
+    editor->check();
+    data::Table &table = m_model.dataSource().table();
+    const QModelIndex index = currentIndex();
+    if (!index.isValid() || static_cast<std::size_t>(index.row()) != table.currentRow())
+        return;
+    if (table.state() == data::TableState::Browse)
+        table.edit();
+    table.setText(m_model.fieldAt(index.column()), editor->text().toStdString());
+    editor->setModified(false);
+}
+
+void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous) {
+    QTableView::currentChanged(current, previous); // commits and closes an open editor
+    if (m_following || !current.isValid())
+        return;
+    if (m_refusedEdit) {
+        m_refusedEdit = false; // the refused cell is reopened; the cursor stays
+        return;
+    }
+    data::Table &table = m_model.dataSource().table();
+    if (!table.isActive() || static_cast<std::size_t>(current.row()) == table.currentRow())
+        return;
+    try {
+        table.moveTo(static_cast<std::size_t>(current.row()));
+    } catch (const std::exception &e) {
+        showExceptionLater(this, e);
+        QTimer::singleShot(0, this, &DBGrid::followCursor);
+    }
+}
+
+void DBGrid::followCursor() {
+    const data::Table &table = m_model.dataSource().table();
+    const int row =
+        table.isActive() && table.rowCount() > 0 ? static_cast<int>(table.currentRow()) : -1;
+    const QModelIndex now = currentIndex();
+    if (row < 0 || row >= m_model.rowCount()) {
+        return;
+    }
+    if (now.isValid() && now.row() == row)
+        return;
+    m_following = true;
+    const QModelIndex target = m_model.index(row, now.isValid() ? now.column() : 0);
+    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    scrollTo(target);
+    m_following = false;
+}
+
+void DBGrid::reopen(const QModelIndex &index, const QString &text, const QString &message) {
+    if (!index.isValid())
+        return;
+    m_following = true;
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    m_following = false;
+    edit(index);
+    if (CellEditor *editor = m_delegate->openEditor()) {
+        editor->setText(text);
+        editor->setModified(true);
+    }
+    Dialogs::error(this, message);
+}
+
+} // namespace platform

@@ -1,0 +1,140 @@
+#include "platform/TableModel.h"
+
+#include "platform/DataSource.h"
+#include "platform/Guard.h"
+
+#include <QPersistentModelIndex>
+
+namespace platform {
+
+TableModel::TableModel(DataSource &source, std::vector<GridColumn> columns, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_source(source)
+    , m_columns(std::move(columns))
+    , m_rowCount(static_cast<int>(source.table().rowCount())) {
+    connect(&source, &DataSource::valueChanged, this, &TableModel::onValueChanged);
+    connect(&source, &DataSource::rowInserted, this, &TableModel::onRowInserted);
+    connect(&source, &DataSource::rowRemoved, this, &TableModel::onRowRemoved);
+    connect(&source, &DataSource::reset, this, &TableModel::onReset);
+    connect(&source, &DataSource::currentChanged, this, &TableModel::updateMarker);
+    connect(&source, &DataSource::stateChanged, this, &TableModel::updateMarker);
+}
+
+int TableModel::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : m_rowCount;
+}
+
+int TableModel::columnCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
+}
+
+QVariant TableModel::data(const QModelIndex &index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    const data::Table &table = m_source.table();
+    const std::size_t field = fieldAt(index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return QString::fromStdString(table.text(static_cast<std::size_t>(index.row()), field));
+    case Qt::TextAlignmentRole:
+        if (table.schema()[field].isNumber())
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Horizontal) {
+        if (section < 0 || section >= columnCount())
+            return {};
+        return m_columns[static_cast<std::size_t>(section)].title;
+    }
+    // The row marker: the cursor, and a star on a begun record.
+    if (section != m_markedRow)
+        return QString();
+    return m_source.table().isBegunRow(static_cast<std::size_t>(section)) ? QStringLiteral("*")
+                                                                          : QStringLiteral("▶");
+}
+
+Qt::ItemFlags TableModel::flags(const QModelIndex &index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (m_source.table().isActive())
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool TableModel::setData(const QModelIndex &index, const QVariant &value, int role) {
+    if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return false;
+    data::Table &table = m_source.table();
+    try {
+        QPersistentModelIndex cell(index);
+        if (static_cast<std::size_t>(index.row()) != table.currentRow())
+            table.moveTo(static_cast<std::size_t>(index.row()));
+        if (!cell.isValid() || static_cast<std::size_t>(cell.row()) != table.currentRow())
+            return false;
+        const std::size_t field = fieldAt(cell.column());
+        const std::string text = value.toString().toStdString();
+        if (table.state() == data::TableState::Browse && table.text(field) == text)
+            return true; // nothing typed: leave the record untouched
+        table.edit();
+        table.setText(field, text);
+        return true;
+    } catch (const std::exception &e) {
+        showExceptionLater(nullptr, e);
+        return false;
+    }
+}
+
+void TableModel::onValueChanged(int row, int field) {
+    for (int c = 0; c < columnCount(); ++c) {
+        if (fieldAt(c) == static_cast<std::size_t>(field))
+            emit dataChanged(index(row, c), index(row, c), {Qt::DisplayRole, Qt::EditRole});
+    }
+}
+
+void TableModel::onRowInserted(int row) {
+    beginInsertRows({}, row, row);
+    ++m_rowCount;
+    if (m_markedRow >= row)
+        ++m_markedRow;
+    endInsertRows();
+}
+
+void TableModel::onRowRemoved(int row) {
+    beginRemoveRows({}, row, row);
+    --m_rowCount;
+    if (m_markedRow == row)
+        m_markedRow = -1;
+    else if (m_markedRow > row)
+        --m_markedRow;
+    endRemoveRows();
+}
+
+void TableModel::onReset() {
+    beginResetModel();
+    m_rowCount = static_cast<int>(m_source.table().rowCount());
+    m_markedRow = -1;
+    endResetModel();
+    updateMarker();
+}
+
+void TableModel::updateMarker() {
+    const data::Table &table = m_source.table();
+    const int row = table.rowCount() > 0 ? static_cast<int>(table.currentRow()) : -1;
+    const int old = m_markedRow;
+    m_markedRow = row;
+    if (old >= 0 && old < m_rowCount)
+        emit headerDataChanged(Qt::Vertical, old, old);
+    if (row >= 0 && row < m_rowCount)
+        emit headerDataChanged(Qt::Vertical, row, row);
+}
+
+} // namespace platform

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+
+#include <cstddef>
+#include <vector>
+
+namespace platform {
+
+class DataSource;
+
+struct GridColumn {
+    std::size_t field;
+    QString title;
+    int width = -1; // -1: the view's default width
+};
+
+// The table as a grid: one row per table row (the begun record included, at its place), the
+// columns in the grid's own order. It follows the table's specific notifications and does no
+// work proportional to the number of records on any of them but a reset.
+class TableModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    TableModel(DataSource &source, std::vector<GridColumn> columns, QObject *parent = nullptr);
+
+    const std::vector<GridColumn> &columns() const { return m_columns; }
+    std::size_t fieldAt(int column) const {
+        return m_columns[static_cast<std::size_t>(column)].field;
+    }
+    DataSource &dataSource() const { return m_source; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    // Writes a typed cell value into the table, moving the cursor to its row first. A refused
+    // value is reported once control is back in the event loop, and false returned.
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
+private:
+    void onValueChanged(int row, int field);
+    void onRowInserted(int row);
+    void onRowRemoved(int row);
+    void onReset();
+    void updateMarker();
+
+    DataSource &m_source;
+    std::vector<GridColumn> m_columns;
+    int m_rowCount = 0;   // what the views were last told
+    int m_markedRow = -1; // the row whose header shows the cursor
+};
+
+} // namespace platform
