@@ -198,9 +198,14 @@ private slots:
             rec.log.push_back("afterInsert");
             t.setText(Valuta, "EUR");
         };
+        // Inserting while a record is edited commits it first.
+        t.edit();
+        t.setText(Naziv, "b");
+        rec.take();
         t.insert();
-        const std::vector<std::string> expected{"update", "inserted 0",  "current 0",
-                                                "state",  "afterInsert", "value 0 9"};
+        const std::vector<std::string> expected{"update",    "beforePost",  "state",
+                                                "afterPost", "inserted 0",  "current 0",
+                                                "state",     "afterInsert", "value 0 9"};
         QCOMPARE(rec.take(), expected);
     }
 
