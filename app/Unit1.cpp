@@ -97,9 +97,12 @@ TForm1::TForm1(QWidget *parent)
 
 TForm1::~TForm1() {
     disconnect(qApp, &QApplication::focusChanged, this, &TForm1::onFocusChanged);
-    CDSetLijekovi.beforePost = nullptr;
-    CDSetLijekovi.afterPost = nullptr;
-    CDSetLijekovi.afterInsert = nullptr;
+    // The controls and the data source hold on to the table, which goes before QWidget's own
+    // destructor would delete them: they go first, in order.
+    delete DBGridLijekovi;
+    delete Panel1;
+    delete m_gridModel;
+    delete DataSourceLijekovi;
 }
 
 void TForm1::buildControls() {

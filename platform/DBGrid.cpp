@@ -9,7 +9,6 @@
 #include "platform/TableModel.h"
 #include "platform/TextLimit.h"
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -76,17 +75,10 @@ bool GridDelegate::eventFilter(QObject *object, QEvent *event) {
         try {
             cell->check();
         } catch (const std::exception &e) {
-            QWidget *focus = QApplication::focusWidget();
-            if (event->type() == QEvent::FocusOut && (!focus || focus->window() != cell->window()))
-                return true; // another window took the focus: keep the editor as it is
-            showExceptionLater(cell, e);
-            if (event->type() == QEvent::FocusOut) {
-                QPointer<CellEditor> keep(cell);
-                QTimer::singleShot(0, cell, [keep] {
-                    if (keep)
-                        keep->setFocus(Qt::OtherFocusReason);
-                });
-            }
+            // Losing the focus inside the grid ends in a row or column change, which reopens
+            // the editor and reports; a click elsewhere never gets here (see InputGuard).
+            if (event->type() != QEvent::FocusOut)
+                showExceptionLater(cell, e);
             return true;
         }
     }

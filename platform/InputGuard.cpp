@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWidget>
+#include <QWindow>
 
 namespace platform {
 
@@ -27,8 +29,22 @@ bool InputGuard::eventFilter(QObject *watched, QEvent *event) {
         if (watched != focus || (key != Qt::Key_Tab && key != Qt::Key_Backtab))
             return false;
     } else {
+        // Qt gives the focus to the clicked widget before any event filter of a widget sees
+        // the click, so the click is caught where it enters the window.
+        auto *window = qobject_cast<QWindow *>(watched);
+        if (!window)
+            return false;
+        QWidget *target = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (top->windowHandle() == window) {
+                const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
+                target = top->childAt(at);
+                if (!target)
+                    target = top;
+                break;
+            }
+        }
         // The widget the click would give the focus to, as Qt finds it.
-        auto *target = qobject_cast<QWidget *>(watched);
         while (target && !(target->isEnabled() && (target->focusPolicy() & Qt::ClickFocus)))
             target = target->isWindow() ? nullptr : target->parentWidget();
         if (!target || target == focus || target->isAncestorOf(focus) ||

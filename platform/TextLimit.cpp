@@ -29,7 +29,7 @@ QValidator::State TextLimit::validate(QString &input, int &pos) const {
     if (m_max <= 0)
         return Acceptable;
     const qsizetype n = codePoints(input);
-    if (n <= m_max || n <= codePoints(m_edit->text()))
+    if (n <= m_max || n <= m_current)
         return Acceptable;
     return Invalid;
 }

@@ -21,6 +21,7 @@ public:
 
 private:
     QLineEdit *m_edit;
+    qsizetype m_current = 0; // code points of the text before the change being validated
     int m_max;
     bool m_upperCase;
 };

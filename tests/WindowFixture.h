@@ -1,0 +1,136 @@
+#pragma once
+
+#include "app/Unit1.h"
+#include "data/ProductSchema.h"
+#include "platform/Dialogs.h"
+#include "platform/InputGuard.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// The real main window in a folder of its own, with every box answered by script.
+class WindowFixture {
+public:
+    WindowFixture()
+        : m_oldFolder(QDir::currentPath()) {
+        platform::Dialogs::setScripted(true);
+        QDir::setCurrent(m_folder.path());
+        qApp->installEventFilter(&m_guard);
+    }
+
+    ~WindowFixture() {
+        form.reset();
+        qApp->removeEventFilter(&m_guard);
+        QDir::setCurrent(m_oldFolder);
+        platform::Dialogs::setScripted(false);
+    }
+
+    WindowFixture(const WindowFixture &) = delete;
+    WindowFixture &operator=(const WindowFixture &) = delete;
+
+    QString folder() const { return m_folder.path(); }
+    QString databasePath() const { return m_folder.filePath(QStringLiteral("Baza.xml")); }
+
+    void writeDatabase(const QByteArray &bytes) const {
+        QFile f(databasePath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    // A database file holding one record per entry of `rows`, each given as its ROW attributes.
+    static QByteArray packet(const QStringList &rows) {
+        QByteArray xml =
+            QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+                              "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>");
+        for (const auto &f : data::productSchema()) {
+            xml += "<FIELD attrname=\"" + QByteArray::fromStdString(f.name) + "\" fieldtype=\"";
+            if (f.isNumber())
+                xml += f.kind == data::FieldKind::Money ? "r8\" SUBTYPE=\"Money\"/>" : "r8\"/>";
+            else
+                xml += "string\" WIDTH=\"" + QByteArray::number(qulonglong(f.maxLength)) + "\"/>";
+        }
+        xml += "</FIELDS><PARAMS/></METADATA><ROWDATA>";
+        for (const QString &row : rows)
+            xml += "<ROW " + row.toUtf8() + "/>";
+        return xml + "</ROWDATA></DATAPACKET>\n";
+    }
+
+    QByteArray readDatabase() const {
+        QFile f(databasePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // Constructs, creates and shows the window, and waits until it has the focus.
+    bool start() {
+        form = std::make_unique<TForm1>();
+        form->FormCreate();
+        form->show();
+        form->activateWindow();
+        return QTest::qWaitForWindowActive(form.get());
+    }
+
+    template <typename T = QWidget> T *widget(const char *name) const {
+        return form->findChild<T *>(QLatin1String(name));
+    }
+    QLineEdit *edit(data::ProductField f) const {
+        return form->findChild<QLineEdit *>(QStringLiteral("DBEdit") +
+                                            QString::fromStdString(data::productSchema()[f].name));
+    }
+    QPushButton *button(const char *name) const { return widget<QPushButton>(name); }
+    QString count() const { return widget<QLabel>("lblNumOfRecords")->text(); }
+    const data::Table &table() const { return form->table(); }
+    QString value(data::ProductField f) const { return QString::fromStdString(table().text(f)); }
+    QString valueAt(std::size_t row, data::ProductField f) const {
+        return QString::fromStdString(table().text(row, f));
+    }
+
+    // Key presses for every character of `text`; unlike QTest::keyClicks, any character.
+    static void keys(QWidget *target, const QString &text) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const qsizetype n = text.at(i).isHighSurrogate() ? 2 : 1;
+            const QString one = text.mid(i, n);
+            i += n - 1;
+            QTest::sendKeyEvent(QTest::Press, target, Qt::Key_unknown, one, Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, target, Qt::Key_unknown, one, Qt::NoModifier);
+        }
+    }
+
+    // Types into a box the way a clerk does: a click into it, then the keys over its text.
+    void type(data::ProductField f, const QString &text) const {
+        QLineEdit *box = edit(f);
+        box->setFocus(Qt::MouseFocusReason);
+        box->selectAll();
+        keys(box, text);
+    }
+    // A click as the window system delivers it, through the window.
+    void clickAt(QWidget *target, QPoint at = {}) const {
+        if (at.isNull())
+            at = target->rect().center();
+        QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {}, target->mapTo(form.get(), at));
+    }
+    void click(const char *buttonName) const { clickAt(button(buttonName)); }
+    void tab() const { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); }
+    QWidget *focus() const { return QApplication::focusWidget(); }
+
+    // The boxes a handler queued for the event loop.
+    QList<platform::Dialogs::Shown> shownAfterEvents() const {
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        return platform::Dialogs::takeShown();
+    }
+
+    std::unique_ptr<TForm1> form;
+
+private:
+    QString m_oldFolder;
+    QTemporaryDir m_folder;
+    platform::InputGuard m_guard;
+};
