@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
 #include "data/AtomicFile.h"
+#include "data/DatabaseFile.h"
 #include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
 #include "export/TextExport.h"
@@ -29,7 +30,8 @@ namespace {
 
 const QString warningCaption = QStringLiteral("Pažnja!");
 
-QString startUpText() {
+QString startUpText()
+{
     return QStringLiteral("Kalvendor\n\n"
                           "Ulica ljekarnika 12,\n"
                           "10000 Zagreb, Hrvatska\n\n"
@@ -40,14 +42,16 @@ QString startUpText() {
                           "v 2.1");
 }
 
-QString initialExportFile() {
+QString initialExportFile()
+{
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QDir(folder).exists())
         folder = QDir::homePath();
     return QDir(folder).filePath(QStringLiteral("trelavo.txt"));
 }
 
-QIcon picture(const char *name, bool withDisabledLook = false) {
+QIcon picture(const char *name, bool withDisabledLook = false)
+{
     const QString base = QStringLiteral(":/icons/png/") + QLatin1String(name);
     QIcon icon;
     icon.addFile(base + QStringLiteral(".png"), {}, QIcon::Normal);
@@ -56,12 +60,14 @@ QIcon picture(const char *name, bool withDisabledLook = false) {
     return icon;
 }
 
-bool isInside(const QWidget *widget, const QWidget *container) {
+bool isInside(const QWidget *widget, const QWidget *container)
+{
     return widget && (widget == container || container->isAncestorOf(widget));
 }
 
 // Runs a handler that is called while the focus changes: a box must wait for the event loop.
-template <typename F> void guardedLater(QWidget *parent, F &&handler) {
+template <typename F> void guardedLater(QWidget *parent, F &&handler)
+{
     try {
         handler();
     } catch (const std::exception &e) {
@@ -74,7 +80,8 @@ template <typename F> void guardedLater(QWidget *parent, F &&handler) {
 TForm1::TForm1(QWidget *parent)
     : QWidget(parent)
     , CDSetLijekovi(productSchema())
-    , SaveDialog1(QStringLiteral("Tekst (*.txt)"), QStringLiteral("txt"), initialExportFile()) {
+    , SaveDialog1(QStringLiteral("Tekst (*.txt)"), QStringLiteral("txt"), initialExportFile())
+{
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kalvendor - suglasnost za uvoz medicinskih proizvoda"));
     QIcon flask;
@@ -95,7 +102,8 @@ TForm1::TForm1(QWidget *parent)
     lastJed_mjere.clear();
 }
 
-TForm1::~TForm1() {
+TForm1::~TForm1()
+{
     disconnect(qApp, &QApplication::focusChanged, this, &TForm1::onFocusChanged);
     // The controls and the data source hold on to the table, which goes before QWidget's own
     // destructor would delete them: they go first, in order.
@@ -105,7 +113,8 @@ TForm1::~TForm1() {
     delete DataSourceLijekovi;
 }
 
-void TForm1::buildControls() {
+void TForm1::buildControls()
+{
     using platform::GridColumn;
     const auto field = [](ProductField f) { return static_cast<std::size_t>(f); };
     const auto name = [](ProductField f) {
@@ -293,7 +302,8 @@ void TForm1::buildControls() {
     move(197, 109);
 }
 
-void TForm1::bindTable() {
+void TForm1::bindTable()
+{
     CDSetLijekovi.beforePost = [this] { CDSetLijekoviBeforePost(); };
     CDSetLijekovi.afterPost = [this] { CDSetLijekoviAfterPost(); };
     CDSetLijekovi.afterInsert = [this] { CDSetLijekoviAfterInsert(); };
@@ -301,7 +311,8 @@ void TForm1::bindTable() {
             &TForm1::DataSourceLijekoviDataChange);
 }
 
-void TForm1::FormCreate() {
+void TForm1::FormCreate()
+{
     platform::Dialogs::message(nullptr, startUpText(), QString());
     platform::guarded(this, [this] {
         if (!loadExistingDatabase(CDSetLijekovi, dbFileName)) {
@@ -313,7 +324,8 @@ void TForm1::FormCreate() {
     });
 }
 
-void TForm1::showEvent(QShowEvent *event) {
+void TForm1::showEvent(QShowEvent *event)
+{
     QWidget::showEvent(event);
     if (!m_activated) {
         m_activated = true;
@@ -321,14 +333,16 @@ void TForm1::showEvent(QShowEvent *event) {
     }
 }
 
-void TForm1::closeEvent(QCloseEvent *event) {
+void TForm1::closeEvent(QCloseEvent *event)
+{
     if (FormClose())
         event->accept();
     else
         event->ignore();
 }
 
-bool TForm1::FormClose() {
+bool TForm1::FormClose()
+{
     // Nothing was read, so nothing is written: the file stays as it was.
     if (!CDSetLijekovi.isActive())
         return true;
@@ -351,46 +365,53 @@ bool TForm1::FormClose() {
                                        warningCaption);
 }
 
-void TForm1::FormActivate() {
+void TForm1::FormActivate()
+{
     BitBtnAdd->setFocus();
 }
 
-void TForm1::BitBtnAddClick() {
+void TForm1::BitBtnAddClick()
+{
     platform::guarded(this, [this] {
         CDSetLijekovi.insert();
         DBEditTar_br->setFocus();
     });
 }
 
-void TForm1::BitBtnFirstClick() {
+void TForm1::BitBtnFirstClick()
+{
     platform::guarded(this, [this] {
         if (CDSetLijekovi.isActive())
             CDSetLijekovi.first();
     });
 }
 
-void TForm1::BitBtnPrevClick() {
+void TForm1::BitBtnPrevClick()
+{
     platform::guarded(this, [this] {
         if (CDSetLijekovi.isActive())
             CDSetLijekovi.prior();
     });
 }
 
-void TForm1::BitBtnNextClick() {
+void TForm1::BitBtnNextClick()
+{
     platform::guarded(this, [this] {
         if (CDSetLijekovi.isActive())
             CDSetLijekovi.next();
     });
 }
 
-void TForm1::BitBtnLastClick() {
+void TForm1::BitBtnLastClick()
+{
     platform::guarded(this, [this] {
         if (CDSetLijekovi.isActive())
             CDSetLijekovi.last();
     });
 }
 
-void TForm1::BitBtnDelClick() {
+void TForm1::BitBtnDelClick()
+{
     platform::guarded(this, [this] {
         const std::size_t before = CDSetLijekovi.recordCount();
         if (before > 0)
@@ -405,11 +426,13 @@ void TForm1::BitBtnDelClick() {
     });
 }
 
-void TForm1::BitBtnExitClick() {
+void TForm1::BitBtnExitClick()
+{
     close();
 }
 
-void TForm1::BitBtnExportClick() {
+void TForm1::BitBtnExportClick()
+{
     platform::guarded(this, [this] {
         if (!CDSetLijekovi.isActive()) {
             platform::Dialogs::message(this, QStringLiteral("DataSet nije aktivan."),
@@ -429,12 +452,16 @@ void TForm1::BitBtnExportClick() {
     });
 }
 
-void TForm1::BitBtnEraseClick() {
+void TForm1::BitBtnEraseClick()
+{
     platform::guarded(this, [this] {
         if (platform::Dialogs::question(this, QStringLiteral("Praznim baze?"), warningCaption) &&
             platform::Dialogs::question(
                 this, QStringLiteral("Jeste li SIGURNI?\nNakon ovog nema povratka!"),
                 warningCaption)) {
+            // The empty file goes first, before the table is touched: a failed write leaves the
+            // records and the carried-over values as they were.
+            writeDatabaseFile(dbFileName, CDSetLijekovi.schema(), {});
             CreateEmptyDatabase(dbFileName);
             CDSetLijekovi.loadFromFile(dbFileName);
             CDSetLijekovi.last();
@@ -444,17 +471,20 @@ void TForm1::BitBtnEraseClick() {
     });
 }
 
-void TForm1::DBEditCijenaExit() {
+void TForm1::DBEditCijenaExit()
+{
     CDSetLijekovi.insert();
     DBEditTar_br->setFocus();
 }
 
-void TForm1::DBGridLijekoviExit() {
+void TForm1::DBGridLijekoviExit()
+{
     if (CDSetLijekovi.state() == TableState::Edit)
         CDSetLijekovi.post();
 }
 
-void TForm1::CDSetLijekoviBeforePost() {
+void TForm1::CDSetLijekoviBeforePost()
+{
     lastDobavljac = CDSetLijekovi.text(Dobavljac);
     lastUvoznik = CDSetLijekovi.text(Uvoznik);
     lastProizvodjac = CDSetLijekovi.text(Proizvodjac);
@@ -462,12 +492,14 @@ void TForm1::CDSetLijekoviBeforePost() {
     lastJed_mjere = CDSetLijekovi.text(Jed_mjere);
 }
 
-void TForm1::CDSetLijekoviAfterPost() {
+void TForm1::CDSetLijekoviAfterPost()
+{
     if (CDSetLijekovi.recordCount() > 0)
         BitBtnDel->setEnabled(true);
 }
 
-void TForm1::CDSetLijekoviAfterInsert() {
+void TForm1::CDSetLijekoviAfterInsert()
+{
     CDSetLijekovi.setText(Dobavljac, lastDobavljac);
     CDSetLijekovi.setText(Uvoznik, lastUvoznik);
     CDSetLijekovi.setText(Proizvodjac, lastProizvodjac);
@@ -475,25 +507,30 @@ void TForm1::CDSetLijekoviAfterInsert() {
     CDSetLijekovi.setText(Jed_mjere, lastJed_mjere);
 }
 
-void TForm1::DataSourceLijekoviDataChange() {
+void TForm1::DataSourceLijekoviDataChange()
+{
     lblNumOfRecords->setText(
         QString::asprintf("%i", static_cast<int>(CDSetLijekovi.recordCount())));
 }
 
-void TForm1::CreateEmptyDatabase(const std::string &fileName) {
+void TForm1::CreateEmptyDatabase(const std::string &fileName)
+{
     clearCarriedOverValues();
     createEmptyDatabase(CDSetLijekovi, fileName);
 }
 
-void TForm1::PurgeUnnamedRecords() {
+void TForm1::PurgeUnnamedRecords()
+{
     purgeUnnamedRecords(CDSetLijekovi);
 }
 
-void TForm1::SaveDatabase() {
+void TForm1::SaveDatabase()
+{
     saveDatabase(CDSetLijekovi, dbFileName);
 }
 
-void TForm1::clearCarriedOverValues() {
+void TForm1::clearCarriedOverValues()
+{
     lastJed_mjere.clear();
     lastValuta.clear();
     lastProizvodjac.clear();
@@ -501,7 +538,8 @@ void TForm1::clearCarriedOverValues() {
     lastDobavljac.clear();
 }
 
-void TForm1::onFocusChanged(QWidget *old, QWidget *now) {
+void TForm1::onFocusChanged(QWidget *old, QWidget *now)
+{
     // Only a move to another control of this window is an exit; a box or another program
     // taking the focus is not.
     if (!old || !now || now->window() != this || old->window() != this)

@@ -7,7 +7,8 @@
 #include <QLocale>
 #include <QTranslator>
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     // The pictures live in a static library: the linker drops them unless named here.
     Q_INIT_RESOURCE(resources);
     try {

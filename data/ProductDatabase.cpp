@@ -8,17 +8,20 @@
 
 namespace data {
 
-void purgeUnnamedRecords(Table &table) {
+void purgeUnnamedRecords(Table &table)
+{
     table.removeRecordsWithEmpty(ProductField::Naziv);
 }
 
-void saveDatabase(Table &table, const std::string &fileName) {
+void saveDatabase(Table &table, const std::string &fileName)
+{
     purgeUnnamedRecords(table);
     table.mergeChangeLog();
     table.saveToFile(fileName);
 }
 
-void createEmptyDatabase(Table &table, const std::string &fileName) {
+void createEmptyDatabase(Table &table, const std::string &fileName)
+{
     table.close();
     table.createDataSet();
     table.insert();
@@ -27,7 +30,8 @@ void createEmptyDatabase(Table &table, const std::string &fileName) {
     table.open();
 }
 
-bool loadExistingDatabase(Table &table, const std::string &fileName) {
+bool loadExistingDatabase(Table &table, const std::string &fileName)
+{
     std::error_code ec;
     if (!std::filesystem::exists(pathFromUtf8(fileName), ec))
         return false;

@@ -7,10 +7,13 @@ namespace data {
 
 Record::Record(std::size_t fieldCount)
     : m_data(fieldCount > 0 ? fieldCount - 1 : 0, '\0')
-    , m_fieldCount(fieldCount) {}
+    , m_fieldCount(fieldCount)
+{
+}
 
 Record::Record(std::span<const std::string_view> values)
-    : m_fieldCount(values.size()) {
+    : m_fieldCount(values.size())
+{
     std::size_t size = values.empty() ? 0 : values.size() - 1;
     for (auto v : values)
         size += v.size();
@@ -23,7 +26,8 @@ Record::Record(std::span<const std::string_view> values)
     }
 }
 
-std::size_t Record::valueStart(std::size_t field) const {
+std::size_t Record::valueStart(std::size_t field) const
+{
     std::size_t pos = 0;
     for (std::size_t i = 0; i < field; ++i) {
         const void *sep = std::memchr(m_data.data() + pos, '\0', m_data.size() - pos);
@@ -32,14 +36,16 @@ std::size_t Record::valueStart(std::size_t field) const {
     return pos;
 }
 
-std::string_view Record::value(std::size_t field) const {
+std::string_view Record::value(std::size_t field) const
+{
     assert(field < m_fieldCount);
     const std::size_t start = valueStart(field);
     std::string_view rest(m_data.data() + start, m_data.size() - start);
     return rest.substr(0, rest.find('\0'));
 }
 
-void Record::setValue(std::size_t field, std::string_view text) {
+void Record::setValue(std::size_t field, std::string_view text)
+{
     assert(field < m_fieldCount);
     assert(text.find('\0') == std::string_view::npos);
     const std::size_t start = valueStart(field);

@@ -10,24 +10,30 @@
 namespace data {
 
 Table::Table(Schema schema)
-    : m_schema(std::move(schema)) {}
+    : m_schema(std::move(schema))
+{
+}
 
-std::size_t Table::recordCount() const {
+std::size_t Table::recordCount() const
+{
     return m_rows.size() - (m_state == TableState::Insert ? 1 : 0);
 }
 
-std::string Table::text(std::size_t row, std::size_t field) const {
+std::string Table::text(std::size_t row, std::size_t field) const
+{
     const std::string_view stored = m_rows[row].value(field);
     if (m_schema[field].isNumber())
         return displayNumberText(stored);
     return std::string(stored);
 }
 
-std::optional<double> Table::number(std::size_t row, std::size_t field) const {
+std::optional<double> Table::number(std::size_t row, std::size_t field) const
+{
     return storedNumberValue(m_rows[row].value(field));
 }
 
-void Table::setText(std::size_t field, std::string_view text) {
+void Table::setText(std::size_t field, std::string_view text)
+{
     checkActive();
     if (m_state != TableState::Edit && m_state != TableState::Insert)
         throw Error("Zapis nije u stanju uređivanja.");
@@ -43,7 +49,8 @@ void Table::setText(std::size_t field, std::string_view text) {
     notify([&](TableObserver &o) { o.valueChanged(m_current, field); });
 }
 
-void Table::edit() {
+void Table::edit()
+{
     checkActive();
     if (m_state != TableState::Browse)
         return;
@@ -55,7 +62,8 @@ void Table::edit() {
     setState(TableState::Edit);
 }
 
-void Table::post() {
+void Table::post()
+{
     checkActive();
     if (m_state != TableState::Edit && m_state != TableState::Insert)
         return;
@@ -64,7 +72,8 @@ void Table::post() {
     commit();
 }
 
-void Table::commit() {
+void Table::commit()
+{
     if (beforePost)
         beforePost();
     // Values are written in place, so storing is only leaving the edit state.
@@ -74,7 +83,8 @@ void Table::commit() {
         afterPost();
 }
 
-void Table::checkBrowseMode() {
+void Table::checkBrowseMode()
+{
     if (m_state != TableState::Edit && m_state != TableState::Insert)
         return;
     if (updateRecord)
@@ -88,32 +98,48 @@ void Table::checkBrowseMode() {
     }
 }
 
-void Table::dropBegunRecord() {
+void Table::eraseCurrentRow()
+{
     const std::size_t row = m_current;
+    notify([&](TableObserver &o) { o.rowAboutToBeRemoved(row); });
     m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(row));
     m_modified = false;
     m_state = TableState::Browse;
+    // The record that followed is current; after the last, the new last. Observers may read
+    // the table from the first notification on, so the cursor is right before any of them.
+    m_current = std::min(row, m_rows.empty() ? 0 : m_rows.size() - 1);
+    m_eof = m_rows.empty();
     notify([&](TableObserver &o) { o.rowRemoved(row); });
-    // The record that was current before the insert sits where the begun one was.
-    setCurrent(std::min(row, m_rows.empty() ? 0 : m_rows.size() - 1), m_rows.empty());
+    notify([](TableObserver &o) { o.currentChanged(); });
     notify([](TableObserver &o) { o.stateChanged(); });
 }
 
-void Table::insert() {
+void Table::dropBegunRecord()
+{
+    // The record that was current before the insert sits where the begun one was.
+    eraseCurrentRow();
+}
+
+void Table::insert()
+{
     checkActive();
     checkBrowseMode();
     const std::size_t row = m_rows.empty() ? 0 : m_current;
+    notify([&](TableObserver &o) { o.rowAboutToBeInserted(row); });
     m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(row), Record(m_schema.size()));
     m_modified = false;
     m_state = TableState::Insert;
+    m_current = row;
+    m_eof = false;
     notify([&](TableObserver &o) { o.rowInserted(row); });
-    setCurrent(row, false);
+    notify([](TableObserver &o) { o.currentChanged(); });
     notify([](TableObserver &o) { o.stateChanged(); });
     if (afterInsert)
         afterInsert();
 }
 
-void Table::remove() {
+void Table::remove()
+{
     checkActive();
     if (m_state == TableState::Insert) {
         dropBegunRecord();
@@ -121,30 +147,27 @@ void Table::remove() {
     }
     if (m_rows.empty())
         throw Error("Tablica nema zapisa za brisanje.");
-    const std::size_t row = m_current;
-    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(row));
-    m_modified = false;
-    m_state = TableState::Browse;
-    notify([&](TableObserver &o) { o.rowRemoved(row); });
-    setCurrent(std::min(row, m_rows.empty() ? 0 : m_rows.size() - 1), m_rows.empty());
-    notify([](TableObserver &o) { o.stateChanged(); });
+    eraseCurrentRow();
 }
 
-void Table::first() {
+void Table::first()
+{
     checkActive();
     checkBrowseMode();
     if (!m_rows.empty())
         setCurrent(0, false);
 }
 
-void Table::prior() {
+void Table::prior()
+{
     checkActive();
     checkBrowseMode();
     if (!m_rows.empty())
         setCurrent(m_current > 0 ? m_current - 1 : 0, false);
 }
 
-void Table::next() {
+void Table::next()
+{
     checkActive();
     checkBrowseMode();
     if (m_rows.empty())
@@ -155,14 +178,16 @@ void Table::next() {
         setCurrent(m_current, true);
 }
 
-void Table::last() {
+void Table::last()
+{
     checkActive();
     checkBrowseMode();
     if (!m_rows.empty())
         setCurrent(m_rows.size() - 1, false);
 }
 
-void Table::moveTo(std::size_t row) {
+void Table::moveTo(std::size_t row)
+{
     checkActive();
     if (row >= m_rows.size() || row == m_current)
         return;
@@ -175,84 +200,95 @@ void Table::moveTo(std::size_t row) {
     setCurrent(std::min(row, m_rows.size() - 1), false);
 }
 
-void Table::close() {
-    const bool wasActive = isActive();
-    m_rows.clear();
-    m_current = 0;
-    m_eof = true;
-    m_modified = false;
-    m_state = TableState::Inactive;
-    if (wasActive)
-        notify([](TableObserver &o) { o.reset(); });
+void Table::close()
+{
+    if (!isActive())
+        return;
+    resetRows([this] {
+        m_rows.clear();
+        m_current = 0;
+        m_eof = true;
+        m_modified = false;
+        m_state = TableState::Inactive;
+    });
 }
 
-void Table::createDataSet() {
-    m_rows.clear();
-    m_current = 0;
-    m_eof = true;
-    m_modified = false;
-    m_state = TableState::Browse;
-    notify([](TableObserver &o) { o.reset(); });
+void Table::createDataSet()
+{
+    replaceContent({});
 }
 
-void Table::open() {
+void Table::open()
+{
     if (!isActive())
         createDataSet();
 }
 
-void Table::replaceContent(std::vector<Record> records) {
-    m_rows = std::move(records);
-    m_current = 0;
-    m_eof = m_rows.empty();
-    m_modified = false;
-    m_state = TableState::Browse;
-    notify([](TableObserver &o) { o.reset(); });
+void Table::replaceContent(std::vector<Record> records)
+{
+    resetRows([&] {
+        m_rows = std::move(records);
+        m_current = 0;
+        m_eof = m_rows.empty();
+        m_modified = false;
+        m_state = TableState::Browse;
+    });
 }
 
-void Table::removeRecordsWithEmpty(std::size_t field) {
+void Table::removeRecordsWithEmpty(std::size_t field)
+{
     checkActive();
     first();
-    std::erase_if(m_rows, [field](const Record &r) { return r.value(field).empty(); });
-    m_current = m_rows.empty() ? 0 : m_rows.size() - 1;
-    m_eof = true;
-    notify([](TableObserver &o) { o.reset(); });
+    resetRows([&] {
+        std::erase_if(m_rows, [field](const Record &r) { return r.value(field).empty(); });
+        m_current = m_rows.empty() ? 0 : m_rows.size() - 1;
+        m_eof = true;
+    });
 }
 
-void Table::mergeChangeLog() {
+void Table::mergeChangeLog()
+{
     checkActive();
 }
 
-void Table::loadFromFile(const std::string &fileName) {
+void Table::loadFromFile(const std::string &fileName)
+{
     replaceContent(readDatabaseFile(fileName, m_schema));
 }
 
-void Table::saveToFile(const std::string &fileName) const {
+void Table::saveToFile(const std::string &fileName) const
+{
     checkActive();
     writeDatabaseFile(fileName, m_schema, m_rows,
                       m_state == TableState::Insert ? m_current : noRow);
 }
 
-void Table::addObserver(TableObserver *observer) {
+void Table::addObserver(TableObserver *observer)
+{
     m_observers.push_back(observer);
 }
 
-void Table::removeObserver(TableObserver *observer) {
+void Table::removeObserver(TableObserver *observer)
+{
     std::erase(m_observers, observer);
 }
 
-void Table::checkActive() const {
+void Table::checkActive() const
+{
     if (!isActive())
         throw Error("Tablica nije otvorena.");
 }
 
-void Table::setState(TableState state) {
+void Table::setState(TableState state)
+{
     if (m_state == state)
         return;
     m_state = state;
     notify([](TableObserver &o) { o.stateChanged(); });
 }
 
-void Table::setCurrent(std::size_t row, bool eof) {
+void Table::setCurrent(std::size_t row, bool eof)
+{
     m_current = row;
     m_eof = eof || m_rows.empty();
     notify([](TableObserver &o) { o.currentChanged(); });

@@ -25,11 +25,15 @@ class TableObserver {
 public:
     virtual ~TableObserver() = default;
     virtual void valueChanged(std::size_t /*row*/, std::size_t /*field*/) {}
+    // Each "about to" comes while the table still shows the old rows, as Qt's models need.
+    virtual void rowAboutToBeInserted(std::size_t /*row*/) {}
     virtual void rowInserted(std::size_t /*row*/) {}
+    virtual void rowAboutToBeRemoved(std::size_t /*row*/) {}
     virtual void rowRemoved(std::size_t /*row*/) {}
     virtual void currentChanged() {}
     virtual void stateChanged() {}
-    // The whole content changed: load, create, purge, close.
+    // The whole content changes: load, create, purge, close.
+    virtual void aboutToReset() {}
     virtual void reset() {}
 };
 
@@ -42,7 +46,8 @@ public:
 
     const Schema &schema() const { return m_schema; }
     std::size_t fieldCount() const { return m_schema.size(); }
-    std::optional<std::size_t> fieldIndex(std::string_view name) const {
+    std::optional<std::size_t> fieldIndex(std::string_view name) const
+    {
         return m_schema.indexOf(name);
     }
 
@@ -58,7 +63,8 @@ public:
     bool eof() const { return m_eof; }
     bool isModified() const { return m_modified; }
     // True while the begun record sits at `row`.
-    bool isBegunRow(std::size_t row) const {
+    bool isBegunRow(std::size_t row) const
+    {
         return m_state == TableState::Insert && row == m_current;
     }
 
@@ -66,7 +72,8 @@ public:
     std::string text(std::size_t row, std::size_t field) const;
     std::string text(std::size_t field) const { return text(m_current, field); }
     // The stored form (numbers with a dot), as the database file holds it.
-    std::string_view storedValue(std::size_t row, std::size_t field) const {
+    std::string_view storedValue(std::size_t row, std::size_t field) const
+    {
         return m_rows[row].value(field);
     }
     std::optional<double> number(std::size_t row, std::size_t field) const;
@@ -133,8 +140,17 @@ private:
     void setState(TableState state);
     void setCurrent(std::size_t row, bool eof);
     void dropBegunRecord();
+    void eraseCurrentRow();
+    // Replaces the rows, telling the observers before and after.
+    template <typename F> void resetRows(F &&change)
+    {
+        notify([](TableObserver &o) { o.aboutToReset(); });
+        change();
+        notify([](TableObserver &o) { o.reset(); });
+    }
 
-    template <typename F> void notify(F &&f) {
+    template <typename F> void notify(F &&f)
+    {
         for (auto *o : m_observers)
             f(*o);
     }

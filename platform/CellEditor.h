@@ -12,13 +12,16 @@ class CellEditor : public QLineEdit, public PendingInput {
 public:
     CellEditor(bool isNumber, QWidget *parent)
         : QLineEdit(parent)
-        , m_isNumber(isNumber) {}
+        , m_isNumber(isNumber)
+    {
+    }
 
     bool hasPendingInput() const override { return isModified(); }
     // Only checks the text: the delegate writes it when the editor closes.
     void handOver() override { check(); }
 
-    void check() const {
+    void check() const
+    {
         if (m_isNumber)
             data::parseTypedNumber(text().toStdString());
     }

@@ -14,7 +14,8 @@ namespace platform {
 DBEdit::DBEdit(DataSource &source, std::size_t field, QWidget *parent)
     : QLineEdit(parent)
     , m_source(source)
-    , m_field(field) {
+    , m_field(field)
+{
     const auto &def = source.table().schema()[field];
     setValidator(new TextLimit(this, static_cast<int>(def.maxLength)));
     source.addControl(this);
@@ -23,17 +24,20 @@ DBEdit::DBEdit(DataSource &source, std::size_t field, QWidget *parent)
     refresh();
 }
 
-DBEdit::~DBEdit() {
+DBEdit::~DBEdit()
+{
     m_source.removeControl(this);
 }
 
-void DBEdit::setUpperCase(bool upper) {
+void DBEdit::setUpperCase(bool upper)
+{
     const auto &def = m_source.table().schema()[m_field];
     delete validator();
     setValidator(new TextLimit(this, static_cast<int>(def.maxLength), upper));
 }
 
-void DBEdit::refresh() {
+void DBEdit::refresh()
+{
     const data::Table &table = m_source.table();
     setReadOnly(!table.isActive());
     if (m_dirty)
@@ -45,7 +49,8 @@ void DBEdit::refresh() {
         setText(value);
 }
 
-void DBEdit::handOver() {
+void DBEdit::handOver()
+{
     if (!m_dirty)
         return;
     data::Table &table = m_source.table();
@@ -56,14 +61,16 @@ void DBEdit::handOver() {
     refresh();
 }
 
-bool DBEdit::beginEdit() {
+bool DBEdit::beginEdit()
+{
     data::Table &table = m_source.table();
     if (table.state() != data::TableState::Browse)
         return true;
     return guarded(this, [&] { table.edit(); });
 }
 
-void DBEdit::onTextEdited() {
+void DBEdit::onTextEdited()
+{
     // A change that did not come through a key press (a drop, the context menu).
     if (!m_dirty && m_source.table().state() == data::TableState::Browse) {
         m_dirty = true;
@@ -76,7 +83,8 @@ void DBEdit::onTextEdited() {
     m_dirty = true;
 }
 
-bool DBEdit::changesText(QKeyEvent *event) {
+bool DBEdit::changesText(QKeyEvent *event)
+{
     static const QKeySequence::StandardKey editing[] = {
         QKeySequence::Paste,
         QKeySequence::Cut,
@@ -98,7 +106,8 @@ bool DBEdit::changesText(QKeyEvent *event) {
            !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
 }
 
-void DBEdit::keyPressEvent(QKeyEvent *event) {
+void DBEdit::keyPressEvent(QKeyEvent *event)
+{
     if (event->key() == Qt::Key_Escape && m_dirty) {
         m_dirty = false;
         refresh();
@@ -109,7 +118,8 @@ void DBEdit::keyPressEvent(QKeyEvent *event) {
     QLineEdit::keyPressEvent(event);
 }
 
-void DBEdit::focusOutEvent(QFocusEvent *event) {
+void DBEdit::focusOutEvent(QFocusEvent *event)
+{
     m_lastFocusOutReason = event->reason();
     QLineEdit::focusOutEvent(event);
     // Another window taking the focus is not leaving the box.

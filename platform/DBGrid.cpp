@@ -18,10 +18,13 @@ namespace platform {
 
 GridDelegate::GridDelegate(TableModel &model, QObject *parent)
     : QStyledItemDelegate(parent)
-    , m_model(model) {}
+    , m_model(model)
+{
+}
 
 QWidget *GridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
-                                    const QModelIndex &index) const {
+                                    const QModelIndex &index) const
+{
     const std::size_t field = m_model.fieldAt(index.column());
     data::Table &table = m_model.dataSource().table();
     const auto &def = table.schema()[field];
@@ -42,14 +45,16 @@ QWidget *GridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem 
     return editor;
 }
 
-void GridDelegate::destroyEditor(QWidget *editor, const QModelIndex &index) const {
+void GridDelegate::destroyEditor(QWidget *editor, const QModelIndex &index) const
+{
     if (editor == m_editor)
         m_editor = nullptr;
     QStyledItemDelegate::destroyEditor(editor, index);
 }
 
 void GridDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
-                                const QModelIndex &index) const {
+                                const QModelIndex &index) const
+{
     auto *cell = static_cast<CellEditor *>(editor);
     try {
         cell->check();
@@ -61,7 +66,8 @@ void GridDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
         model->setData(index, cell->text(), Qt::EditRole);
 }
 
-bool GridDelegate::eventFilter(QObject *object, QEvent *event) {
+bool GridDelegate::eventFilter(QObject *object, QEvent *event)
+{
     auto *cell = dynamic_cast<CellEditor *>(object);
     if (!cell)
         return QStyledItemDelegate::eventFilter(object, event);
@@ -88,7 +94,8 @@ bool GridDelegate::eventFilter(QObject *object, QEvent *event) {
 DBGrid::DBGrid(TableModel &model, QWidget *parent)
     : QTableView(parent)
     , m_model(model)
-    , m_delegate(new GridDelegate(model, this)) {
+    , m_delegate(new GridDelegate(model, this))
+{
     setModel(&model);
     setItemDelegate(m_delegate);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -120,16 +127,19 @@ DBGrid::DBGrid(TableModel &model, QWidget *parent)
     followCursor();
 }
 
-DBGrid::~DBGrid() {
+DBGrid::~DBGrid()
+{
     m_model.dataSource().removeControl(this);
 }
 
-bool DBGrid::hasPendingInput() const {
+bool DBGrid::hasPendingInput() const
+{
     const CellEditor *editor = m_delegate->openEditor();
     return editor && editor->isModified();
 }
 
-void DBGrid::handOver() {
+void DBGrid::handOver()
+{
     CellEditor *editor = m_delegate->openEditor();
     if (!editor || !editor->isModified())
         return;
@@ -144,7 +154,8 @@ void DBGrid::handOver() {
     editor->setModified(false);
 }
 
-void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous) {
+void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
     QTableView::currentChanged(current, previous); // commits and closes an open editor
     if (m_following || !current.isValid())
         return;
@@ -163,7 +174,8 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
     }
 }
 
-void DBGrid::followCursor() {
+void DBGrid::followCursor()
+{
     const data::Table &table = m_model.dataSource().table();
     const int row =
         table.isActive() && table.rowCount() > 0 ? static_cast<int>(table.currentRow()) : -1;
@@ -180,7 +192,8 @@ void DBGrid::followCursor() {
     m_following = false;
 }
 
-void DBGrid::reopen(const QModelIndex &index, const QString &text, const QString &message) {
+void DBGrid::reopen(const QModelIndex &index, const QString &text, const QString &message)
+{
     if (!index.isValid())
         return;
     m_following = true;

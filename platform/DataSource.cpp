@@ -10,29 +10,46 @@ namespace platform {
 class DataSource::Relay : public data::TableObserver {
 public:
     explicit Relay(DataSource &source)
-        : m_source(source) {}
+        : m_source(source)
+    {
+    }
 
-    void valueChanged(std::size_t row, std::size_t field) override {
+    void valueChanged(std::size_t row, std::size_t field) override
+    {
         emit m_source.valueChanged(static_cast<int>(row), static_cast<int>(field));
         emit m_source.dataChange();
     }
-    void rowInserted(std::size_t row) override {
+    void rowAboutToBeInserted(std::size_t row) override
+    {
+        emit m_source.rowAboutToBeInserted(static_cast<int>(row));
+    }
+    void rowAboutToBeRemoved(std::size_t row) override
+    {
+        emit m_source.rowAboutToBeRemoved(static_cast<int>(row));
+    }
+    void aboutToReset() override { emit m_source.aboutToReset(); }
+    void rowInserted(std::size_t row) override
+    {
         emit m_source.rowInserted(static_cast<int>(row));
         emit m_source.dataChange();
     }
-    void rowRemoved(std::size_t row) override {
+    void rowRemoved(std::size_t row) override
+    {
         emit m_source.rowRemoved(static_cast<int>(row));
         emit m_source.dataChange();
     }
-    void currentChanged() override {
+    void currentChanged() override
+    {
         emit m_source.currentChanged();
         emit m_source.dataChange();
     }
-    void stateChanged() override {
+    void stateChanged() override
+    {
         emit m_source.stateChanged();
         emit m_source.dataChange();
     }
-    void reset() override {
+    void reset() override
+    {
         emit m_source.reset();
         emit m_source.dataChange();
     }
@@ -44,25 +61,30 @@ private:
 DataSource::DataSource(data::Table &table, QObject *parent)
     : QObject(parent)
     , m_table(table)
-    , m_relay(std::make_unique<Relay>(*this)) {
+    , m_relay(std::make_unique<Relay>(*this))
+{
     m_table.addObserver(m_relay.get());
     m_table.updateRecord = [this] { updateRecord(); };
 }
 
-DataSource::~DataSource() {
+DataSource::~DataSource()
+{
     m_table.updateRecord = nullptr;
     m_table.removeObserver(m_relay.get());
 }
 
-void DataSource::addControl(PendingInput *control) {
+void DataSource::addControl(PendingInput *control)
+{
     m_controls.push_back(control);
 }
 
-void DataSource::removeControl(PendingInput *control) {
+void DataSource::removeControl(PendingInput *control)
+{
     std::erase(m_controls, control);
 }
 
-void DataSource::updateRecord() {
+void DataSource::updateRecord()
+{
     for (auto *control : m_controls) {
         if (control->hasPendingInput())
             control->handOver();

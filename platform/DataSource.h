@@ -29,12 +29,15 @@ public:
 
 signals:
     void valueChanged(int row, int field);
+    void rowAboutToBeInserted(int row);
     void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);
     void rowRemoved(int row);
     void currentChanged();
     void stateChanged();
+    void aboutToReset();
     void reset();
-    // After every one of the above.
+    // After every change above (not after the "about to" ones).
     void dataChange();
 
 private:

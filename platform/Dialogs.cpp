@@ -14,17 +14,20 @@ struct Script {
     QList<Dialogs::Shown> shown;
 };
 
-Script &script() {
+Script &script()
+{
     static Script s;
     return s;
 }
 
-QString titleOf(const std::optional<QString> &caption) {
+QString titleOf(const std::optional<QString> &caption)
+{
     return caption ? *caption : Dialogs::defaultTitle();
 }
 
 int execBox(QWidget *parent, QMessageBox::Icon icon, const QString &text, const QString &title,
-            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
+            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
+{
     QMessageBox box(icon, title, text, buttons, parent);
     box.setDefaultButton(defaultButton);
     if (buttons.testFlag(QMessageBox::No))
@@ -34,11 +37,13 @@ int execBox(QWidget *parent, QMessageBox::Icon icon, const QString &text, const 
 
 } // namespace
 
-QString Dialogs::defaultTitle() {
+QString Dialogs::defaultTitle()
+{
     return QStringLiteral("Kalvendor");
 }
 
-void Dialogs::message(QWidget *parent, const QString &text, const std::optional<QString> &caption) {
+void Dialogs::message(QWidget *parent, const QString &text, const std::optional<QString> &caption)
+{
     if (script().active) {
         script().shown.append(
             {Kind::Message, text, titleOf(caption), QMessageBox::Ok, QMessageBox::NoIcon});
@@ -47,8 +52,8 @@ void Dialogs::message(QWidget *parent, const QString &text, const std::optional<
     execBox(parent, QMessageBox::NoIcon, text, titleOf(caption), QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool Dialogs::question(QWidget *parent, const QString &text,
-                       const std::optional<QString> &caption) {
+bool Dialogs::question(QWidget *parent, const QString &text, const std::optional<QString> &caption)
+{
     const auto buttons = QMessageBox::Yes | QMessageBox::No;
     if (script().active) {
         script().shown.append(
@@ -59,7 +64,8 @@ bool Dialogs::question(QWidget *parent, const QString &text,
                    QMessageBox::Yes) == QMessageBox::Yes;
 }
 
-void Dialogs::error(QWidget *parent, const QString &text) {
+void Dialogs::error(QWidget *parent, const QString &text)
+{
     if (script().active) {
         script().shown.append(
             {Kind::Error, text, defaultTitle(), QMessageBox::Ok, QMessageBox::Critical});
@@ -69,7 +75,8 @@ void Dialogs::error(QWidget *parent, const QString &text) {
 }
 
 QString Dialogs::saveFileName(QWidget *parent, const QString &suggested, const QString &filter,
-                              const QString &defaultSuffix) {
+                              const QString &defaultSuffix)
+{
     if (script().active) {
         script().shown.append(
             {Kind::SaveFile, suggested, filter, QMessageBox::NoButton, QMessageBox::NoIcon});
@@ -90,24 +97,29 @@ QString Dialogs::saveFileName(QWidget *parent, const QString &suggested, const Q
     return QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
 }
 
-void Dialogs::setScripted(bool scripted) {
+void Dialogs::setScripted(bool scripted)
+{
     script() = Script{};
     script().active = scripted;
 }
 
-bool Dialogs::isScripted() {
+bool Dialogs::isScripted()
+{
     return script().active;
 }
 
-void Dialogs::addAnswer(const QVariant &answer) {
+void Dialogs::addAnswer(const QVariant &answer)
+{
     script().answers.enqueue(answer);
 }
 
-QList<Dialogs::Shown> Dialogs::takeShown() {
+QList<Dialogs::Shown> Dialogs::takeShown()
+{
     return std::exchange(script().shown, {});
 }
 
-int Dialogs::pendingAnswers() {
+int Dialogs::pendingAnswers()
+{
     return static_cast<int>(script().answers.size());
 }
 

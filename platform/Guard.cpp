@@ -8,15 +8,18 @@
 
 namespace platform {
 
-QString exceptionText(const std::exception &e) {
+QString exceptionText(const std::exception &e)
+{
     return QString::fromUtf8(e.what());
 }
 
-void showException(QWidget *parent, const std::exception &e) {
+void showException(QWidget *parent, const std::exception &e)
+{
     Dialogs::error(parent, exceptionText(e));
 }
 
-void showExceptionLater(QWidget *parent, const std::exception &e) {
+void showExceptionLater(QWidget *parent, const std::exception &e)
+{
     const QString text = exceptionText(e);
     QPointer<QWidget> owner(parent);
     QTimer::singleShot(0, [owner, text] { Dialogs::error(owner.data(), text); });

@@ -20,7 +20,8 @@ void showExceptionLater(QWidget *parent, const std::exception &e);
 
 // Runs a handler and shows whatever escapes it, so no exception unwinds through Qt's event
 // loop. Returns false when the handler threw.
-template <typename F> bool guarded(QWidget *parent, F &&handler) {
+template <typename F> bool guarded(QWidget *parent, F &&handler)
+{
     try {
         handler();
         return true;

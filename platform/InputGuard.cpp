@@ -12,9 +12,12 @@
 namespace platform {
 
 InputGuard::InputGuard(QObject *parent)
-    : QObject(parent) {}
+    : QObject(parent)
+{
+}
 
-bool InputGuard::eventFilter(QObject *watched, QEvent *event) {
+bool InputGuard::eventFilter(QObject *watched, QEvent *event)
+{
     const auto type = event->type();
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
         type != QEvent::KeyPress)

@@ -7,9 +7,12 @@ namespace platform {
 SaveDialog::SaveDialog(QString filter, QString defaultSuffix, QString fileName)
     : m_filter(std::move(filter))
     , m_defaultSuffix(std::move(defaultSuffix))
-    , m_fileName(std::move(fileName)) {}
+    , m_fileName(std::move(fileName))
+{
+}
 
-bool SaveDialog::execute(QWidget *parent) {
+bool SaveDialog::execute(QWidget *parent)
+{
     const QString chosen = Dialogs::saveFileName(parent, m_fileName, m_filter, m_defaultSuffix);
     if (chosen.isEmpty())
         return false;

@@ -11,24 +11,36 @@ TableModel::TableModel(DataSource &source, std::vector<GridColumn> columns, QObj
     : QAbstractTableModel(parent)
     , m_source(source)
     , m_columns(std::move(columns))
-    , m_rowCount(static_cast<int>(source.table().rowCount())) {
+{
     connect(&source, &DataSource::valueChanged, this, &TableModel::onValueChanged);
+    connect(&source, &DataSource::rowAboutToBeInserted, this,
+            [this](int row) { beginInsertRows({}, row, row); });
     connect(&source, &DataSource::rowInserted, this, &TableModel::onRowInserted);
+    connect(&source, &DataSource::rowAboutToBeRemoved, this,
+            [this](int row) { beginRemoveRows({}, row, row); });
     connect(&source, &DataSource::rowRemoved, this, &TableModel::onRowRemoved);
-    connect(&source, &DataSource::reset, this, &TableModel::onReset);
+    connect(&source, &DataSource::aboutToReset, this, [this] { beginResetModel(); });
+    connect(&source, &DataSource::reset, this, [this] {
+        m_markedRow = -1;
+        endResetModel();
+        updateMarker();
+    });
     connect(&source, &DataSource::currentChanged, this, &TableModel::updateMarker);
     connect(&source, &DataSource::stateChanged, this, &TableModel::updateMarker);
 }
 
-int TableModel::rowCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : m_rowCount;
+int TableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_source.table().rowCount());
 }
 
-int TableModel::columnCount(const QModelIndex &parent) const {
+int TableModel::columnCount(const QModelIndex &parent) const
+{
     return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
 }
 
-QVariant TableModel::data(const QModelIndex &index, int role) const {
+QVariant TableModel::data(const QModelIndex &index, int role) const
+{
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
     const data::Table &table = m_source.table();
@@ -46,7 +58,8 @@ QVariant TableModel::data(const QModelIndex &index, int role) const {
     }
 }
 
-QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal) {
@@ -61,7 +74,8 @@ QVariant TableModel::headerData(int section, Qt::Orientation orientation, int ro
                                                                           : QStringLiteral("▶");
 }
 
-Qt::ItemFlags TableModel::flags(const QModelIndex &index) const {
+Qt::ItemFlags TableModel::flags(const QModelIndex &index) const
+{
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
@@ -70,7 +84,8 @@ Qt::ItemFlags TableModel::flags(const QModelIndex &index) const {
     return f;
 }
 
-bool TableModel::setData(const QModelIndex &index, const QVariant &value, int role) {
+bool TableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
     if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return false;
     data::Table &table = m_source.table();
@@ -93,24 +108,23 @@ bool TableModel::setData(const QModelIndex &index, const QVariant &value, int ro
     }
 }
 
-void TableModel::onValueChanged(int row, int field) {
+void TableModel::onValueChanged(int row, int field)
+{
     for (int c = 0; c < columnCount(); ++c) {
         if (fieldAt(c) == static_cast<std::size_t>(field))
             emit dataChanged(index(row, c), index(row, c), {Qt::DisplayRole, Qt::EditRole});
     }
 }
 
-void TableModel::onRowInserted(int row) {
-    beginInsertRows({}, row, row);
-    ++m_rowCount;
+void TableModel::onRowInserted(int row)
+{
     if (m_markedRow >= row)
         ++m_markedRow;
     endInsertRows();
 }
 
-void TableModel::onRowRemoved(int row) {
-    beginRemoveRows({}, row, row);
-    --m_rowCount;
+void TableModel::onRowRemoved(int row)
+{
     if (m_markedRow == row)
         m_markedRow = -1;
     else if (m_markedRow > row)
@@ -118,22 +132,15 @@ void TableModel::onRowRemoved(int row) {
     endRemoveRows();
 }
 
-void TableModel::onReset() {
-    beginResetModel();
-    m_rowCount = static_cast<int>(m_source.table().rowCount());
-    m_markedRow = -1;
-    endResetModel();
-    updateMarker();
-}
-
-void TableModel::updateMarker() {
+void TableModel::updateMarker()
+{
     const data::Table &table = m_source.table();
     const int row = table.rowCount() > 0 ? static_cast<int>(table.currentRow()) : -1;
     const int old = m_markedRow;
     m_markedRow = row;
-    if (old >= 0 && old < m_rowCount)
+    if (old >= 0 && old < rowCount())
         emit headerDataChanged(Qt::Vertical, old, old);
-    if (row >= 0 && row < m_rowCount)
+    if (row >= 0)
         emit headerDataChanged(Qt::Vertical, row, row);
 }
 

@@ -26,7 +26,8 @@ public:
     TableModel(DataSource &source, std::vector<GridColumn> columns, QObject *parent = nullptr);
 
     const std::vector<GridColumn> &columns() const { return m_columns; }
-    std::size_t fieldAt(int column) const {
+    std::size_t fieldAt(int column) const
+    {
         return m_columns[static_cast<std::size_t>(column)].field;
     }
     DataSource &dataSource() const { return m_source; }
@@ -45,12 +46,10 @@ private:
     void onValueChanged(int row, int field);
     void onRowInserted(int row);
     void onRowRemoved(int row);
-    void onReset();
     void updateMarker();
 
     DataSource &m_source;
     std::vector<GridColumn> m_columns;
-    int m_rowCount = 0;   // what the views were last told
     int m_markedRow = -1; // the row whose header shows the cursor
 };
 

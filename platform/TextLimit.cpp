@@ -8,9 +8,12 @@ TextLimit::TextLimit(QLineEdit *edit, int maxCodePoints, bool upperCase)
     : QValidator(edit)
     , m_edit(edit)
     , m_max(maxCodePoints)
-    , m_upperCase(upperCase) {}
+    , m_upperCase(upperCase)
+{
+}
 
-qsizetype TextLimit::codePoints(const QString &text) {
+qsizetype TextLimit::codePoints(const QString &text)
+{
     qsizetype n = 0;
     for (QChar c : text) {
         if (!c.isLowSurrogate())
@@ -19,7 +22,8 @@ qsizetype TextLimit::codePoints(const QString &text) {
     return n;
 }
 
-QValidator::State TextLimit::validate(QString &input, int &pos) const {
+QValidator::State TextLimit::validate(QString &input, int &pos) const
+{
     if (m_upperCase) {
         const QString upper = input.toUpper();
         if (upper.size() != input.size()) // a letter such as ß became two

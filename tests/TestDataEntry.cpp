@@ -11,7 +11,8 @@ namespace {
 const ProductField tabOrder[] = {Tar_br,    Naziv,   Gen_ime,   ATK,      Proizvodjac, Protokol,
                                  Dobavljac, Uvoznik, Jed_mjere, Kolicina, Valuta,      Cijena};
 
-QString line(const char *text) {
+QString line(const char *text)
+{
     return QString::fromUtf8(text);
 }
 
@@ -22,7 +23,8 @@ class TestDataEntry : public QObject {
 
 private:
     // Types a whole record from the tariff-number box on, one Tab after each value.
-    static void typeRecord(WindowFixture &w, const QStringList &values) {
+    static void typeRecord(WindowFixture &w, const QStringList &values)
+    {
         QCOMPARE(w.focus(), w.edit(Tar_br));
         for (int i = 0; i < values.size(); ++i) {
             QCOMPARE(w.focus(), w.edit(tabOrder[i]));
@@ -34,7 +36,8 @@ private:
     static QTableView *grid(WindowFixture &w) { return w.widget<QTableView>("DBGridLijekovi"); }
 
     // Opens the editor of a grid cell (grid column order) in the given row and types into it.
-    static QWidget *editCell(WindowFixture &w, int row, int column, const QString &text) {
+    static QWidget *editCell(WindowFixture &w, int row, int column, const QString &text)
+    {
         QTableView *g = grid(w);
         const QModelIndex index = g->model()->index(row, column);
         w.clickAt(g->viewport(), g->visualRect(index).center());
@@ -49,7 +52,8 @@ private:
 private slots:
     void init() { Dialogs::setScripted(true); }
 
-    void theDataEntryLoop() {
+    void theDataEntryLoop()
+    {
         WindowFixture w;
         QVERIFY(w.start());
         QCOMPARE(w.focus(), w.button("BitBtnAdd"));
@@ -102,7 +106,8 @@ private slots:
         QVERIFY(file.indexOf("Zavoj") < file.indexOf("Kateter"));
     }
 
-    void shiftTabAndClicksFromThePriceBox() {
+    void shiftTabAndClicksFromThePriceBox()
+    {
         WindowFixture w;
         w.writeDatabase(WindowFixture::packet({QStringLiteral("Naziv=\"a\" Cijena=\"1\"")}));
         QVERIFY(w.start());
@@ -129,7 +134,8 @@ private slots:
         QCOMPARE(w.table().currentRow(), 2u);
     }
 
-    void tabbingThroughAnOldRecordChangesNothing() {
+    void tabbingThroughAnOldRecordChangesNothing()
+    {
         WindowFixture w;
         const QByteArray before =
             WindowFixture::packet({QStringLiteral("Naziv=\"a\" Dobavljac=\"X\" Kolicina=\"1.5\"")});
@@ -148,7 +154,8 @@ private slots:
         QCOMPARE(w.valueAt(1, Kolicina), line("1,5"));
     }
 
-    void typingIntoAnEmptyTable() {
+    void typingIntoAnEmptyTable()
+    {
         WindowFixture w;
         w.writeDatabase(WindowFixture::packet({}));
         QVERIFY(w.start());
@@ -162,7 +169,8 @@ private slots:
         QCOMPARE(w.count(), line("0")); // begun, not yet committed
     }
 
-    void deleteButtonAndCarriedValues() {
+    void deleteButtonAndCarriedValues()
+    {
         WindowFixture w;
         w.writeDatabase(WindowFixture::packet({QStringLiteral("Naziv=\"a\" Valuta=\"EUR\"")}));
         QVERIFY(w.start());
@@ -203,7 +211,8 @@ private slots:
         QVERIFY(Dialogs::takeShown().size() == 1); // only the start-up message
     }
 
-    void navigationKeepsTheFocus() {
+    void navigationKeepsTheFocus()
+    {
         WindowFixture w;
         w.writeDatabase(
             WindowFixture::packet({QStringLiteral("Naziv=\"a\""), QStringLiteral("Naziv=\"b\""),
@@ -226,7 +235,8 @@ private slots:
         QCOMPARE(w.focus(), w.button("BitBtnLast"));
     }
 
-    void upperCaseInTheBoxOnly() {
+    void upperCaseInTheBoxOnly()
+    {
         WindowFixture w;
         w.writeDatabase(WindowFixture::packet({QStringLiteral("Naziv=\"a\"")}));
         QVERIFY(w.start());
@@ -241,7 +251,8 @@ private slots:
         QCOMPARE(w.value(ATK), line("xy"));
     }
 
-    void textLimitCountsCodePoints() {
+    void textLimitCountsCodePoints()
+    {
         WindowFixture w;
         const QString overlong = QStringLiteral("ABCDEFGHIJKL"); // two over the limit of ATK
         w.writeDatabase(WindowFixture::packet(
@@ -255,7 +266,8 @@ private slots:
         QCOMPARE(w.edit(Tar_br)->text(), QString::fromUcs4(U"😀😀😀😀😀😀😀😀😀😀"));
     }
 
-    void gridEditCommitsWhenLeavingTheGrid() {
+    void gridEditCommitsWhenLeavingTheGrid()
+    {
         WindowFixture w;
         w.writeDatabase(WindowFixture::packet(
             {QStringLiteral("Naziv=\"a\" Dobavljac=\"S1\""), QStringLiteral("Naziv=\"b\"")}));
@@ -277,7 +289,8 @@ private slots:
         QCOMPARE(w.valueAt(2, Naziv), line("b"));
     }
 
-    void refusedNumberInABox() {
+    void refusedNumberInABox()
+    {
         auto texts = [](const QList<Dialogs::Shown> &shown) {
             QStringList t;
             for (const auto &s : shown)
@@ -323,7 +336,8 @@ private slots:
         QCOMPARE(Dialogs::takeShown().size(), 1);
     }
 
-    void refusedNumberInACell() {
+    void refusedNumberInACell()
+    {
         auto texts = [](const QList<Dialogs::Shown> &shown) {
             QStringList t;
             for (const auto &s : shown)

@@ -17,7 +17,8 @@ namespace {
 class Recorder : public TableObserver {
 public:
     explicit Recorder(Table &table)
-        : m_table(table) {
+        : m_table(table)
+    {
         table.addObserver(this);
         table.beforePost = [this] { log.push_back("beforePost"); };
         table.afterPost = [this] { log.push_back("afterPost"); };
@@ -26,12 +27,14 @@ public:
     }
     ~Recorder() override { m_table.removeObserver(this); }
 
-    void valueChanged(std::size_t row, std::size_t field) override {
+    void valueChanged(std::size_t row, std::size_t field) override
+    {
         log.push_back("value " + std::to_string(row) + " " + std::to_string(field));
     }
     void rowInserted(std::size_t row) override { log.push_back("inserted " + std::to_string(row)); }
     void rowRemoved(std::size_t row) override { log.push_back("removed " + std::to_string(row)); }
-    void currentChanged() override {
+    void currentChanged() override
+    {
         log.push_back("current " + std::to_string(m_table.currentRow()));
     }
     void stateChanged() override { log.push_back("state"); }
@@ -45,14 +48,16 @@ private:
     Table &m_table;
 };
 
-Record named(std::string_view name) {
+Record named(std::string_view name)
+{
     Record r(ProductFieldCount);
     r.setValue(Naziv, name);
     return r;
 }
 
 // A table holding records named by the letters of `names` ('-' for an unnamed record).
-Table tableOf(std::string_view names) {
+Table tableOf(std::string_view names)
+{
     Table t(productSchema());
     std::vector<Record> rows;
     for (char c : names)
@@ -61,7 +66,8 @@ Table tableOf(std::string_view names) {
     return t;
 }
 
-std::string namesOf(const Table &t) {
+std::string namesOf(const Table &t)
+{
     std::string s;
     for (std::size_t r = 0; r < t.rowCount(); ++r) {
         const std::string name = t.text(r, Naziv);
@@ -76,7 +82,8 @@ class TestTable : public QObject {
     Q_OBJECT
 
 private slots:
-    void closedTableRefusesOperations() {
+    void closedTableRefusesOperations()
+    {
         Table t(productSchema());
         QCOMPARE(t.state(), TableState::Inactive);
         QVERIFY_THROWS_EXCEPTION(Error, t.first());
@@ -90,7 +97,8 @@ private slots:
         QVERIFY(t.eof());
     }
 
-    void emptyTableCursor() {
+    void emptyTableCursor()
+    {
         Table t(productSchema());
         t.createDataSet();
         t.first();
@@ -102,7 +110,8 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Error, t.remove());
     }
 
-    void eofRules() {
+    void eofRules()
+    {
         Table t = tableOf("abc");
         QVERIFY(!t.eof());
         t.last();
@@ -117,7 +126,8 @@ private slots:
         QCOMPARE(t.currentRow(), 0u);
     }
 
-    void insertPlacesRecordAheadOfCurrent() {
+    void insertPlacesRecordAheadOfCurrent()
+    {
         Table t = tableOf("abc");
         t.moveTo(1);
         t.insert();
@@ -132,7 +142,8 @@ private slots:
         QCOMPARE(t.currentRow(), 1u);
     }
 
-    void untouchedBegunRecordIsDroppedByMove() {
+    void untouchedBegunRecordIsDroppedByMove()
+    {
         Table t = tableOf("ab");
         t.last();
         t.insert();
@@ -147,7 +158,8 @@ private slots:
         QCOMPARE(t.text(Naziv), std::string("b"));
     }
 
-    void writtenBegunRecordIsCommittedByMoveOrInsert() {
+    void writtenBegunRecordIsCommittedByMoveOrInsert()
+    {
         Table t = tableOf("a");
         t.insert();
         t.setText(Dobavljac, ""); // writing empty text is a change too
@@ -159,7 +171,8 @@ private slots:
         QCOMPARE(namesOf(t), std::string("-a"));
     }
 
-    void editWithoutChangeCommitsNothing() {
+    void editWithoutChangeCommitsNothing()
+    {
         Table t = tableOf("ab");
         Recorder rec(t);
         t.edit();
@@ -169,7 +182,8 @@ private slots:
         QCOMPARE(t.state(), TableState::Browse);
     }
 
-    void editOnEmptyTableBeginsRecord() {
+    void editOnEmptyTableBeginsRecord()
+    {
         Table t(productSchema());
         t.createDataSet();
         bool inserted = false;
@@ -179,7 +193,8 @@ private slots:
         QVERIFY(inserted);
     }
 
-    void commitOrderThroughCursorMove() {
+    void commitOrderThroughCursorMove()
+    {
         Table t = tableOf("ab");
         Recorder rec(t);
         t.edit();
@@ -191,7 +206,8 @@ private slots:
         QCOMPARE(rec.take(), expected);
     }
 
-    void insertOrder() {
+    void insertOrder()
+    {
         Table t = tableOf("a");
         Recorder rec(t);
         t.afterInsert = [&] {
@@ -209,7 +225,8 @@ private slots:
         QCOMPARE(rec.take(), expected);
     }
 
-    void refusedHandOverStopsTheMove() {
+    void refusedHandOverStopsTheMove()
+    {
         Table t = tableOf("ab");
         t.edit();
         t.setText(Naziv, "z");
@@ -219,7 +236,8 @@ private slots:
         QCOMPARE(t.currentRow(), 0u);
     }
 
-    void numberFieldParsesTypedText() {
+    void numberFieldParsesTypedText()
+    {
         Table t = tableOf("a");
         t.edit();
         t.setText(Kolicina, " 12,5 ");
@@ -236,7 +254,8 @@ private slots:
         QVERIFY(!t.number(0, Kolicina).has_value());
     }
 
-    void textIsCleanedOfControlCharacters() {
+    void textIsCleanedOfControlCharacters()
+    {
         Table t = tableOf("a");
         t.edit();
         t.setText(Naziv, "a\tb\r\nc\x01"
@@ -244,7 +263,8 @@ private slots:
         QCOMPARE(t.text(Naziv), std::string("a b  cd"));
     }
 
-    void deleteRules() {
+    void deleteRules()
+    {
         Table t = tableOf("abc");
         t.moveTo(1);
         t.remove();
@@ -269,7 +289,8 @@ private slots:
         QVERIFY(t.eof());
     }
 
-    void purgeRemovesUnnamedInOnePass() {
+    void purgeRemovesUnnamedInOnePass()
+    {
         Table t = tableOf("--a---b- -");
         Recorder rec(t);
         purgeUnnamedRecords(t);
@@ -285,7 +306,8 @@ private slots:
         QCOMPARE(onlyUnnamed.rowCount(), 0u);
     }
 
-    void purgeCommitsAnErasedNameFirst() {
+    void purgeCommitsAnErasedNameFirst()
+    {
         Table t = tableOf("ab");
         t.last();
         t.edit();
@@ -294,7 +316,8 @@ private slots:
         QCOMPARE(namesOf(t), std::string("a"));
     }
 
-    void createEmptyDatabaseLeavesBegunRecord() {
+    void createEmptyDatabaseLeavesBegunRecord()
+    {
         const QString dir = QDir::tempPath() + QStringLiteral("/kalvendor-table-test");
         QDir().mkpath(dir);
         const std::string file = (dir + QStringLiteral("/Baza.xml")).toStdString();
@@ -312,7 +335,8 @@ private slots:
     }
 
 private:
-    static bool contains(const std::vector<std::string> &log, const std::string &entry) {
+    static bool contains(const std::vector<std::string> &log, const std::string &entry)
+    {
         return std::find(log.begin(), log.end(), entry) != log.end();
     }
 };

@@ -20,13 +20,15 @@
 class WindowFixture {
 public:
     WindowFixture()
-        : m_oldFolder(QDir::currentPath()) {
+        : m_oldFolder(QDir::currentPath())
+    {
         platform::Dialogs::setScripted(true);
         QDir::setCurrent(m_folder.path());
         qApp->installEventFilter(&m_guard);
     }
 
-    ~WindowFixture() {
+    ~WindowFixture()
+    {
         form.reset();
         qApp->removeEventFilter(&m_guard);
         QDir::setCurrent(m_oldFolder);
@@ -39,14 +41,16 @@ public:
     QString folder() const { return m_folder.path(); }
     QString databasePath() const { return m_folder.filePath(QStringLiteral("Baza.xml")); }
 
-    void writeDatabase(const QByteArray &bytes) const {
+    void writeDatabase(const QByteArray &bytes) const
+    {
         QFile f(databasePath());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
 
     // A database file holding one record per entry of `rows`, each given as its ROW attributes.
-    static QByteArray packet(const QStringList &rows) {
+    static QByteArray packet(const QStringList &rows)
+    {
         QByteArray xml =
             QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
                               "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>");
@@ -63,13 +67,15 @@ public:
         return xml + "</ROWDATA></DATAPACKET>\n";
     }
 
-    QByteArray readDatabase() const {
+    QByteArray readDatabase() const
+    {
         QFile f(databasePath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
     // Constructs, creates and shows the window, and waits until it has the focus.
-    bool start() {
+    bool start()
+    {
         form = std::make_unique<TForm1>();
         form->FormCreate();
         form->show();
@@ -77,10 +83,12 @@ public:
         return QTest::qWaitForWindowActive(form.get());
     }
 
-    template <typename T = QWidget> T *widget(const char *name) const {
+    template <typename T = QWidget> T *widget(const char *name) const
+    {
         return form->findChild<T *>(QLatin1String(name));
     }
-    QLineEdit *edit(data::ProductField f) const {
+    QLineEdit *edit(data::ProductField f) const
+    {
         return form->findChild<QLineEdit *>(QStringLiteral("DBEdit") +
                                             QString::fromStdString(data::productSchema()[f].name));
     }
@@ -88,12 +96,14 @@ public:
     QString count() const { return widget<QLabel>("lblNumOfRecords")->text(); }
     const data::Table &table() const { return form->table(); }
     QString value(data::ProductField f) const { return QString::fromStdString(table().text(f)); }
-    QString valueAt(std::size_t row, data::ProductField f) const {
+    QString valueAt(std::size_t row, data::ProductField f) const
+    {
         return QString::fromStdString(table().text(row, f));
     }
 
     // Key presses for every character of `text`; unlike QTest::keyClicks, any character.
-    static void keys(QWidget *target, const QString &text) {
+    static void keys(QWidget *target, const QString &text)
+    {
         for (qsizetype i = 0; i < text.size(); ++i) {
             const qsizetype n = text.at(i).isHighSurrogate() ? 2 : 1;
             const QString one = text.mid(i, n);
@@ -104,14 +114,16 @@ public:
     }
 
     // Types into a box the way a clerk does: a click into it, then the keys over its text.
-    void type(data::ProductField f, const QString &text) const {
+    void type(data::ProductField f, const QString &text) const
+    {
         QLineEdit *box = edit(f);
         box->setFocus(Qt::MouseFocusReason);
         box->selectAll();
         keys(box, text);
     }
     // A click as the window system delivers it, through the window.
-    void clickAt(QWidget *target, QPoint at = {}) const {
+    void clickAt(QWidget *target, QPoint at = {}) const
+    {
         if (at.isNull())
             at = target->rect().center();
         QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {}, target->mapTo(form.get(), at));
@@ -121,7 +133,8 @@ public:
     QWidget *focus() const { return QApplication::focusWidget(); }
 
     // The boxes a handler queued for the event loop.
-    QList<platform::Dialogs::Shown> shownAfterEvents() const {
+    QList<platform::Dialogs::Shown> shownAfterEvents() const
+    {
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
         return platform::Dialogs::takeShown();
