@@ -7,6 +7,8 @@ namespace data {
 
 // True when `bytes` is well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
 bool isValidUtf8(std::string_view bytes);
+// Offset of the first byte that is not well-formed UTF-8, or std::string_view::npos.
+std::size_t invalidUtf8Offset(std::string_view bytes);
 
 // Converts Windows-1250 bytes to UTF-8; the five undefined bytes become U+FFFD.
 std::string windows1250ToUtf8(std::string_view bytes);
