@@ -1,1 +1,630 @@
-// placeholder
+#include "data/DatabaseFile.h"
+
+#include "data/AtomicFile.h"
+#include "data/Encoding.h"
+#include "data/Error.h"
+#include "data/NumberText.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <cstring>
+#include <span>
+
+namespace data {
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+enum class DeclaredEncoding { None, Utf8, Windows1250, Other };
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+bool isXmlSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+constexpr std::string_view utf8Bom = "\xEF\xBB\xBF";
+
+// The encoding named by the XML declaration, if there is one; `name` gets the name as written.
+DeclaredEncoding declaredEncoding(std::string_view bytes, std::string_view &name)
+{
+    if (bytes.starts_with(utf8Bom))
+        bytes.remove_prefix(utf8Bom.size());
+    if (!bytes.starts_with("<?xml") || bytes.size() < 6 || !isXmlSpace(bytes[5]))
+        return DeclaredEncoding::None;
+    std::string_view declaration = bytes.substr(0, bytes.find("?>"));
+    const std::size_t key = declaration.find("encoding");
+    if (key == std::string_view::npos)
+        return DeclaredEncoding::None;
+    std::size_t i = key + 8;
+    while (i < declaration.size() && isXmlSpace(declaration[i]))
+        ++i;
+    if (i < declaration.size() && declaration[i] == '=')
+        ++i;
+    while (i < declaration.size() && isXmlSpace(declaration[i]))
+        ++i;
+    if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\''))
+        return DeclaredEncoding::None; // a malformed declaration; the parser reports it
+    const std::size_t end = declaration.find(declaration[i], i + 1);
+    if (end == std::string_view::npos)
+        return DeclaredEncoding::None;
+    name = declaration.substr(i + 1, end - i - 1);
+    if (equalsIgnoringCase(name, "UTF-8") || equalsIgnoringCase(name, "UTF8"))
+        return DeclaredEncoding::Utf8;
+    if (equalsIgnoringCase(name, "windows-1250") || equalsIgnoringCase(name, "cp1250") ||
+        equalsIgnoringCase(name, "x-cp1250"))
+        return DeclaredEncoding::Windows1250;
+    return DeclaredEncoding::Other;
+}
+
+// True when an attribute value holds a reference or a byte that may start a control character
+// (0xC2 also leads harmless characters such as NBSP; those merely take the slower way). Written
+// without branches, so that the compiler checks many bytes at once.
+bool needsResolving(std::string_view value)
+{
+    unsigned char found = 0;
+    for (char ch : value) {
+        const auto c = static_cast<unsigned char>(ch);
+        found |= static_cast<unsigned char>((c < 0x20) | (c == '&') | (c == 0x7F) | (c == 0xC2));
+    }
+    return found != 0;
+}
+
+void appendUtf8(std::string &out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Reads the reference at `p` ('&' ... ';') into `out`; returns the byte after it, or nullptr
+// when it is not a reference XML allows.
+const char *appendReference(const char *p, std::string &out)
+{
+    const char *end = p + 1;
+    while (*end && *end != ';' && end - p < 12)
+        ++end;
+    if (*end != ';')
+        return nullptr;
+    const std::string_view name(p + 1, static_cast<std::size_t>(end - p - 1));
+    static constexpr std::pair<std::string_view, char> named[] = {
+        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+    for (const auto &[entity, c] : named) {
+        if (name == entity) {
+            out.push_back(c);
+            return end + 1;
+        }
+    }
+    if (name.size() < 2 || name[0] != '#')
+        return nullptr;
+    const bool hex = name[1] == 'x';
+    const std::string_view digits = name.substr(hex ? 2 : 1);
+    if (digits.empty())
+        return nullptr;
+    char32_t cp = 0;
+    for (char c : digits) {
+        unsigned digit;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (hex && c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (hex && c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        else
+            return nullptr;
+        cp = cp * (hex ? 16 : 10) + digit;
+        if (cp > 0x10FFFF)
+            return nullptr;
+    }
+    if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF))
+        return nullptr;
+    appendUtf8(out, cp);
+    return end + 1;
+}
+
+class PacketReader {
+public:
+    PacketReader(std::string &buffer, const Schema &schema, const std::string &fileName)
+        : m_buffer(buffer)
+        , m_schema(schema)
+        , m_fileName(fileName)
+    {
+    }
+
+    std::vector<Record> read()
+    {
+        decode();
+        indexLines();
+        parse();
+        const pugi::xml_node root = checkRoot();
+        checkMetadata(root);
+        return readRows(root);
+    }
+
+private:
+    [[noreturn]] void fail(std::size_t line, const std::string &what) const
+    {
+        throw Error("Datoteka \"" + m_fileName + "\" nije ispravna (redak " + std::to_string(line) +
+                    "): " + what);
+    }
+
+    std::size_t lineAt(std::size_t offset) const
+    {
+        const auto before = std::lower_bound(m_newlines.begin(), m_newlines.end(), offset);
+        return static_cast<std::size_t>(before - m_newlines.begin()) + 1;
+    }
+
+    std::size_t lineOf(const pugi::xml_node &node) const
+    {
+        const std::ptrdiff_t offset = node.offset_debug();
+        return offset < 0 ? 1 : lineAt(static_cast<std::size_t>(offset));
+    }
+
+    static std::size_t countLines(std::string_view bytes, std::size_t end)
+    {
+        return static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + end, '\n')) + 1;
+    }
+
+    // Leaves UTF-8 in the buffer: valid UTF-8 stays, undeclared other bytes are Windows-1250.
+    void decode()
+    {
+        std::string_view name;
+        const DeclaredEncoding declared = declaredEncoding(m_buffer, name);
+        if (declared == DeclaredEncoding::Other)
+            fail(1, "nepoznato kodiranje znakova '" + std::string(name) + "'");
+        if (declared == DeclaredEncoding::Windows1250) {
+            m_buffer = windows1250ToUtf8(m_buffer);
+            return;
+        }
+        const std::size_t invalid = invalidUtf8Offset(m_buffer);
+        if (invalid == std::string_view::npos)
+            return;
+        if (declared == DeclaredEncoding::Utf8 || std::string_view(m_buffer).starts_with(utf8Bom))
+            fail(countLines(m_buffer, invalid), "tekst nije ispravno kodiran (UTF-8)");
+        m_buffer = windows1250ToUtf8(m_buffer);
+    }
+
+    // The parser overwrites bytes in place, so line numbers come from where the newlines were.
+    void indexLines()
+    {
+        const char *begin = m_buffer.data();
+        const char *end = begin + m_buffer.size();
+        for (const char *p = begin; p < end;) {
+            const void *found = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+            if (!found)
+                break;
+            p = static_cast<const char *>(found);
+            m_newlines.push_back(static_cast<std::size_t>(p - begin));
+            ++p;
+        }
+    }
+
+    void parse()
+    {
+        std::size_t start = std::string_view(m_buffer).starts_with(utf8Bom) ? utf8Bom.size() : 0;
+        while (start < m_buffer.size() && isXmlSpace(m_buffer[start]))
+            ++start;
+        if (start == m_buffer.size())
+            fail(lineAt(start), "datoteka je prazna");
+        if (m_buffer[start] != '<')
+            fail(lineAt(start), "nije XML");
+
+        // Minimal parsing: names and raw attribute values; references are resolved here, where
+        // a malformed one can be refused rather than passed on.
+        const std::size_t size = m_buffer.size();
+        const pugi::xml_parse_result result = m_document.load_buffer_inplace(
+            m_buffer.data(), size, pugi::parse_minimal, pugi::encoding_utf8);
+        if (result)
+            return;
+        const auto offset = std::min(static_cast<std::size_t>(result.offset), size);
+        const bool atEnd = offset + 1 >= size || std::string_view(m_buffer).find('>', offset + 1) ==
+                                                     std::string_view::npos;
+        switch (result.status) {
+        case pugi::status_out_of_memory:
+            throw std::bad_alloc();
+        case pugi::status_no_document_element:
+            fail(lineAt(offset), "nije XML");
+        default:
+            break;
+        }
+        if (atEnd)
+            fail(lineAt(offset), "datoteka je nepotpuna");
+        if (result.status == pugi::status_end_element_mismatch)
+            fail(lineAt(offset), "završna oznaka ne odgovara početnoj");
+        fail(lineAt(offset), "nije ispravan XML");
+    }
+
+    pugi::xml_node checkRoot() const
+    {
+        pugi::xml_node root;
+        for (pugi::xml_node node : m_document.children()) {
+            if (node.type() != pugi::node_element)
+                continue;
+            if (root)
+                fail(lineOf(node), "datoteka ima više korijenskih elemenata");
+            root = node;
+        }
+        if (std::strcmp(root.name(), "DATAPACKET") != 0)
+            fail(lineOf(root), "korijenski element nije DATAPACKET");
+        return root;
+    }
+
+    pugi::xml_node requireChild(const pugi::xml_node &parent, const char *name) const
+    {
+        const pugi::xml_node child = parent.child(name);
+        if (!child)
+            fail(lineOf(parent), std::string("nedostaje element ") + name);
+        return child;
+    }
+
+    static bool isPlausibleType(FieldKind kind, std::string_view type)
+    {
+        if (kind == FieldKind::Text)
+            return type == "string" || type == "string.uni";
+        return type == "r8" || type == "r4" || type == "fixed" || type == "i2" || type == "i4" ||
+               type == "i8";
+    }
+
+    // The file's field definitions may only confirm the program's schema, never change it.
+    void checkMetadata(const pugi::xml_node &root) const
+    {
+        const pugi::xml_node metadata = requireChild(root, "METADATA");
+        const pugi::xml_node fields = requireChild(metadata, "FIELDS");
+        std::vector<bool> defined(m_schema.size());
+        bool any = false;
+        for (pugi::xml_node field : fields.children("FIELD")) {
+            const pugi::xml_attribute name = field.attribute("attrname");
+            if (!name)
+                fail(lineOf(field), "element FIELD nema atribut attrname");
+            const auto index = m_schema.indexOf(name.value());
+            if (!index)
+                continue;
+            if (defined[*index])
+                fail(lineOf(field), "polje " + m_schema[*index].name + " je opisano dvaput");
+            defined[*index] = true;
+            any = true;
+            const std::string_view type = field.attribute("fieldtype").value();
+            if (!isPlausibleType(m_schema[*index].kind, type))
+                fail(lineOf(field), "polje " + m_schema[*index].name + " ima neočekivanu vrstu '" +
+                                        std::string(type) + "'");
+        }
+        if (!any)
+            fail(lineOf(fields), "datoteka ne opisuje nijedno polje ove tablice");
+        const pugi::xml_node params = metadata.child("PARAMS");
+        if (params && *params.attribute("CHANGE_LOG").value())
+            fail(lineOf(params), unmergedChanges);
+    }
+
+    std::size_t fieldIndex(const char *name, std::size_t guess) const
+    {
+        // Rows usually list the fields in order, so the field after the last one found comes
+        // first.
+        const std::size_t n = m_names.size();
+        for (std::size_t k = 0; k < n; ++k) {
+            const std::size_t i = guess + k < n ? guess + k : guess + k - n;
+            const std::string_view field = m_names[i];
+            std::size_t j = 0;
+            while (j < field.size() && name[j] == field[j])
+                ++j;
+            if (j == field.size() && name[j] == '\0')
+                return i;
+        }
+        return noField;
+    }
+
+    // The value of an attribute as stored text: references resolved, control characters
+    // cleaned, numbers in their stored form. Points into the buffer when nothing changes.
+    std::string_view readValue(const char *raw, std::size_t field, std::string &scratch,
+                               const pugi::xml_node &row) const
+    {
+        const std::string_view rawValue(raw);
+        const std::string_view value =
+            needsResolving(rawValue) ? resolve(raw, field, scratch, row) : rawValue;
+        if (!m_schema[field].isNumber() || value.empty())
+            return value;
+        const std::optional<double> number = parseFileNumber(value);
+        if (!number)
+            fail(lineOf(row), "vrijednost '" + std::string(value) + "' polja " +
+                                  m_schema[field].name + " nije broj");
+        scratch = storedNumberText(*number);
+        return scratch;
+    }
+
+    std::string_view resolve(const char *raw, std::size_t field, std::string &scratch,
+                             const pugi::xml_node &row) const
+    {
+        scratch.clear();
+        for (const char *p = raw; *p;) {
+            if (*p == '&') {
+                p = appendReference(p, scratch);
+                if (!p)
+                    fail(lineOf(row),
+                         "neispravna oznaka znaka u vrijednosti polja " + m_schema[field].name);
+            } else if (*p == '\r') {
+                // A line break written as CR LF is one break.
+                scratch.push_back('\n');
+                p += p[1] == '\n' ? 2 : 1;
+            } else {
+                scratch.push_back(*p++);
+            }
+        }
+        if (!isCleanText(scratch))
+            scratch = sanitizeText(scratch);
+        return scratch;
+    }
+
+    std::vector<Record> readRows(const pugi::xml_node &root)
+    {
+        pugi::xml_node rowData = requireChild(root, "ROWDATA");
+        const std::size_t n = m_schema.size();
+        for (const FieldDef &field : m_schema)
+            m_names.push_back(field.name);
+        std::vector<std::string_view> values(n);
+        std::vector<std::string> scratch(n);
+        std::vector<std::size_t> seenInRow(n, 0);
+
+        std::vector<Record> records;
+        std::size_t rowNumber = 0;
+        // Each row leaves the document once it is a record: the parser's memory, page by page,
+        // goes back to the records being built, and the peak stays well below twice the tree.
+        for (pugi::xml_node row = rowData.first_child(), next; row; row = next) {
+            next = row.next_sibling();
+            if (row.type() != pugi::node_element)
+                continue;
+            if (std::strcmp(row.name(), "ROW") != 0)
+                fail(lineOf(row), "neočekivani element " + std::string(row.name()));
+            ++rowNumber;
+            std::fill(values.begin(), values.end(), std::string_view());
+            std::size_t guess = 0;
+            for (pugi::xml_attribute a = row.first_attribute(); a; a = a.next_attribute()) {
+                const std::size_t field = fieldIndex(a.name(), guess);
+                if (field == noField) {
+                    if (std::strcmp(a.name(), "RowState") == 0)
+                        fail(lineOf(row), unmergedChanges);
+                    continue;
+                }
+                if (seenInRow[field] == rowNumber)
+                    fail(lineOf(row), "atribut " + m_schema[field].name + " se ponavlja");
+                seenInRow[field] = rowNumber;
+                values[field] = readValue(a.value(), field, scratch[field], row);
+                guess = field + 1 < n ? field + 1 : 0;
+            }
+            records.emplace_back(std::span<const std::string_view>(values));
+            rowData.remove_child(row);
+        }
+        return records;
+    }
+
+    static constexpr std::size_t noField = static_cast<std::size_t>(-1);
+    static constexpr const char *unmergedChanges = "datoteka sadrži nespojene promjene";
+
+    std::string &m_buffer;
+    const Schema &m_schema;
+    const std::string &m_fileName;
+    std::vector<std::size_t> m_newlines;
+    std::vector<std::string_view> m_names;
+    pugi::xml_document m_document;
+};
+
+std::vector<Record> parseOwned(std::string &buffer, const Schema &schema,
+                               const std::string &fileName)
+{
+    return PacketReader(buffer, schema, fileName).read();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+// Extra bytes an attribute value needs for each byte: references for & < > ", a control
+// character (which stored text never holds) becomes a space or is dropped.
+constexpr signed char dropByte = -1;
+constexpr std::array<signed char, 256> escapeGrowth = [] {
+    std::array<signed char, 256> table{};
+    for (int c = 0; c < 0x20; ++c)
+        table[c] = dropByte;
+    table['\t'] = table['\n'] = table['\r'] = 0;
+    table[0x7F] = dropByte;
+    table['&'] = 4;
+    table['<'] = 3;
+    table['>'] = 3;
+    table['"'] = 5;
+    return table;
+}();
+
+constexpr std::array<bool, 256> escapeSpecials = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 0x20; ++c)
+        table[c] = true;
+    table[0x7F] = table['&'] = table['<'] = table['>'] = table['"'] = true;
+    return table;
+}();
+
+// The values of a record, one after the other. Record keeps them in one string, separated by
+// NUL and ended by the string's own terminating NUL, so one pass walks them all; NUL is also one
+// of the bytes the escaping stops at, so splitting costs nothing extra.
+const char *recordValues(const Record &record, [[maybe_unused]] std::size_t fieldCount)
+{
+    assert(record.fieldCount() == fieldCount && fieldCount > 0);
+#ifndef NDEBUG
+    const std::string_view last = record.value(fieldCount - 1);
+    assert(last.data()[last.size()] == '\0');
+#endif
+    return record.value(0).data();
+}
+
+// Size of the escaped value at `p`; leaves `p` on the NUL that ends it.
+std::size_t escapedSize(const char *&p)
+{
+    std::size_t size = 0;
+    for (; *p; ++p)
+        size += static_cast<std::size_t>(1 + escapeGrowth[static_cast<unsigned char>(*p)]);
+    return size;
+}
+
+// Writes the escaped value at `in` to `out`; leaves `in` on the NUL that ends it.
+char *writeEscaped(char *out, const char *&in)
+{
+    const char *p = in;
+    for (;; ++p) {
+        const char *run = p;
+        while (!escapeSpecials[static_cast<unsigned char>(*p)])
+            ++p;
+        std::memcpy(out, run, static_cast<std::size_t>(p - run));
+        out += p - run;
+        std::string_view replacement;
+        switch (*p) {
+        case '\0':
+            in = p;
+            return out;
+        case '&':
+            replacement = "&amp;";
+            break;
+        case '<':
+            replacement = "&lt;";
+            break;
+        case '>':
+            replacement = "&gt;";
+            break;
+        case '"':
+            replacement = "&quot;";
+            break;
+        case '\t':
+        case '\n':
+        case '\r':
+            replacement = " ";
+            break;
+        default:
+            break; // dropped
+        }
+        std::memcpy(out, replacement.data(), replacement.size());
+        out += replacement.size();
+    }
+}
+
+constexpr std::string_view rowOpen = "    <ROW";
+constexpr std::string_view rowClose = "/>\n";
+constexpr std::string_view packetEnd = "  </ROWDATA>\n</DATAPACKET>\n";
+
+} // namespace
+
+std::vector<Record> parseDataPacket(std::string_view bytes, const Schema &schema,
+                                    const std::string &fileName)
+{
+    std::string buffer(bytes);
+    return parseOwned(buffer, schema, fileName);
+}
+
+void appendDataPacket(std::string &out, const Schema &schema, const std::vector<Record> &rows,
+                      std::size_t skipRow)
+{
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+           "<DATAPACKET Version=\"2.0\">\n"
+           "  <METADATA>\n"
+           "    <FIELDS>\n";
+    for (const FieldDef &field : schema) {
+        out += "      <FIELD attrname=\"";
+        out += field.name;
+        switch (field.kind) {
+        case FieldKind::Text:
+            out += "\" fieldtype=\"string\" WIDTH=\"";
+            out += std::to_string(field.maxLength);
+            out += "\"/>\n";
+            break;
+        case FieldKind::Float:
+            out += "\" fieldtype=\"r8\"/>\n";
+            break;
+        case FieldKind::Money:
+            out += "\" fieldtype=\"r8\" SUBTYPE=\"Money\"/>\n";
+            break;
+        }
+    }
+    out += "    </FIELDS>\n"
+           "    <PARAMS/>\n"
+           "  </METADATA>\n"
+           "  <ROWDATA>\n";
+
+    // Sized exactly first, then written in place: no reallocation while writing.
+    const std::size_t n = schema.size();
+    std::size_t size = 0;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (r == skipRow)
+            continue;
+        size += rowOpen.size() + rowClose.size();
+        const char *p = recordValues(rows[r], n);
+        for (std::size_t field = 0; field < n; ++field, ++p) {
+            const std::size_t valueSize = escapedSize(p);
+            if (valueSize > 0)
+                size += schema[field].name.size() + 4 + valueSize;
+        }
+    }
+    const std::size_t start = out.size();
+    out.reserve(start + size + packetEnd.size());
+    out.resize(start + size);
+    char *o = out.data() + start;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (r == skipRow)
+            continue;
+        std::memcpy(o, rowOpen.data(), rowOpen.size());
+        o += rowOpen.size();
+        const char *p = recordValues(rows[r], n);
+        for (std::size_t field = 0; field < n; ++field, ++p) {
+            if (*p == '\0')
+                continue;
+            const std::string &name = schema[field].name;
+            *o++ = ' ';
+            std::memcpy(o, name.data(), name.size());
+            o += name.size();
+            *o++ = '=';
+            *o++ = '"';
+            char *valueStart = o;
+            o = writeEscaped(o, p);
+            if (o == valueStart) // nothing but dropped bytes: no attribute after all
+                o -= name.size() + 3;
+            else
+                *o++ = '"';
+        }
+        std::memcpy(o, rowClose.data(), rowClose.size());
+        o += rowClose.size();
+    }
+    out += packetEnd;
+}
+
+std::vector<Record> readDatabaseFile(const std::string &fileName, const Schema &schema)
+{
+    std::string buffer = readWholeFile(fileName);
+    return parseOwned(buffer, schema, fileName);
+}
+
+void writeDatabaseFile(const std::string &fileName, const Schema &schema,
+                       const std::vector<Record> &rows, std::size_t skipRow)
+{
+    std::string packet;
+    appendDataPacket(packet, schema, rows, skipRow);
+    writeFileAtomically(fileName, packet);
+}
+
+} // namespace data
