@@ -1,0 +1,412 @@
+// Times the core on generated databases and prints the figures against their targets.
+//
+//   kalvendor_bench              1,000 and 100,000 records
+//   kalvendor_bench --million    also 1,000,000 records
+//   kalvendor_bench --write N F  writes a database of N generated records to the file F
+//
+// Each size gets its own file; the yardstick is `xmllint --stream --noout` on that same file.
+// Peak memory is measured in a process of its own (this program started again with --peak), so
+// that one size's allocations never count towards another's.
+
+#include "data/DatabaseFile.h"
+#include "data/ProductSchema.h"
+#include "data/Record.h"
+#include "data/Table.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Targets at 100,000 records.
+constexpr double loadTarget = 0.75;  // of xmllint's time
+constexpr double saveTarget = 0.5;   // of xmllint's time
+constexpr double purgeTargetMs = 20; // milliseconds
+constexpr double memoryTarget = 4;   // times the file's size
+constexpr std::size_t targetSize = 100'000;
+
+// ------------------------------------------------------------------------------------------
+// Content: plausible product lines of a Croatian import list, the same on every run.
+
+class Generator {
+public:
+    std::size_t pick(std::size_t n)
+    {
+        m_state = m_state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<std::size_t>(m_state >> 33) % n;
+    }
+    template <std::size_t N> const char *pick(const std::array<const char *, N> &list)
+    {
+        return list[pick(N)];
+    }
+
+private:
+    unsigned long long m_state = 20240611;
+};
+
+constexpr std::array<const char *, 12> productKinds = {
+    "Kateter za hemodijalizu", "Štrcaljka jednokratna", "Rukavice kirurške sterilne",
+    "Zavoj elastični",         "Igla za infuziju",      "Set za transfuziju krvi",
+    "Maska kisikova",          "Kanila nosna",          "Elektroda EKG",
+    "Šav resorptivni",         "Test-traka za glukozu", "Filtar za dijalizu"};
+constexpr std::array<const char *, 8> productDetails = {
+    "dvolumenski 12 Fr, 20 cm", "5 ml, Luer-Lock", "veličina 7,5",  "10 cm x 5 m",
+    "G21 \"butterfly\"",        "za odrasle",      "pedijatrijska", "<2 mm> žuta"};
+constexpr std::array<const char *, 8> manufacturers = {
+    "B. Braun Melsungen AG",  "Johnson & Johnson Medical",
+    "Fresenius Medical Care", "Medtronic Ireland Ltd.",
+    "Becton Dickinson",       "Ecolab d.o.o. Čakovec",
+    "Paul Hartmann AG",       "Smith & Nephew"};
+constexpr std::array<const char *, 6> suppliers = {
+    "Medika d.d.",         "Phoenix Farmacija d.o.o.",
+    "Oktal Pharma d.o.o.", "Medical Intertrade d.o.o.",
+    "Salus d.o.o. Đakovo", "Sanitaria Dental d.o.o."};
+constexpr std::array<const char *, 6> importers = {
+    "Klinički bolnički centar Zagreb", "KBC Split",  "Opća bolnica Čakovec",
+    "Klinička bolnica Sveti Duh",      "KBC Osijek", "Opća županijska bolnica Požega"};
+constexpr std::array<const char *, 5> units = {"kom", "kut", "pak", "l", "kg"};
+constexpr std::array<const char *, 3> currencies = {"EUR", "USD", "CHF"};
+constexpr std::array<const char *, 6> atkCodes = {"V07AB", "B05BB01", "", "V03AN01", "", "B05CB"};
+
+// `count` records; with `halfUnnamed`, every second one has no name.
+std::vector<data::Record> makeRecords(std::size_t count, bool halfUnnamed)
+{
+    Generator g;
+    std::vector<data::Record> records;
+    records.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string tariff = std::to_string(9018310000 + g.pick(90000));
+        std::string name = std::string(g.pick(productKinds)) + ", " + g.pick(productDetails);
+        if (halfUnnamed && i % 2 == 1)
+            name.clear();
+        const std::string catalogue = "KAT-" + std::to_string(1000 + g.pick(9000)) + "-ŠĐ";
+        const std::string quantity = std::to_string(1 + g.pick(5000));
+        const std::string price =
+            std::to_string(g.pick(2000)) + "." + std::to_string(10 + g.pick(90));
+        const std::string protocol = "KLASA: 530-08/24-01/" + std::to_string(g.pick(1000)) +
+                                     ", URBROJ: 381-14-" + std::to_string(g.pick(100));
+        const std::array<std::string_view, data::ProductFieldCount> values = {tariff,
+                                                                              name,
+                                                                              catalogue,
+                                                                              g.pick(atkCodes),
+                                                                              g.pick(manufacturers),
+                                                                              g.pick(suppliers),
+                                                                              g.pick(importers),
+                                                                              g.pick(units),
+                                                                              quantity,
+                                                                              g.pick(currencies),
+                                                                              price,
+                                                                              protocol};
+        records.emplace_back(values);
+    }
+    return records;
+}
+
+// ------------------------------------------------------------------------------------------
+// Measuring
+
+// Best of `runs` timings of `f`, in milliseconds: the machine is shared and noisy.
+double bestOf(int runs, const std::function<void()> &f)
+{
+    double best = 0;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        f();
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        best = i == 0 ? ms : std::min(best, ms);
+    }
+    return best;
+}
+
+struct ChildResult {
+    bool ok = false;
+    double ms = 0;
+    std::string output;
+};
+
+// Runs a program to its end; its time and what it printed.
+ChildResult runChild(const std::vector<std::string> &args)
+{
+    std::vector<char *> argv;
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+
+    ChildResult result;
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return result;
+    std::fflush(nullptr); // or the child would print again what this process has not yet
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid < 0)
+        return result;
+    if (pid == 0) {
+        dup2(pipeFds[1], STDOUT_FILENO);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        result.output.append(buffer, static_cast<std::size_t>(got));
+    close(pipeFds[0]);
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid)
+        return result;
+    result.ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return result;
+}
+
+// The high-water mark of this process's resident memory, in kilobytes. Read here rather than
+// from the parent's rusage, which would count the parent's pages shared before exec.
+long peakResidentKb()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmHWM:"))
+            return std::stol(line.substr(6));
+    }
+    return -1;
+}
+
+// Into an empty table, as at start; dropping the loaded records is not timed.
+double timeLoad(const std::string &file, int runs)
+{
+    double best = 0;
+    for (int i = 0; i < runs; ++i) {
+        data::Table table(data::productSchema());
+        const double ms = bestOf(1, [&] { table.loadFromFile(file); });
+        best = i == 0 ? ms : std::min(best, ms);
+    }
+    return best;
+}
+
+double timeSave(const std::string &source, const std::string &target, int runs)
+{
+    data::Table table(data::productSchema());
+    table.loadFromFile(source);
+    return bestOf(runs, [&] { table.saveToFile(target); });
+}
+
+double timePurge(std::size_t count, int runs)
+{
+    const std::vector<data::Record> records = makeRecords(count, true);
+    double best = 0;
+    for (int i = 0; i < runs; ++i) {
+        data::Table table(data::productSchema());
+        table.replaceContent(records);
+        const double ms =
+            bestOf(1, [&] { table.removeRecordsWithEmpty(data::ProductField::Naziv); });
+        best = i == 0 ? ms : std::min(best, ms);
+    }
+    return best;
+}
+
+std::optional<double> timeXmllint(const std::string &file, int runs)
+{
+    double best = 0;
+    for (int i = 0; i < runs; ++i) {
+        const ChildResult r = runChild({"xmllint", "--stream", "--noout", file});
+        if (!r.ok)
+            return std::nullopt;
+        best = i == 0 ? r.ms : std::min(best, r.ms);
+    }
+    return best;
+}
+
+// What the program does with a database in one run: load it, drop the unnamed, write it.
+// Prints the peak memory in kilobytes and the time of this first load, the one a clerk waits for
+// at start, when no memory has yet been touched.
+int peakChild(const std::string &file)
+{
+    data::Table table(data::productSchema());
+    const double loadMs = bestOf(1, [&] { table.loadFromFile(file); });
+    table.removeRecordsWithEmpty(data::ProductField::Naziv);
+    table.saveToFile(file + ".peak");
+    fs::remove(file + ".peak");
+    std::printf("%ld %.1f\n", peakResidentKb(), loadMs);
+    return 0;
+}
+
+struct FreshProcess {
+    long peakKb = 0;
+    double loadMs = 0;
+};
+
+std::optional<FreshProcess> measureFreshProcess(const std::string &self, const std::string &file)
+{
+    const ChildResult r = runChild({self, "--peak", file});
+    FreshProcess result;
+    if (!r.ok || std::sscanf(r.output.c_str(), "%ld %lf", &result.peakKb, &result.loadMs) != 2)
+        return std::nullopt;
+    return result;
+}
+
+// ------------------------------------------------------------------------------------------
+// Reporting
+
+struct SizeReport {
+    std::size_t records = 0;
+    double fileMb = 0;
+    double loadMs = 0;
+    double saveMs = 0;
+    double purgeMs = 0;
+    std::optional<double> xmllintMs;
+    std::optional<FreshProcess> fresh;
+};
+
+SizeReport measureSize(const std::string &self, const fs::path &folder, std::size_t count)
+{
+    SizeReport report;
+    report.records = count;
+    const std::string file = (folder / ("Baza-" + std::to_string(count) + ".xml")).string();
+    data::writeDatabaseFile(file, data::productSchema(), makeRecords(count, false));
+    report.fileMb = static_cast<double>(fs::file_size(file)) / 1e6;
+
+    const int runs = count >= 1'000'000 ? 1 : 5;
+    report.xmllintMs = timeXmllint(file, runs);
+    report.loadMs = timeLoad(file, runs);
+    report.saveMs = timeSave(file, file + ".saved", runs);
+    fs::remove(file + ".saved");
+    report.purgeMs = timePurge(count, runs);
+    report.fresh = measureFreshProcess(self, file);
+    fs::remove(file);
+    return report;
+}
+
+std::string ratioText(double value, const std::optional<double> &yardstick)
+{
+    if (!yardstick || *yardstick <= 0)
+        return "n/a";
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.2f", value / *yardstick);
+    return buffer;
+}
+
+std::string numberText(const std::optional<double> &value, const char *format)
+{
+    if (!value)
+        return "n/a";
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, format, *value);
+    return buffer;
+}
+
+std::optional<double> peakMb(const SizeReport &r)
+{
+    if (!r.fresh)
+        return std::nullopt;
+    return static_cast<double>(r.fresh->peakKb) * 1024 / 1e6;
+}
+
+void printHeader()
+{
+    std::printf("Times in ms (best of several runs; 'first load' in a fresh process), memory in "
+                "MB; x = xmllint --stream --noout on the same file.\n");
+    std::printf("%9s %8s %8s %8s %8s %8s %8s %7s %7s %7s %7s\n", "records", "file MB", "load",
+                "save", "purge", "xmllint", "1st load", "load/x", "save/x", "peak MB", "peak/f");
+}
+
+void printRow(const SizeReport &r)
+{
+    std::printf("%9zu %8.1f %8.1f %8.1f %8.2f %8s %8s %7s %7s %7s %7s\n", r.records, r.fileMb,
+                r.loadMs, r.saveMs, r.purgeMs, numberText(r.xmllintMs, "%.1f").c_str(),
+                numberText(r.fresh ? std::optional(r.fresh->loadMs) : std::nullopt, "%.1f").c_str(),
+                ratioText(r.loadMs, r.xmllintMs).c_str(), ratioText(r.saveMs, r.xmllintMs).c_str(),
+                numberText(peakMb(r), "%.0f").c_str(),
+                peakMb(r) ? ratioText(*peakMb(r), r.fileMb).c_str() : "n/a");
+}
+
+void printVerdict(const char *what, bool known, bool met, const std::string &detail)
+{
+    std::printf("  %-34s %-7s %s\n", what, !known ? "n/a" : met ? "met" : "MISSED", detail.c_str());
+}
+
+void printTargets(const SizeReport &r)
+{
+    std::printf("\nTargets at %zu records:\n", r.records);
+    const bool hasX = r.xmllintMs.has_value();
+    const double x = hasX ? *r.xmllintMs : 0;
+    printVerdict("load <= 0.75 x xmllint", hasX, r.loadMs <= loadTarget * x,
+                 ratioText(r.loadMs, r.xmllintMs));
+    if (r.fresh)
+        printVerdict("  first load <= 0.75 x xmllint", hasX, r.fresh->loadMs <= loadTarget * x,
+                     ratioText(r.fresh->loadMs, r.xmllintMs));
+    printVerdict("save <= 0.5 x xmllint", hasX, r.saveMs <= saveTarget * x,
+                 ratioText(r.saveMs, r.xmllintMs));
+    printVerdict("purge < 20 ms", true, r.purgeMs < purgeTargetMs,
+                 numberText(r.purgeMs, "%.2f ms"));
+    const std::optional<double> peak = peakMb(r);
+    printVerdict("peak memory < 4 x file", peak.has_value(),
+                 peak && *peak < memoryTarget * r.fileMb,
+                 peak ? ratioText(*peak, r.fileMb) + " x" : "");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    try {
+        if (argc == 3 && std::strcmp(argv[1], "--peak") == 0)
+            return peakChild(argv[2]);
+        if (argc == 4 && std::strcmp(argv[1], "--write") == 0) {
+            data::writeDatabaseFile(argv[3], data::productSchema(),
+                                    makeRecords(std::stoul(argv[2]), false));
+            return 0;
+        }
+
+        std::vector<std::size_t> sizes = {1'000, targetSize};
+        for (int i = 1; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--million") == 0) {
+                sizes.push_back(1'000'000);
+            } else {
+                std::fprintf(stderr, "usage: %s [--million] | --write RECORDS FILE\n", argv[0]);
+                return 2;
+            }
+        }
+        const std::string self = fs::read_symlink("/proc/self/exe").string();
+        const fs::path folder =
+            fs::temp_directory_path() / ("kalvendor-bench-" + std::to_string(getpid()));
+        fs::create_directories(folder);
+
+        std::vector<SizeReport> reports;
+        printHeader();
+        for (std::size_t count : sizes) {
+            reports.push_back(measureSize(self, folder, count));
+            printRow(reports.back());
+            std::fflush(stdout);
+        }
+        fs::remove_all(folder);
+
+        for (const SizeReport &r : reports) {
+            if (r.records == targetSize)
+                printTargets(r);
+        }
+        return 0;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "kalvendor_bench: %s\n", e.what());
+        return 1;
+    }
+}
