@@ -3,8 +3,6 @@
 #include "data/AtomicFile.h"
 
 #include <algorithm>
-#include <cassert>
-#include <cstring>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -24,7 +22,8 @@ class LineWriter {
 public:
     explicit LineWriter(const data::Table &table)
         : m_table(table)
-        , m_fieldCount(table.fieldCount()) {
+        , m_fieldCount(table.fieldCount())
+    {
         m_isNumber.reserve(m_fieldCount);
         for (const auto &field : table.schema())
             m_isNumber.push_back(field.isNumber());
@@ -34,36 +33,26 @@ public:
 
     bool isExported(std::size_t row) const { return row != m_begunRow; }
 
-    void appendLine(std::string &out, std::size_t row) const {
+    void appendLine(std::string &out, std::size_t row) const
+    {
         out.push_back('"');
-        if (m_fieldCount > 0) {
-            // Record keeps its values in one string, NUL between them: walking that string once
-            // is linear, while looking each value up would rescan the record from its start.
-            const data::Record &record = m_table.rows()[row];
-            const std::string_view lastValue = record.value(m_fieldCount - 1);
-            const char *const end = lastValue.data() + lastValue.size();
-            const char *pos = record.value(0).data();
-            for (std::size_t f = 0; f + 1 < m_fieldCount; ++f) {
-                const auto *valueEnd = static_cast<const char *>(
-                    std::memchr(pos, '\0', static_cast<std::size_t>(end - pos)));
-                appendValue(out, record, f, std::string_view(pos, valueEnd));
+        m_table.rows()[row].forEachValue([&](std::size_t field, std::string_view value) {
+            if (field > 0)
                 out.append(separator);
-                pos = valueEnd + 1;
-            }
-            appendValue(out, record, m_fieldCount - 1, std::string_view(pos, end));
-        }
+            appendValue(out, field, value);
+        });
         out.push_back('"');
     }
 
     // A guess at the size of the whole export, so the text is rarely moved while it grows.
-    std::size_t estimatedSize() const {
+    std::size_t estimatedSize() const
+    {
         return m_table.rowCount() * (2 + 3 * m_fieldCount + 16 * m_fieldCount + lineEnd.size());
     }
 
 private:
-    void appendValue(std::string &out, [[maybe_unused]] const data::Record &record,
-                     std::size_t field, std::string_view value) const {
-        assert(value == record.value(field));
+    void appendValue(std::string &out, std::size_t field, std::string_view value) const
+    {
         const std::size_t start = out.size();
         out.append(value);
         if (m_isNumber[field])
@@ -78,13 +67,15 @@ private:
 
 } // namespace
 
-std::string exportLine(const data::Table &table, std::size_t row) {
+std::string exportLine(const data::Table &table, std::size_t row)
+{
     std::string line;
     LineWriter(table).appendLine(line, row);
     return line;
 }
 
-void writeExport(std::ostream &out, const data::Table &table) {
+void writeExport(std::ostream &out, const data::Table &table)
+{
     const LineWriter writer(table);
     std::string chunk;
     chunk.reserve(chunkSize + 4096);
@@ -103,7 +94,8 @@ void writeExport(std::ostream &out, const data::Table &table) {
         out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
 }
 
-std::string exportText(const data::Table &table) {
+std::string exportText(const data::Table &table)
+{
     const LineWriter writer(table);
     std::string text;
     text.reserve(writer.estimatedSize());
@@ -117,7 +109,8 @@ std::string exportText(const data::Table &table) {
     return text;
 }
 
-void writeExportFile(const std::string &fileName, const data::Table &table) {
+void writeExportFile(const std::string &fileName, const data::Table &table)
+{
     data::writeFileAtomically(fileName, exportText(table));
 }
 

@@ -16,7 +16,8 @@ namespace {
 
 // Types the records in through the table's own operations. Insert puts a record ahead of the
 // current one, so they go in last first to end up in the given order.
-void typeRecords(data::Table &table, std::initializer_list<Values> records) {
+void typeRecords(data::Table &table, std::initializer_list<Values> records)
+{
     for (auto it = std::rbegin(records); it != std::rend(records); ++it) {
         table.insert();
         for (std::size_t f = 0; f < it->size(); ++f)
@@ -25,11 +26,13 @@ void typeRecords(data::Table &table, std::initializer_list<Values> records) {
     }
 }
 
-QByteArray bytes(const std::string &s) {
+QByteArray bytes(const std::string &s)
+{
     return QByteArray::fromStdString(s);
 }
 
-QByteArray exported(const data::Table &table) {
+QByteArray exported(const data::Table &table)
+{
     std::ostringstream out;
     textexport::writeExport(out, table);
     return bytes(out.str());
@@ -48,7 +51,8 @@ private slots:
     void largeTableInChunks();
 };
 
-void TestTextExport::linesByteForByte() {
+void TestTextExport::linesByteForByte()
+{
     data::Table table(data::productSchema());
     table.createDataSet();
     typeRecords(
@@ -73,14 +77,16 @@ void TestTextExport::linesByteForByte() {
     QCOMPARE(bytes(textexport::exportLine(table, 1)), expected.split('\n').at(1).chopped(1));
 }
 
-void TestTextExport::emptyTableGivesNothing() {
+void TestTextExport::emptyTableGivesNothing()
+{
     data::Table table(data::productSchema());
     table.createDataSet();
     QCOMPARE(bytes(textexport::exportText(table)), QByteArray());
     QCOMPARE(exported(table), QByteArray());
 }
 
-void TestTextExport::recordWithOnlyAName() {
+void TestTextExport::recordWithOnlyAName()
+{
     data::Table table(data::productSchema());
     table.createDataSet();
     typeRecords(table, {{"", "Gaza"}});
@@ -88,7 +94,8 @@ void TestTextExport::recordWithOnlyAName() {
              QByteArray("\"\";\"Gaza\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\"\r\n"));
 }
 
-void TestTextExport::begunRecordIsLeftOut() {
+void TestTextExport::begunRecordIsLeftOut()
+{
     data::Table table(data::productSchema());
     table.createDataSet();
     typeRecords(table, {{"", "Prvi"}, {"", "Drugi"}});
@@ -104,7 +111,8 @@ void TestTextExport::begunRecordIsLeftOut() {
     QCOMPARE(exported(table), expected);
 }
 
-void TestTextExport::largeTableInChunks() {
+void TestTextExport::largeTableInChunks()
+{
     // Far more than one chunk of the stream writer, with lines of varying length.
     std::vector<data::Record> records;
     std::string expected;
