@@ -24,6 +24,9 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
+#include <array>
+#include <tuple>
+
 using namespace data;
 
 namespace {
@@ -459,9 +462,6 @@ void TForm1::BitBtnEraseClick()
             platform::Dialogs::question(
                 this, QStringLiteral("Jeste li SIGURNI?\nNakon ovog nema povratka!"),
                 warningCaption)) {
-            // The empty file goes first, before the table is touched: a failed write leaves the
-            // records and the carried-over values as they were.
-            writeDatabaseFile(dbFileName, CDSetLijekovi.schema(), {});
             CreateEmptyDatabase(dbFileName);
             CDSetLijekovi.loadFromFile(dbFileName);
             CDSetLijekovi.last();
@@ -515,8 +515,17 @@ void TForm1::DataSourceLijekoviDataChange()
 
 void TForm1::CreateEmptyDatabase(const std::string &fileName)
 {
+    // The new record must start without carried-over values, but a failed write keeps them.
+    const std::array carried{lastJed_mjere, lastValuta, lastProizvodjac, lastUvoznik,
+                             lastDobavljac};
     clearCarriedOverValues();
-    createEmptyDatabase(CDSetLijekovi, fileName);
+    try {
+        createEmptyDatabase(CDSetLijekovi, fileName);
+    } catch (...) {
+        std::tie(lastJed_mjere, lastValuta, lastProizvodjac, lastUvoznik, lastDobavljac) =
+            std::tuple(carried[0], carried[1], carried[2], carried[3], carried[4]);
+        throw;
+    }
 }
 
 void TForm1::PurgeUnnamedRecords()

@@ -1,5 +1,6 @@
 #include "data/ProductDatabase.h"
 
+#include "data/DatabaseFile.h"
 #include "data/Path.h"
 #include "data/ProductSchema.h"
 
@@ -22,11 +23,13 @@ void saveDatabase(Table &table, const std::string &fileName)
 
 void createEmptyDatabase(Table &table, const std::string &fileName)
 {
+    // The file goes first: a failed write leaves the table as it was. A begun record is never
+    // written, so this is the file the steps below would write.
+    writeDatabaseFile(fileName, table.schema(), {});
     table.close();
     table.createDataSet();
     table.insert();
     table.mergeChangeLog();
-    table.saveToFile(fileName);
     table.open();
 }
 

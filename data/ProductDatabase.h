@@ -14,8 +14,9 @@ void purgeUnnamedRecords(Table &table);
 // Purge, merge the change log, write `fileName`.
 void saveDatabase(Table &table, const std::string &fileName);
 
-// Recreates the table empty, begins a record (its after-insert hook runs) and writes the file.
-// The begun record is not written and stays current, ready for typing.
+// Writes an empty database file, then recreates the table empty and begins a record (its
+// after-insert hook runs); the begun record stays current, ready for typing. When the write
+// fails the table is left as it was.
 void createEmptyDatabase(Table &table, const std::string &fileName);
 
 // Loads `fileName` and makes the last record current. Returns false, leaving the table alone,
