@@ -439,90 +439,34 @@ std::vector<Record> parseOwned(std::string &buffer, const Schema &schema,
 // ---------------------------------------------------------------------------------------------
 // Writing
 
-// Extra bytes an attribute value needs for each byte: references for & < > ", a control
-// character (which stored text never holds) becomes a space or is dropped.
-constexpr signed char dropByte = -1;
-constexpr std::array<signed char, 256> escapeGrowth = [] {
-    std::array<signed char, 256> table{};
-    for (int c = 0; c < 0x20; ++c)
-        table[c] = dropByte;
-    table['\t'] = table['\n'] = table['\r'] = 0;
-    table[0x7F] = dropByte;
-    table['&'] = 4;
-    table['<'] = 3;
-    table['>'] = 3;
-    table['"'] = 5;
-    return table;
-}();
-
-constexpr std::array<bool, 256> escapeSpecials = [] {
-    std::array<bool, 256> table{};
-    for (int c = 0; c < 0x20; ++c)
-        table[c] = true;
-    table[0x7F] = table['&'] = table['<'] = table['>'] = table['"'] = true;
-    return table;
-}();
-
-// The values of a record, one after the other. Record keeps them in one string, separated by
-// NUL and ended by the string's own terminating NUL, so one pass walks them all; NUL is also one
-// of the bytes the escaping stops at, so splitting costs nothing extra.
-const char *recordValues(const Record &record, [[maybe_unused]] std::size_t fieldCount)
+// Attribute values escape & < > " only: stored text never holds a control character.
+void appendEscaped(std::string &out, std::string_view value)
 {
-    assert(record.fieldCount() == fieldCount && fieldCount > 0);
-#ifndef NDEBUG
-    const std::string_view last = record.value(fieldCount - 1);
-    assert(last.data()[last.size()] == '\0');
-#endif
-    return record.value(0).data();
-}
-
-// Size of the escaped value at `p`; leaves `p` on the NUL that ends it.
-std::size_t escapedSize(const char *&p)
-{
-    std::size_t size = 0;
-    for (; *p; ++p)
-        size += static_cast<std::size_t>(1 + escapeGrowth[static_cast<unsigned char>(*p)]);
-    return size;
-}
-
-// Writes the escaped value at `in` to `out`; leaves `in` on the NUL that ends it.
-char *writeEscaped(char *out, const char *&in)
-{
-    const char *p = in;
-    for (;; ++p) {
-        const char *run = p;
-        while (!escapeSpecials[static_cast<unsigned char>(*p)])
-            ++p;
-        std::memcpy(out, run, static_cast<std::size_t>(p - run));
-        out += p - run;
-        std::string_view replacement;
-        switch (*p) {
-        case '\0':
-            in = p;
-            return out;
+    std::size_t done = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        std::string_view reference;
+        switch (value[i]) {
         case '&':
-            replacement = "&amp;";
+            reference = "&amp;";
             break;
         case '<':
-            replacement = "&lt;";
+            reference = "&lt;";
             break;
         case '>':
-            replacement = "&gt;";
+            reference = "&gt;";
             break;
         case '"':
-            replacement = "&quot;";
-            break;
-        case '\t':
-        case '\n':
-        case '\r':
-            replacement = " ";
+            reference = "&quot;";
             break;
         default:
-            break; // dropped
+            assert(static_cast<unsigned char>(value[i]) >= 0x20 && value[i] != 0x7F);
+            continue;
         }
-        std::memcpy(out, replacement.data(), replacement.size());
-        out += replacement.size();
+        out.append(value.substr(done, i - done));
+        out.append(reference);
+        done = i + 1;
     }
+    out.append(value.substr(done));
 }
 
 constexpr std::string_view rowOpen = "    <ROW";
@@ -567,48 +511,30 @@ void appendDataPacket(std::string &out, const Schema &schema, const std::vector<
            "  </METADATA>\n"
            "  <ROWDATA>\n";
 
-    // Sized exactly first, then written in place: no reallocation while writing.
-    const std::size_t n = schema.size();
+    // Reserved up front: growing by doubling would briefly hold the text twice.
     std::size_t size = 0;
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        if (r == skipRow)
-            continue;
+    for (const Record &record : rows) {
         size += rowOpen.size() + rowClose.size();
-        const char *p = recordValues(rows[r], n);
-        for (std::size_t field = 0; field < n; ++field, ++p) {
-            const std::size_t valueSize = escapedSize(p);
-            if (valueSize > 0)
-                size += schema[field].name.size() + 4 + valueSize;
-        }
+        record.forEachValue([&](std::size_t field, std::string_view value) {
+            if (!value.empty())
+                size += schema[field].name.size() + 4 + value.size();
+        });
     }
-    const std::size_t start = out.size();
-    out.reserve(start + size + packetEnd.size());
-    out.resize(start + size);
-    char *o = out.data() + start;
+    out.reserve(out.size() + size + size / 32 + packetEnd.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {
         if (r == skipRow)
             continue;
-        std::memcpy(o, rowOpen.data(), rowOpen.size());
-        o += rowOpen.size();
-        const char *p = recordValues(rows[r], n);
-        for (std::size_t field = 0; field < n; ++field, ++p) {
-            if (*p == '\0')
-                continue;
-            const std::string &name = schema[field].name;
-            *o++ = ' ';
-            std::memcpy(o, name.data(), name.size());
-            o += name.size();
-            *o++ = '=';
-            *o++ = '"';
-            char *valueStart = o;
-            o = writeEscaped(o, p);
-            if (o == valueStart) // nothing but dropped bytes: no attribute after all
-                o -= name.size() + 3;
-            else
-                *o++ = '"';
-        }
-        std::memcpy(o, rowClose.data(), rowClose.size());
-        o += rowClose.size();
+        out += rowOpen;
+        rows[r].forEachValue([&](std::size_t field, std::string_view value) {
+            if (value.empty())
+                return; // an empty field has no attribute
+            out += ' ';
+            out += schema[field].name;
+            out += "=\"";
+            appendEscaped(out, value);
+            out += '"';
+        });
+        out += rowClose;
     }
     out += packetEnd;
 }
