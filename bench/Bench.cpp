@@ -1,7 +1,9 @@
-// Times the core on generated databases and prints the figures against their targets.
+// Times the core and the window on generated databases and prints the figures against their
+// targets.
 //
 //   kalvendor_bench              1,000 and 100,000 records
-//   kalvendor_bench --million    also 1,000,000 records
+//   kalvendor_bench --million    also 1,000,000 records (core only)
+//   kalvendor_bench --no-window  without the window timings
 //   kalvendor_bench --write N F  writes a database of N generated records to the file F
 //
 // Each size gets its own file; the yardstick is `xmllint --stream --noout` on that same file.
@@ -12,6 +14,11 @@
 #include "data/ProductSchema.h"
 #include "data/Record.h"
 #include "data/Table.h"
+#include "export/TextExport.h"
+
+#include "WindowBench.h"
+
+#include <QApplication>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +33,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +49,9 @@ constexpr double loadTarget = 0.75;  // of xmllint's time
 constexpr double saveTarget = 0.5;   // of xmllint's time
 constexpr double purgeTargetMs = 20; // milliseconds
 constexpr double memoryTarget = 4;   // times the file's size
+constexpr double exportTarget = 0.3; // of xmllint's time
+constexpr double cycleTargetMs = 5;  // one record typed in the window
+constexpr int windowCycles = 1'000;
 constexpr std::size_t targetSize = 100'000;
 
 // ------------------------------------------------------------------------------------------
@@ -210,6 +221,13 @@ double timeSave(const std::string &source, const std::string &target, int runs)
     return bestOf(runs, [&] { table.saveToFile(target); });
 }
 
+double timeExport(const std::string &source, const std::string &target, int runs)
+{
+    data::Table table(data::productSchema());
+    table.loadFromFile(source);
+    return bestOf(runs, [&] { textexport::writeExportFile(target, table); });
+}
+
 double timePurge(std::size_t count, int runs)
 {
     const std::vector<data::Record> records = makeRecords(count, true);
@@ -273,11 +291,14 @@ struct SizeReport {
     double loadMs = 0;
     double saveMs = 0;
     double purgeMs = 0;
+    double exportMs = 0;
     std::optional<double> xmllintMs;
     std::optional<FreshProcess> fresh;
+    std::optional<WindowFigures> window;
 };
 
-SizeReport measureSize(const std::string &self, const fs::path &folder, std::size_t count)
+SizeReport measureSize(const std::string &self, const fs::path &folder, std::size_t count,
+                       bool withWindow)
 {
     SizeReport report;
     report.records = count;
@@ -290,8 +311,17 @@ SizeReport measureSize(const std::string &self, const fs::path &folder, std::siz
     report.loadMs = timeLoad(file, runs);
     report.saveMs = timeSave(file, file + ".saved", runs);
     fs::remove(file + ".saved");
+    report.exportMs = timeExport(file, file + ".txt", runs);
+    fs::remove(file + ".txt");
     report.purgeMs = timePurge(count, runs);
     report.fresh = measureFreshProcess(self, file);
+    if (withWindow) {
+        const fs::path windowFolder = folder / ("window-" + std::to_string(count));
+        fs::create_directories(windowFolder);
+        fs::copy_file(file, windowFolder / "Baza.xml");
+        report.window = measureWindow(windowFolder.string(), windowCycles);
+        fs::remove_all(windowFolder);
+    }
     fs::remove(file);
     return report;
 }
@@ -325,18 +355,23 @@ void printHeader()
 {
     std::printf("Times in ms (best of several runs; 'first load' in a fresh process), memory in "
                 "MB; x = xmllint --stream --noout on the same file.\n");
-    std::printf("%9s %8s %8s %8s %8s %8s %8s %7s %7s %7s %7s\n", "records", "file MB", "load",
-                "save", "purge", "xmllint", "1st load", "load/x", "save/x", "peak MB", "peak/f");
+    std::printf("%9s %8s %8s %8s %8s %8s %8s %8s %7s %7s %7s %7s %7s %8s %8s\n", "records",
+                "file MB", "load", "save", "export", "purge", "xmllint", "1st load", "load/x",
+                "save/x", "exp/x", "peak MB", "peak/f", "start", "cycle");
 }
 
 void printRow(const SizeReport &r)
 {
-    std::printf("%9zu %8.1f %8.1f %8.1f %8.2f %8s %8s %7s %7s %7s %7s\n", r.records, r.fileMb,
-                r.loadMs, r.saveMs, r.purgeMs, numberText(r.xmllintMs, "%.1f").c_str(),
-                numberText(r.fresh ? std::optional(r.fresh->loadMs) : std::nullopt, "%.1f").c_str(),
-                ratioText(r.loadMs, r.xmllintMs).c_str(), ratioText(r.saveMs, r.xmllintMs).c_str(),
-                numberText(peakMb(r), "%.0f").c_str(),
-                peakMb(r) ? ratioText(*peakMb(r), r.fileMb).c_str() : "n/a");
+    std::printf(
+        "%9zu %8.1f %8.1f %8.1f %8.1f %8.2f %8s %8s %7s %7s %7s %7s %7s %8s %8s\n", r.records,
+        r.fileMb, r.loadMs, r.saveMs, r.exportMs, r.purgeMs,
+        numberText(r.xmllintMs, "%.1f").c_str(),
+        numberText(r.fresh ? std::optional(r.fresh->loadMs) : std::nullopt, "%.1f").c_str(),
+        ratioText(r.loadMs, r.xmllintMs).c_str(), ratioText(r.saveMs, r.xmllintMs).c_str(),
+        ratioText(r.exportMs, r.xmllintMs).c_str(), numberText(peakMb(r), "%.0f").c_str(),
+        peakMb(r) ? ratioText(*peakMb(r), r.fileMb).c_str() : "n/a",
+        numberText(r.window ? std::optional(r.window->startMs) : std::nullopt, "%.0f").c_str(),
+        numberText(r.window ? std::optional(r.window->cycleMs) : std::nullopt, "%.3f").c_str());
 }
 
 void printVerdict(const char *what, bool known, bool met, const std::string &detail)
@@ -358,6 +393,11 @@ void printTargets(const SizeReport &r)
                  ratioText(r.saveMs, r.xmllintMs));
     printVerdict("purge < 20 ms", true, r.purgeMs < purgeTargetMs,
                  numberText(r.purgeMs, "%.2f ms"));
+    printVerdict("export <= 0.3 x xmllint", hasX, r.exportMs <= exportTarget * x,
+                 ratioText(r.exportMs, r.xmllintMs));
+    if (r.window)
+        printVerdict("typed record < 5 ms", true, r.window->cycleMs < cycleTargetMs,
+                     numberText(r.window->cycleMs, "%.3f ms per record"));
     const std::optional<double> peak = peakMb(r);
     printVerdict("peak memory < 4 x file", peak.has_value(),
                  peak && *peak < memoryTarget * r.fileMb,
@@ -378,13 +418,23 @@ int main(int argc, char **argv)
         }
 
         std::vector<std::size_t> sizes = {1'000, targetSize};
+        bool withWindow = true;
         for (int i = 1; i < argc; ++i) {
             if (std::strcmp(argv[i], "--million") == 0) {
                 sizes.push_back(1'000'000);
+            } else if (std::strcmp(argv[i], "--no-window") == 0) {
+                withWindow = false;
             } else {
-                std::fprintf(stderr, "usage: %s [--million] | --write RECORDS FILE\n", argv[0]);
+                std::fprintf(stderr, "usage: %s [--million] [--no-window] | --write RECORDS FILE\n",
+                             argv[0]);
                 return 2;
             }
+        }
+        std::unique_ptr<QApplication> app;
+        if (withWindow) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            app = std::make_unique<QApplication>(argc, argv);
         }
         const std::string self = fs::read_symlink("/proc/self/exe").string();
         const fs::path folder =
@@ -394,7 +444,7 @@ int main(int argc, char **argv)
         std::vector<SizeReport> reports;
         printHeader();
         for (std::size_t count : sizes) {
-            reports.push_back(measureSize(self, folder, count));
+            reports.push_back(measureSize(self, folder, count, withWindow && count <= targetSize));
             printRow(reports.back());
             std::fflush(stdout);
         }
