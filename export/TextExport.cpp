@@ -65,6 +65,19 @@ private:
     std::optional<std::size_t> m_begunRow;
 };
 
+// Appends every exported line and its line end to `out`, calling afterLine() after each.
+template <typename F> void appendLines(const data::Table &table, std::string &out, F &&afterLine)
+{
+    const LineWriter writer(table);
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        if (!writer.isExported(row))
+            continue;
+        writer.appendLine(out, row);
+        out.append(lineEnd);
+        afterLine();
+    }
+}
+
 } // namespace
 
 std::string exportLine(const data::Table &table, std::size_t row)
@@ -76,36 +89,24 @@ std::string exportLine(const data::Table &table, std::size_t row)
 
 void writeExport(std::ostream &out, const data::Table &table)
 {
-    const LineWriter writer(table);
     std::string chunk;
     chunk.reserve(chunkSize + 4096);
-    const std::size_t rows = table.rowCount();
-    for (std::size_t row = 0; row < rows; ++row) {
-        if (!writer.isExported(row))
-            continue;
-        writer.appendLine(chunk, row);
-        chunk.append(lineEnd);
-        if (chunk.size() >= chunkSize) {
-            out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-            chunk.clear();
-        }
-    }
-    if (!chunk.empty())
+    const auto write = [&] {
         out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        chunk.clear();
+    };
+    appendLines(table, chunk, [&] {
+        if (chunk.size() >= chunkSize)
+            write();
+    });
+    write();
 }
 
 std::string exportText(const data::Table &table)
 {
-    const LineWriter writer(table);
     std::string text;
-    text.reserve(writer.estimatedSize());
-    const std::size_t rows = table.rowCount();
-    for (std::size_t row = 0; row < rows; ++row) {
-        if (!writer.isExported(row))
-            continue;
-        writer.appendLine(text, row);
-        text.append(lineEnd);
-    }
+    text.reserve(LineWriter(table).estimatedSize());
+    appendLines(table, text, [] {});
     return text;
 }
 

@@ -291,12 +291,6 @@ private slots:
 
     void refusedNumberInABox()
     {
-        auto texts = [](const QList<Dialogs::Shown> &shown) {
-            QStringList t;
-            for (const auto &s : shown)
-                t << s.text;
-            return t.join(QStringLiteral(" | "));
-        };
         WindowFixture w;
         w.writeDatabase(
             WindowFixture::packet({QStringLiteral("Naziv=\"a\""), QStringLiteral("Naziv=\"b\"")}));
@@ -313,7 +307,7 @@ private slots:
 
         // A click on a button is swallowed: no move, no exit.
         w.click("BitBtnFirst");
-        QCOMPARE(texts(w.shownAfterEvents()), line("'abc' nije ispravan broj."));
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), line("'abc' nije ispravan broj."));
         QCOMPARE(w.table().currentRow(), 1u);
         QCOMPARE(w.focus(), w.edit(Kolicina));
 
@@ -326,7 +320,7 @@ private slots:
         // In the price box neither the exit nor "Dodaj" runs.
         w.type(Cijena, QStringLiteral("1,2,3"));
         w.click("BitBtnAdd");
-        QCOMPARE(texts(w.shownAfterEvents()), line("'1,2,3' nije ispravan broj."));
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), line("'1,2,3' nije ispravan broj."));
         QCOMPARE(w.table().rowCount(), 2u);
         QCOMPARE(w.focus(), w.edit(Cijena));
 
@@ -338,12 +332,6 @@ private slots:
 
     void refusedNumberInACell()
     {
-        auto texts = [](const QList<Dialogs::Shown> &shown) {
-            QStringList t;
-            for (const auto &s : shown)
-                t << s.text;
-            return t.join(QStringLiteral(" | "));
-        };
         WindowFixture w;
         w.writeDatabase(
             WindowFixture::packet({QStringLiteral("Naziv=\"a\""), QStringLiteral("Naziv=\"b\"")}));
@@ -351,14 +339,14 @@ private slots:
         Dialogs::takeShown();
         QWidget *editor = editCell(w, 0, 9, QStringLiteral("x1")); // Kolicina
         QTest::keyClick(editor, Qt::Key_Return);
-        QCOMPARE(texts(w.shownAfterEvents()), line("'x1' nije ispravan broj."));
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), line("'x1' nije ispravan broj."));
         QCOMPARE(w.focus(), editor);
         QCOMPARE(qobject_cast<QLineEdit *>(editor)->text(), line("x1"));
 
         // A row change keeps the row and reopens the editor with the text.
         QTableView *g = grid(w);
         w.clickAt(g->viewport(), g->visualRect(g->model()->index(1, 1)).center());
-        QCOMPARE(texts(w.shownAfterEvents()), line("'x1' nije ispravan broj."));
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), line("'x1' nije ispravan broj."));
         QCOMPARE(w.table().currentRow(), 0u);
         auto *reopened = qobject_cast<QLineEdit *>(w.focus());
         QVERIFY(reopened);

@@ -132,6 +132,15 @@ public:
     void tab() const { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); }
     QWidget *focus() const { return QApplication::focusWidget(); }
 
+    // The texts of boxes shown, joined for a readable comparison.
+    static QString texts(const QList<platform::Dialogs::Shown> &shown)
+    {
+        QStringList t;
+        for (const auto &s : shown)
+            t << s.text;
+        return t.join(QStringLiteral(" | "));
+    }
+
     // The boxes a handler queued for the event loop.
     QList<platform::Dialogs::Shown> shownAfterEvents() const
     {
