@@ -13,8 +13,9 @@ int main(int argc, char *argv[])
     Q_INIT_RESOURCE(resources);
     try {
         QApplication app(argc, argv);
-        QApplication::setApplicationName(QStringLiteral("kalvendor"));
-        QApplication::setApplicationDisplayName(QStringLiteral("Kalvendor"));
+        // The name is also the display name. Setting a display name of its own would make Qt
+        // append it to every window title, and the captions must read exactly as they are.
+        QApplication::setApplicationName(QStringLiteral("Kalvendor"));
 
         // Qt's own texts in Croatian whatever the system's locale: "Da", "Ne", "U redu".
         QTranslator qtTranslator;

@@ -72,6 +72,12 @@ void Table::post()
     commit();
 }
 
+void Table::cancelEdit()
+{
+    if (m_state == TableState::Edit && !m_modified)
+        setState(TableState::Browse);
+}
+
 void Table::commit()
 {
     if (beforePost)

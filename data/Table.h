@@ -88,6 +88,9 @@ public:
     // Commits the pending change: hand-over, before-commit hook, store, Browse, notify,
     // after-commit hook. Does nothing in Browse.
     void post();
+    // Leaves state Edit when nothing was written: there is nothing to undo, so no commit and no
+    // hook. Does nothing in any other case.
+    void cancelEdit();
     // Ends the current record as a cursor move does, then begins an empty record ahead of it.
     void insert();
     // Drops a begun record, or removes the current record with any pending change.

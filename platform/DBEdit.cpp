@@ -16,8 +16,7 @@ DBEdit::DBEdit(DataSource &source, std::size_t field, QWidget *parent)
     , m_source(source)
     , m_field(field)
 {
-    const auto &def = source.table().schema()[field];
-    setValidator(new TextLimit(this, static_cast<int>(def.maxLength)));
+    setUpperCase(false);
     source.addControl(this);
     connect(&source, &DataSource::dataChange, this, &DBEdit::refresh);
     connect(this, &QLineEdit::textEdited, this, &DBEdit::onTextEdited);
@@ -32,8 +31,9 @@ DBEdit::~DBEdit()
 void DBEdit::setUpperCase(bool upper)
 {
     const auto &def = m_source.table().schema()[m_field];
-    delete validator();
-    setValidator(new TextLimit(this, static_cast<int>(def.maxLength), upper));
+    delete m_limit;
+    m_limit = new TextLimit(this, static_cast<int>(def.maxLength), upper);
+    setValidator(m_limit);
 }
 
 void DBEdit::refresh()
@@ -45,8 +45,10 @@ void DBEdit::refresh()
     const QString value = table.isActive() && table.rowCount() > 0
                               ? QString::fromStdString(table.text(m_field))
                               : QString();
-    if (value != text())
+    if (value != text()) {
+        m_limit->allowFor(value);
         setText(value);
+    }
 }
 
 void DBEdit::handOver()
@@ -111,6 +113,7 @@ void DBEdit::keyPressEvent(QKeyEvent *event)
     if (event->key() == Qt::Key_Escape && m_dirty) {
         m_dirty = false;
         refresh();
+        m_source.cancelUntouchedEdit();
         return;
     }
     if (!isReadOnly() && changesText(event) && !beginEdit())

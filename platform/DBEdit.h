@@ -9,6 +9,7 @@
 namespace platform {
 
 class DataSource;
+class TextLimit;
 
 // A line edit bound to one field of the table's current record. It shows the field and
 // refreshes on every notification, except while it holds typed text the table has not taken.
@@ -43,6 +44,7 @@ private:
 
     DataSource &m_source;
     std::size_t m_field;
+    TextLimit *m_limit = nullptr;
     bool m_dirty = false;
     Qt::FocusReason m_lastFocusOutReason = Qt::OtherFocusReason;
 };

@@ -9,9 +9,11 @@
 #include "platform/TableModel.h"
 #include "platform/TextLimit.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTimer>
 
 namespace platform {
@@ -45,6 +47,14 @@ QWidget *GridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem 
     return editor;
 }
 
+void GridDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
+{
+    if (auto *limit = qobject_cast<TextLimit *>(
+            const_cast<QValidator *>(static_cast<CellEditor *>(editor)->validator())))
+        limit->allowFor(index.data(Qt::EditRole).toString());
+    QStyledItemDelegate::setEditorData(editor, index);
+}
+
 void GridDelegate::destroyEditor(QWidget *editor, const QModelIndex &index) const
 {
     if (editor == m_editor)
@@ -74,6 +84,13 @@ bool GridDelegate::eventFilter(QObject *object, QEvent *event)
     bool leaving = event->type() == QEvent::FocusOut;
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Escape) {
+            // The typed text is dropped: the record is as untouched as before the first key.
+            cell->setModified(false);
+            const bool handled = QStyledItemDelegate::eventFilter(object, event);
+            m_model.dataSource().cancelUntouchedEdit();
+            return handled;
+        }
         leaving = key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Return ||
                   key == Qt::Key_Enter;
     }
@@ -154,10 +171,24 @@ void DBGrid::handOver()
     editor->setModified(false);
 }
 
+void DBGrid::mousePressEvent(QMouseEvent *event)
+{
+    // The click gave the grid the focus, and an exit handler that ran on it moved the focus on
+    // (leaving the price box begins a record): the click has done its part.
+    QWidget *focus = QApplication::focusWidget();
+    if (focus != this && !isAncestorOf(focus)) {
+        event->ignore();
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
 void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QTableView::currentChanged(current, previous); // commits and closes an open editor
-    if (m_following || !current.isValid())
+    // While rows come and go the selection model moves the current index by itself; the table
+    // sets its own cursor and the grid follows it afterwards.
+    if (m_following || !current.isValid() || m_model.isChangingRows())
         return;
     if (m_refusedEdit) {
         m_refusedEdit = false; // the refused cell is reopened; the cursor stays

@@ -83,6 +83,17 @@ void DataSource::removeControl(PendingInput *control)
     std::erase(m_controls, control);
 }
 
+void DataSource::cancelUntouchedEdit()
+{
+    if (m_table.state() != data::TableState::Edit || m_table.isModified())
+        return;
+    for (auto *control : m_controls) {
+        if (control->hasPendingInput())
+            return;
+    }
+    m_table.cancelEdit();
+}
+
 void DataSource::updateRecord()
 {
     for (auto *control : m_controls) {

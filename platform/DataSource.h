@@ -26,6 +26,10 @@ public:
     void removeControl(PendingInput *control);
     // Hands over the typed text of every bound control; throws when one is refused.
     void updateRecord();
+    // After typing was cancelled in a control: a record put in Edit by it, with nothing
+    // written and no other control holding typed text, goes back to Browse, so that leaving it
+    // commits nothing.
+    void cancelUntouchedEdit();
 
 signals:
     void valueChanged(int row, int field);

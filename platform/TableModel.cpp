@@ -13,16 +13,24 @@ TableModel::TableModel(DataSource &source, std::vector<GridColumn> columns, QObj
     , m_columns(std::move(columns))
 {
     connect(&source, &DataSource::valueChanged, this, &TableModel::onValueChanged);
-    connect(&source, &DataSource::rowAboutToBeInserted, this,
-            [this](int row) { beginInsertRows({}, row, row); });
+    connect(&source, &DataSource::rowAboutToBeInserted, this, [this](int row) {
+        m_changingRows = true;
+        beginInsertRows({}, row, row);
+    });
     connect(&source, &DataSource::rowInserted, this, &TableModel::onRowInserted);
-    connect(&source, &DataSource::rowAboutToBeRemoved, this,
-            [this](int row) { beginRemoveRows({}, row, row); });
+    connect(&source, &DataSource::rowAboutToBeRemoved, this, [this](int row) {
+        m_changingRows = true;
+        beginRemoveRows({}, row, row);
+    });
     connect(&source, &DataSource::rowRemoved, this, &TableModel::onRowRemoved);
-    connect(&source, &DataSource::aboutToReset, this, [this] { beginResetModel(); });
+    connect(&source, &DataSource::aboutToReset, this, [this] {
+        m_changingRows = true;
+        beginResetModel();
+    });
     connect(&source, &DataSource::reset, this, [this] {
         m_markedRow = -1;
         endResetModel();
+        m_changingRows = false;
         updateMarker();
     });
     connect(&source, &DataSource::currentChanged, this, &TableModel::updateMarker);
@@ -121,6 +129,7 @@ void TableModel::onRowInserted(int row)
     if (m_markedRow >= row)
         ++m_markedRow;
     endInsertRows();
+    m_changingRows = false;
 }
 
 void TableModel::onRowRemoved(int row)
@@ -130,6 +139,7 @@ void TableModel::onRowRemoved(int row)
     else if (m_markedRow > row)
         --m_markedRow;
     endRemoveRows();
+    m_changingRows = false;
 }
 
 void TableModel::updateMarker()

@@ -31,6 +31,8 @@ public:
         return m_columns[static_cast<std::size_t>(column)].field;
     }
     DataSource &dataSource() const { return m_source; }
+    // True from just before rows are inserted, removed or reset until the views were told.
+    bool isChangingRows() const { return m_changingRows; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -50,7 +52,8 @@ private:
 
     DataSource &m_source;
     std::vector<GridColumn> m_columns;
-    int m_markedRow = -1; // the row whose header shows the cursor
+    int m_markedRow = -1;
+    bool m_changingRows = false; // the row whose header shows the cursor
 };
 
 } // namespace platform

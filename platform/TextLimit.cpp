@@ -2,12 +2,14 @@
 
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace platform {
 
 TextLimit::TextLimit(QLineEdit *edit, int maxCodePoints, bool upperCase)
     : QValidator(edit)
-    , m_edit(edit)
     , m_max(maxCodePoints)
+    , m_allowed(std::max<qsizetype>(maxCodePoints, codePoints(edit->text())))
     , m_upperCase(upperCase)
 {
 }
@@ -22,6 +24,11 @@ qsizetype TextLimit::codePoints(const QString &text)
     return n;
 }
 
+void TextLimit::allowFor(const QString &text)
+{
+    m_allowed = std::max<qsizetype>(m_max, codePoints(text));
+}
+
 QValidator::State TextLimit::validate(QString &input, int &pos) const
 {
     if (m_upperCase) {
@@ -33,9 +40,10 @@ QValidator::State TextLimit::validate(QString &input, int &pos) const
     if (m_max <= 0)
         return Acceptable;
     const qsizetype n = codePoints(input);
-    if (n <= m_max || n <= m_current)
-        return Acceptable;
-    return Invalid;
+    if (n > m_allowed)
+        return Invalid;
+    m_allowed = std::max<qsizetype>(m_max, n); // what was shortened stays short
+    return Acceptable;
 }
 
 } // namespace platform

@@ -7,22 +7,23 @@ class QLineEdit;
 namespace platform {
 
 // Limits a line edit to a number of code points (QLineEdit::maxLength counts UTF-16 units),
-// and optionally turns every letter to upper case. An overlong value that came from a file
-// may be shortened but never lengthened.
+// and optionally turns every letter to upper case. An overlong value the program puts in (from
+// an old file) is shown whole and may be shortened, but never lengthened.
 class TextLimit : public QValidator {
     Q_OBJECT
 
 public:
     TextLimit(QLineEdit *edit, int maxCodePoints, bool upperCase = false);
 
+    // Call before the program sets `text` into the edit.
+    void allowFor(const QString &text);
     State validate(QString &input, int &pos) const override;
 
     static qsizetype codePoints(const QString &text);
 
 private:
-    QLineEdit *m_edit;
-    qsizetype m_current = 0; // code points of the text before the change being validated
     int m_max;
+    mutable qsizetype m_allowed; // m_max, or the length of a shorter-lived overlong value
     bool m_upperCase;
 };
 

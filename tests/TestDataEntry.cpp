@@ -289,6 +289,94 @@ private slots:
         QCOMPARE(w.valueAt(2, Naziv), line("b"));
     }
 
+    void clickIntoTheGridFromThePriceBox()
+    {
+        WindowFixture w;
+        w.writeDatabase(
+            WindowFixture::packet({QStringLiteral("Naziv=\"a\""), QStringLiteral("Naziv=\"b\"")}));
+        QVERIFY(w.start());
+        w.click("BitBtnAdd");
+        w.type(Naziv, QStringLiteral("new"));
+        w.type(Cijena, QStringLiteral("5"));
+        QTableView *g = grid(w);
+        w.clickAt(g->viewport(), g->visualRect(g->model()->index(0, 1)).center());
+        // The click begins the next record; it does not also move to the row under the mouse.
+        QCOMPARE(w.focus(), w.edit(Tar_br));
+        QCOMPARE(w.table().state(), TableState::Insert);
+        QCOMPARE(w.valueAt(w.table().currentRow() + 1, Naziv), line("new"));
+        QCOMPARE(w.count(), line("3"));
+    }
+
+    void deletingNeverCommitsTheRecordItRemoves()
+    {
+        WindowFixture w;
+        w.writeDatabase(WindowFixture::packet({QStringLiteral("Naziv=\"a\" Dobavljac=\"SA\""),
+                                               QStringLiteral("Naziv=\"b\" Dobavljac=\"SB\""),
+                                               QStringLiteral("Naziv=\"c\" Dobavljac=\"SC\"")}));
+        QVERIFY(w.start());
+        w.click("BitBtnFirst");
+        w.type(Naziv, QStringLiteral("a2"));
+        w.click("BitBtnNext"); // commits a: SA carries over
+        w.type(Dobavljac, QStringLiteral("WRONG"));
+        w.click("BitBtnDel");
+        QCOMPARE(w.value(Naziv), line("c"));
+        w.click("BitBtnAdd");
+        QCOMPARE(w.value(Dobavljac), line("SA"));
+
+        // Dropping a begun record with a changed carried field keeps the earlier values too.
+        w.type(Dobavljac, QStringLiteral("TYPO"));
+        w.click("BitBtnDel");
+        w.click("BitBtnAdd");
+        QCOMPARE(w.value(Dobavljac), line("SA"));
+    }
+
+    void escapeLeavesTheRecordUncommitted()
+    {
+        WindowFixture w;
+        w.writeDatabase(WindowFixture::packet({QStringLiteral("Naziv=\"a\" Dobavljac=\"SA\""),
+                                               QStringLiteral("Naziv=\"b\" Dobavljac=\"SB\"")}));
+        QVERIFY(w.start());
+        w.type(Naziv, QStringLiteral("b2"));
+        w.click("BitBtnFirst"); // commits b: SB carries over
+
+        editCell(w, 0, 2, QStringLiteral("zz"));
+        QTest::keyClick(w.focus(), Qt::Key_Escape);
+        QCOMPARE(w.table().state(), TableState::Browse);
+        w.clickAt(w.edit(Tar_br)); // leaving the grid commits nothing
+
+        w.type(Protokol, QStringLiteral("zz"));
+        QTest::keyClick(w.focus(), Qt::Key_Escape);
+        QCOMPARE(w.edit(Protokol)->text(), QString());
+        QCOMPARE(w.table().state(), TableState::Browse);
+
+        w.click("BitBtnAdd");
+        QCOMPARE(w.value(Dobavljac), line("SB"));
+    }
+
+    void anOverlongValueIsNeverLengthened()
+    {
+        WindowFixture w;
+        w.writeDatabase(
+            WindowFixture::packet({QStringLiteral("Naziv=\"a\" ATK=\"ABCDEFGHIJKL\"")}));
+        QVERIFY(w.start());
+        QLineEdit *atk = w.edit(ATK);
+        atk->setFocus(Qt::MouseFocusReason);
+        atk->end(false);
+        WindowFixture::keys(atk, QStringLiteral("XYZ"));
+        QCOMPARE(atk->text(), line("ABCDEFGHIJKL"));
+        QTest::keyClick(atk, Qt::Key_Backspace);
+        QTest::keyClick(atk, Qt::Key_Backspace);
+        WindowFixture::keys(atk, QStringLiteral("X"));
+        QCOMPARE(atk->text(), line("ABCDEFGHIJ")); // shortened to the limit, it stays there
+
+        // The same in a cell.
+        QWidget *editor = editCell(w, 0, 3, QString());
+        auto *cell = qobject_cast<QLineEdit *>(editor);
+        cell->end(false);
+        WindowFixture::keys(cell, QStringLiteral("Q"));
+        QCOMPARE(cell->text(), line("ABCDEFGHIJ"));
+    }
+
     void refusedNumberInABox()
     {
         WindowFixture w;
