@@ -2,7 +2,9 @@
 
 #include "data/NumberText.h"
 #include "platform/PendingInput.h"
+#include "platform/TextLimit.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 
 namespace platform {
@@ -24,6 +26,17 @@ public:
     {
         if (m_isNumber)
             data::parseTypedNumber(text().toStdString());
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const auto *limit = qobject_cast<const TextLimit *>(validator());
+        if (limit && event->matches(QKeySequence::Paste)) {
+            limit->pasteFitting(this);
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
     }
 
 private:

@@ -118,6 +118,10 @@ void DBEdit::keyPressEvent(QKeyEvent *event)
     }
     if (!isReadOnly() && changesText(event) && !beginEdit())
         return;
+    if (!isReadOnly() && event->matches(QKeySequence::Paste)) {
+        m_limit->pasteFitting(this);
+        return;
+    }
     QLineEdit::keyPressEvent(event);
 }
 

@@ -1,5 +1,7 @@
 #include "platform/TextLimit.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -22,6 +24,20 @@ qsizetype TextLimit::codePoints(const QString &text)
             ++n;
     }
     return n;
+}
+
+void TextLimit::pasteFitting(QLineEdit *edit) const
+{
+    QString pasted = QGuiApplication::clipboard()->text();
+    if (m_max > 0) {
+        const qsizetype room =
+            m_allowed - codePoints(edit->text()) + codePoints(edit->selectedText());
+        qsizetype units = 0;
+        for (qsizetype taken = 0; units < pasted.size() && taken < room; ++taken)
+            units += pasted.at(units).isHighSurrogate() ? 2 : 1;
+        pasted.truncate(units);
+    }
+    edit->insert(pasted);
 }
 
 void TextLimit::allowFor(const QString &text)

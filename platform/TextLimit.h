@@ -19,6 +19,10 @@ public:
     void allowFor(const QString &text);
     State validate(QString &input, int &pos) const override;
 
+    // Pastes as much of the clipboard as fits, as a length-limited box does, rather than
+    // refusing a paste that is too long as a whole.
+    void pasteFitting(QLineEdit *edit) const;
+
     static qsizetype codePoints(const QString &text);
 
 private:

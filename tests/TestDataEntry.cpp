@@ -1,6 +1,7 @@
 #include "WindowFixture.h"
 
 #include <QAbstractItemView>
+#include <QClipboard>
 #include <QTableView>
 
 using namespace data;
@@ -368,6 +369,13 @@ private slots:
         QTest::keyClick(atk, Qt::Key_Backspace);
         WindowFixture::keys(atk, QStringLiteral("X"));
         QCOMPARE(atk->text(), line("ABCDEFGHIJ")); // shortened to the limit, it stays there
+
+        // A paste takes as much as fits.
+        QGuiApplication::clipboard()->setText(QStringLiteral("12345678901234"));
+        w.edit(Tar_br)->setFocus(Qt::MouseFocusReason);
+        w.edit(Tar_br)->selectAll();
+        QTest::keyClick(w.edit(Tar_br), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w.edit(Tar_br)->text(), line("1234567890"));
 
         // The same in a cell.
         QWidget *editor = editCell(w, 0, 3, QString());
