@@ -1,7 +1,6 @@
 #include "app/Unit1.h"
 
 #include "data/AtomicFile.h"
-#include "data/DatabaseFile.h"
 #include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
 #include "export/TextExport.h"
@@ -383,33 +382,29 @@ void TForm1::BitBtnAddClick()
 
 void TForm1::BitBtnFirstClick()
 {
-    platform::guarded(this, [this] {
-        if (CDSetLijekovi.isActive())
-            CDSetLijekovi.first();
-    });
+    moveCursor(&Table::first);
 }
 
 void TForm1::BitBtnPrevClick()
 {
-    platform::guarded(this, [this] {
-        if (CDSetLijekovi.isActive())
-            CDSetLijekovi.prior();
-    });
+    moveCursor(&Table::prior);
 }
 
 void TForm1::BitBtnNextClick()
 {
-    platform::guarded(this, [this] {
-        if (CDSetLijekovi.isActive())
-            CDSetLijekovi.next();
-    });
+    moveCursor(&Table::next);
 }
 
 void TForm1::BitBtnLastClick()
 {
-    platform::guarded(this, [this] {
+    moveCursor(&Table::last);
+}
+
+void TForm1::moveCursor(void (Table::*move)())
+{
+    platform::guarded(this, [&] {
         if (CDSetLijekovi.isActive())
-            CDSetLijekovi.last();
+            (CDSetLijekovi.*move)();
     });
 }
 

@@ -47,6 +47,8 @@ private:
     void BitBtnPrevClick();
     void BitBtnNextClick();
     void BitBtnLastClick();
+    // The navigation buttons: a move on an open table, nothing on a closed one.
+    void moveCursor(void (data::Table::*move)());
     void BitBtnDelClick();
     void BitBtnExitClick();
     void BitBtnExportClick();
