@@ -139,11 +139,6 @@ void TForm1::buildControls()
     m_gridModel = new platform::TableModel(*DataSourceLijekovi, std::move(columns), this);
     DBGridLijekovi = new platform::DBGrid(*m_gridModel, this);
     DBGridLijekovi->setObjectName(QStringLiteral("DBGridLijekovi"));
-    DBGridLijekovi->horizontalHeader()->setDefaultSectionSize(64);
-    for (int c = 0; c < m_gridModel->columnCount(); ++c) {
-        const int width = m_gridModel->columns()[static_cast<std::size_t>(c)].width;
-        DBGridLijekovi->horizontalHeader()->resizeSection(c, width > 0 ? width : 64);
-    }
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -188,7 +183,6 @@ void TForm1::buildControls()
     QLabel *Label13 = label("Label13", QStringLiteral("Broj zapisa : "));
     lblNumOfRecords = label("lblNumOfRecords", QStringLiteral("0"));
     auto *first = line({DBEditTar_br, Label13, lblNumOfRecords}, true);
-    first->insertSpacing(1, 0);
     addRow(Label6, first);
 
     QLabel *Label2 = label("Label2", QStringLiteral(" Naziv :"));

@@ -124,6 +124,7 @@ DBGrid::DBGrid(TableModel &model, QWidget *parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultSectionSize(64); // a column without a width of its own
     for (int c = 0; c < model.columnCount(); ++c) {
         const int width = model.columns()[static_cast<std::size_t>(c)].width;
         if (width > 0)
