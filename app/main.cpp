@@ -11,8 +11,8 @@ int main(int argc, char *argv[])
 {
     // The pictures live in a static library: the linker drops them unless named here.
     Q_INIT_RESOURCE(resources);
+    QApplication app(argc, argv); // outside the try: the error box needs it
     try {
-        QApplication app(argc, argv);
         // The name is also the display name. Setting a display name of its own would make Qt
         // append it to every window title, and the captions must read exactly as they are.
         QApplication::setApplicationName(QStringLiteral("Kalvendor"));

@@ -70,14 +70,16 @@ DeclaredEncoding declaredEncoding(std::string_view bytes, std::string_view &name
 }
 
 // True when an attribute value holds a reference or a byte that may start a control character
-// (0xC2 also leads harmless characters such as NBSP; those merely take the slower way). Written
+// or a noncharacter (0xC2 and 0xEF also lead harmless characters such as NBSP; those merely take
+// the slower way). Written
 // without branches, so that the compiler checks many bytes at once.
 bool needsResolving(std::string_view value)
 {
     unsigned char found = 0;
     for (char ch : value) {
         const auto c = static_cast<unsigned char>(ch);
-        found |= static_cast<unsigned char>((c < 0x20) | (c == '&') | (c == 0x7F) | (c == 0xC2));
+        found |= static_cast<unsigned char>((c < 0x20) | (c == '&') | (c == 0x7F) | (c == 0xC2) |
+                                            (c == 0xEF));
     }
     return found != 0;
 }

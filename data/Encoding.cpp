@@ -47,6 +47,13 @@ bool startsControl(std::string_view s, std::size_t i)
     return c == 0xC2 && i + 1 < s.size() && byteAt(s, i + 1) < 0xA0;
 }
 
+// U+FFFE or U+FFFF (0xEF 0xBF 0xBE/0xBF): not characters at all, and no XML file may hold them.
+bool startsNoncharacter(std::string_view s, std::size_t i)
+{
+    return byteAt(s, i) == 0xEF && i + 2 < s.size() && byteAt(s, i + 1) == 0xBF &&
+           (byteAt(s, i + 2) == 0xBE || byteAt(s, i + 2) == 0xBF);
+}
+
 } // namespace
 
 std::size_t invalidUtf8Offset(std::string_view bytes)
@@ -144,7 +151,7 @@ std::size_t codePointCount(std::string_view utf8)
 bool isCleanText(std::string_view utf8)
 {
     for (std::size_t i = 0; i < utf8.size(); ++i) {
-        if (startsControl(utf8, i))
+        if (startsControl(utf8, i) || startsNoncharacter(utf8, i))
             return false;
     }
     return true;
@@ -155,6 +162,10 @@ std::string sanitizeText(std::string_view utf8)
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (startsNoncharacter(utf8, i)) {
+            i += 2;
+            continue;
+        }
         if (!startsControl(utf8, i)) {
             out.push_back(utf8[i]);
             continue;

@@ -17,7 +17,8 @@ std::string windows1250ToUtf8(std::string_view bytes);
 std::size_t codePointCount(std::string_view utf8);
 
 // A text field never stores a control character: tab, CR and LF become a space, every other
-// C0 or C1 control character and DEL are dropped. `utf8` must be valid UTF-8.
+// C0 or C1 control character and DEL are dropped, and so are U+FFFE and U+FFFF, which no XML
+// file may hold. `utf8` must be valid UTF-8.
 std::string sanitizeText(std::string_view utf8);
 
 // True when sanitizeText would change nothing (the common case, checked without allocating).

@@ -19,6 +19,12 @@ DBEdit::DBEdit(DataSource &source, std::size_t field, QWidget *parent)
     setUpperCase(false);
     source.addControl(this);
     connect(&source, &DataSource::dataChange, this, &DBEdit::refresh);
+    // Typed text belongs to its record: when that record goes, so does the text.
+    connect(&source, &DataSource::rowAboutToBeRemoved, this, [this](int row) {
+        if (static_cast<std::size_t>(row) == m_source.table().currentRow())
+            m_dirty = false;
+    });
+    connect(&source, &DataSource::aboutToReset, this, [this] { m_dirty = false; });
     connect(this, &QLineEdit::textEdited, this, &DBEdit::onTextEdited);
     refresh();
 }

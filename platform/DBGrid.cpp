@@ -16,6 +16,8 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+#include <utility>
+
 namespace platform {
 
 GridDelegate::GridDelegate(TableModel &model, QObject *parent)
@@ -137,6 +139,8 @@ DBGrid::DBGrid(TableModel &model, QWidget *parent)
     connect(&source, &DataSource::reset, this, &DBGrid::followCursor);
     connect(m_delegate, &GridDelegate::refused, this,
             [this](const QModelIndex &index, const QString &text, const QString &message) {
+                if (m_model.isChangingRows())
+                    return; // the record goes, and the text with it
                 m_refusedEdit = true;
                 const QPersistentModelIndex cell(index);
                 QTimer::singleShot(0, this,
@@ -187,14 +191,12 @@ void DBGrid::mousePressEvent(QMouseEvent *event)
 void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QTableView::currentChanged(current, previous); // commits and closes an open editor
-    // While rows come and go the selection model moves the current index by itself; the table
-    // sets its own cursor and the grid follows it afterwards.
-    if (m_following || !current.isValid() || m_model.isChangingRows())
+    // A refused cell is reopened and the cursor stays. While rows come and go the selection
+    // model moves the current index by itself; the table sets its own cursor and the grid
+    // follows it afterwards.
+    const bool refused = std::exchange(m_refusedEdit, false);
+    if (refused || m_following || !current.isValid() || m_model.isChangingRows())
         return;
-    if (m_refusedEdit) {
-        m_refusedEdit = false; // the refused cell is reopened; the cursor stays
-        return;
-    }
     data::Table &table = m_model.dataSource().table();
     if (!table.isActive() || static_cast<std::size_t>(current.row()) == table.currentRow())
         return;

@@ -385,6 +385,44 @@ private slots:
         QCOMPARE(cell->text(), line("ABCDEFGHIJ"));
     }
 
+    // The clerk switches to another program and comes back with a click straight on a button.
+    void typedTextGoesWithItsRecord()
+    {
+        WindowFixture w;
+        w.writeDatabase(
+            WindowFixture::packet({QStringLiteral("Naziv=\"a\""), QStringLiteral("Naziv=\"b\""),
+                                   QStringLiteral("Naziv=\"c\"")}));
+        QVERIFY(w.start());
+        w.click("BitBtnFirst");
+        w.type(Protokol, QStringLiteral("ZA A"));
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        w.click("BitBtnDel");
+        QCOMPARE(w.value(Naziv), line("b"));
+        QCOMPARE(w.edit(Protokol)->text(), QString());
+
+        w.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+        w.click("BitBtnLast");
+        w.type(Gen_ime, QStringLiteral("K-1"));
+        w.click("BitBtnFirst");
+        for (std::size_t row = 0; row < w.table().rowCount(); ++row)
+            QCOMPARE(w.valueAt(row, Protokol), QString());
+
+        // A refused cell keeps its text through such a click; the grid stays on the record.
+        QTableView *g = grid(w);
+        editCell(w, 0, 9, QStringLiteral("abc"));
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        Dialogs::takeShown();
+        w.click("BitBtnDel");
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), line("'abc' nije ispravan broj."));
+        QCOMPARE(w.table().rowCount(), 2u);
+        QCOMPARE(g->currentIndex().row(), int(w.table().currentRow()));
+    }
+
     void refusedNumberInABox()
     {
         WindowFixture w;

@@ -89,6 +89,9 @@ void TestEncoding::controlCharacters_data()
     QTest::newRow("C1") << QByteArray("a\xC2\x85"
                                       "b\xC2\x9F")
                         << QByteArray("ab");
+    QTest::newRow("U+FFFE and U+FFFF")
+        << QByteArray("x\xEF\xBF\xBEy\xEF\xBF\xBF") << QByteArray("xy");
+    QTest::newRow("U+FFFD stays") << QByteArray("x\xEF\xBF\xBD") << QByteArray("x\xEF\xBF\xBD");
     QTest::newRow("NBSP and degree stay") << QByteArray("5\xC2\xA0\xC2\xB0"
                                                         "C")
                                           << QByteArray("5\xC2\xA0\xC2\xB0"
