@@ -314,7 +314,17 @@ SizeReport measureSize(const std::string &self, const fs::path &folder, std::siz
     report.exportMs = timeExport(file, file + ".txt", runs);
     fs::remove(file + ".txt");
     report.purgeMs = timePurge(count, runs);
-    report.fresh = measureFreshProcess(self, file);
+    // The first load in a fresh process varies with how the kernel hands out new memory:
+    // the best of three, like the other times, with the highest peak of the three.
+    for (int i = 0; i < (count >= 1'000'000 ? 1 : 3); ++i) {
+        const std::optional<FreshProcess> fresh = measureFreshProcess(self, file);
+        if (!fresh)
+            continue;
+        if (!report.fresh)
+            report.fresh = fresh;
+        report.fresh->loadMs = std::min(report.fresh->loadMs, fresh->loadMs);
+        report.fresh->peakKb = std::max(report.fresh->peakKb, fresh->peakKb);
+    }
     if (withWindow) {
         const fs::path windowFolder = folder / ("window-" + std::to_string(count));
         fs::create_directories(windowFolder);
