@@ -138,16 +138,6 @@ std::string windows1250ToUtf8(std::string_view bytes)
     return out;
 }
 
-std::size_t codePointCount(std::string_view utf8)
-{
-    std::size_t count = 0;
-    for (char ch : utf8) {
-        if (!isContinuation(static_cast<unsigned char>(ch)))
-            ++count;
-    }
-    return count;
-}
-
 bool isCleanText(std::string_view utf8)
 {
     for (std::size_t i = 0; i < utf8.size(); ++i) {

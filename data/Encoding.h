@@ -13,9 +13,6 @@ std::size_t invalidUtf8Offset(std::string_view bytes);
 // Converts Windows-1250 bytes to UTF-8; the five undefined bytes become U+FFFD.
 std::string windows1250ToUtf8(std::string_view bytes);
 
-// Number of code points in valid UTF-8 text.
-std::size_t codePointCount(std::string_view utf8);
-
 // A text field never stores a control character: tab, CR and LF become a space, every other
 // C0 or C1 control character and DEL are dropped, and so are U+FFFE and U+FFFF, which no XML
 // file may hold. `utf8` must be valid UTF-8.

@@ -103,11 +103,6 @@ void Dialogs::setScripted(bool scripted)
     script().active = scripted;
 }
 
-bool Dialogs::isScripted()
-{
-    return script().active;
-}
-
 void Dialogs::addAnswer(const QVariant &answer)
 {
     script().answers.enqueue(answer);

@@ -46,7 +46,6 @@ public:
     // (bool), save dialogs the next scripted path (QString, empty to cancel). Without a
     // scripted answer a question answers No and a save dialog is cancelled.
     static void setScripted(bool scripted);
-    static bool isScripted();
     static void addAnswer(const QVariant &answer);
     static QList<Shown> takeShown();
     static int pendingAnswers();

@@ -25,7 +25,6 @@ private slots:
     void utf8Validation_data();
     void utf8Validation();
     void windows1250();
-    void codePoints();
     void controlCharacters_data();
     void controlCharacters();
 };
@@ -68,13 +67,6 @@ void TestEncoding::windows1250()
     QCOMPARE(text(converted), QStringLiteral(u"čćđšž ČĆĐŠŽ € \uFFFD"));
     QVERIFY(data::isValidUtf8(converted));
     QCOMPARE(text(data::windows1250ToUtf8("plain")), QStringLiteral("plain"));
-}
-
-void TestEncoding::codePoints()
-{
-    QCOMPARE(data::codePointCount(""), std::size_t(0));
-    QCOMPARE(data::codePointCount("čćđšž"), std::size_t(5));
-    QCOMPARE(data::codePointCount("a\xF0\x9F\x92\x8A"), std::size_t(2));
 }
 
 void TestEncoding::controlCharacters_data()
