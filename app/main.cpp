@@ -1,4 +1,4 @@
-#include "app/Unit1.h"
+#include "app/ProductListWindow.h"
 #include "platform/Guard.h"
 #include "platform/InputGuard.h"
 
@@ -27,9 +27,9 @@ int main(int argc, char *argv[])
         platform::InputGuard inputGuard;
         app.installEventFilter(&inputGuard);
 
-        TForm1 Form1;
-        Form1.FormCreate();
-        Form1.show();
+        ProductListWindow window;
+        window.start();
+        window.show();
         QApplication::exec();
     } catch (const std::exception &e) {
         platform::showException(nullptr, e);

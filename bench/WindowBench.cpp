@@ -1,6 +1,6 @@
 #include "WindowBench.h"
 
-#include "app/Unit1.h"
+#include "app/ProductListWindow.h"
 #include "platform/Dialogs.h"
 #include "platform/InputGuard.h"
 
@@ -37,8 +37,8 @@ WindowFigures measureWindow(const std::string &folder, int cycles)
     WindowFigures figures;
     QElapsedTimer clock;
     clock.start();
-    auto form = std::make_unique<TForm1>();
-    form->FormCreate();
+    auto form = std::make_unique<ProductListWindow>();
+    form->start();
     form->show();
     form->activateWindow();
     if (!QTest::qWaitForWindowActive(form.get()))

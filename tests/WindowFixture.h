@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Unit1.h"
+#include "app/ProductListWindow.h"
 #include "data/ProductSchema.h"
 #include "platform/Dialogs.h"
 #include "platform/InputGuard.h"
@@ -76,8 +76,8 @@ public:
     // Constructs, creates and shows the window, and waits until it has the focus.
     bool start()
     {
-        form = std::make_unique<TForm1>();
-        form->FormCreate();
+        form = std::make_unique<ProductListWindow>();
+        form->start();
         form->show();
         form->activateWindow();
         return QTest::qWaitForWindowActive(form.get());
@@ -149,7 +149,7 @@ public:
         return platform::Dialogs::takeShown();
     }
 
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<ProductListWindow> form;
 
 private:
     QString m_oldFolder;

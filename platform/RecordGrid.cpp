@@ -1,4 +1,4 @@
-#include "platform/DBGrid.h"
+#include "platform/RecordGrid.h"
 
 #include "platform/CellEditor.h"
 
@@ -110,7 +110,7 @@ bool GridDelegate::eventFilter(QObject *object, QEvent *event)
     return QStyledItemDelegate::eventFilter(object, event);
 }
 
-DBGrid::DBGrid(TableModel &model, QWidget *parent)
+RecordGrid::RecordGrid(TableModel &model, QWidget *parent)
     : QTableView(parent)
     , m_model(model)
     , m_delegate(new GridDelegate(model, this))
@@ -135,8 +135,8 @@ DBGrid::DBGrid(TableModel &model, QWidget *parent)
 
     DataSource &source = model.dataSource();
     source.addControl(this);
-    connect(&source, &DataSource::currentChanged, this, &DBGrid::followCursor);
-    connect(&source, &DataSource::reset, this, &DBGrid::followCursor);
+    connect(&source, &DataSource::currentChanged, this, &RecordGrid::followCursor);
+    connect(&source, &DataSource::reset, this, &RecordGrid::followCursor);
     connect(m_delegate, &GridDelegate::refused, this,
             [this](const QModelIndex &index, const QString &text, const QString &message) {
                 if (m_model.isChangingRows())
@@ -149,18 +149,18 @@ DBGrid::DBGrid(TableModel &model, QWidget *parent)
     followCursor();
 }
 
-DBGrid::~DBGrid()
+RecordGrid::~RecordGrid()
 {
     m_model.dataSource().removeControl(this);
 }
 
-bool DBGrid::hasPendingInput() const
+bool RecordGrid::hasPendingInput() const
 {
     const CellEditor *editor = m_delegate->openEditor();
     return editor && editor->isModified();
 }
 
-void DBGrid::handOver()
+void RecordGrid::handOver()
 {
     CellEditor *editor = m_delegate->openEditor();
     if (!editor || !editor->isModified())
@@ -176,7 +176,7 @@ void DBGrid::handOver()
     editor->setModified(false);
 }
 
-void DBGrid::mousePressEvent(QMouseEvent *event)
+void RecordGrid::mousePressEvent(QMouseEvent *event)
 {
     // The click gave the grid the focus, and an exit handler that ran on it moved the focus on
     // (leaving the price box begins a record): the click has done its part.
@@ -188,7 +188,7 @@ void DBGrid::mousePressEvent(QMouseEvent *event)
     QTableView::mousePressEvent(event);
 }
 
-void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+void RecordGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QTableView::currentChanged(current, previous); // commits and closes an open editor
     // A refused cell is reopened and the cursor stays. While rows come and go the selection
@@ -204,11 +204,11 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
         table.moveTo(static_cast<std::size_t>(current.row()));
     } catch (const std::exception &e) {
         showExceptionLater(this, e);
-        QTimer::singleShot(0, this, &DBGrid::followCursor);
+        QTimer::singleShot(0, this, &RecordGrid::followCursor);
     }
 }
 
-void DBGrid::followCursor()
+void RecordGrid::followCursor()
 {
     const data::Table &table = m_model.dataSource().table();
     const int row =
@@ -226,7 +226,7 @@ void DBGrid::followCursor()
     m_following = false;
 }
 
-void DBGrid::reopen(const QModelIndex &index, const QString &text, const QString &message)
+void RecordGrid::reopen(const QModelIndex &index, const QString &text, const QString &message)
 {
     if (!index.isValid())
         return;

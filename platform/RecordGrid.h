@@ -43,12 +43,12 @@ private:
 
 // The grid of all records: the current row is always the table's current record, and choosing
 // another row moves the table's cursor.
-class DBGrid : public QTableView, public PendingInput {
+class RecordGrid : public QTableView, public PendingInput {
     Q_OBJECT
 
 public:
-    DBGrid(TableModel &model, QWidget *parent = nullptr);
-    ~DBGrid() override;
+    RecordGrid(TableModel &model, QWidget *parent = nullptr);
+    ~RecordGrid() override;
 
     TableModel &tableModel() const { return m_model; }
 

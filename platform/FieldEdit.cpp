@@ -1,4 +1,4 @@
-#include "platform/DBEdit.h"
+#include "platform/FieldEdit.h"
 
 #include "platform/DataSource.h"
 #include "platform/Guard.h"
@@ -11,30 +11,30 @@
 
 namespace platform {
 
-DBEdit::DBEdit(DataSource &source, std::size_t field, QWidget *parent)
+FieldEdit::FieldEdit(DataSource &source, std::size_t field, QWidget *parent)
     : QLineEdit(parent)
     , m_source(source)
     , m_field(field)
 {
     setUpperCase(false);
     source.addControl(this);
-    connect(&source, &DataSource::dataChange, this, &DBEdit::refresh);
+    connect(&source, &DataSource::dataChange, this, &FieldEdit::refresh);
     // Typed text belongs to its record: when that record goes, so does the text.
     connect(&source, &DataSource::rowAboutToBeRemoved, this, [this](int row) {
         if (static_cast<std::size_t>(row) == m_source.table().currentRow())
             m_dirty = false;
     });
     connect(&source, &DataSource::aboutToReset, this, [this] { m_dirty = false; });
-    connect(this, &QLineEdit::textEdited, this, &DBEdit::onTextEdited);
+    connect(this, &QLineEdit::textEdited, this, &FieldEdit::onTextEdited);
     refresh();
 }
 
-DBEdit::~DBEdit()
+FieldEdit::~FieldEdit()
 {
     m_source.removeControl(this);
 }
 
-void DBEdit::setUpperCase(bool upper)
+void FieldEdit::setUpperCase(bool upper)
 {
     const auto &def = m_source.table().schema()[m_field];
     delete m_limit;
@@ -42,7 +42,7 @@ void DBEdit::setUpperCase(bool upper)
     setValidator(m_limit);
 }
 
-void DBEdit::refresh()
+void FieldEdit::refresh()
 {
     const data::Table &table = m_source.table();
     setReadOnly(!table.isActive());
@@ -57,7 +57,7 @@ void DBEdit::refresh()
     }
 }
 
-void DBEdit::handOver()
+void FieldEdit::handOver()
 {
     if (!m_dirty)
         return;
@@ -69,7 +69,7 @@ void DBEdit::handOver()
     refresh();
 }
 
-bool DBEdit::beginEdit()
+bool FieldEdit::beginEdit()
 {
     data::Table &table = m_source.table();
     if (table.state() != data::TableState::Browse)
@@ -77,7 +77,7 @@ bool DBEdit::beginEdit()
     return guarded(this, [&] { table.edit(); });
 }
 
-void DBEdit::onTextEdited()
+void FieldEdit::onTextEdited()
 {
     // A change that did not come through a key press (a drop, the context menu).
     if (!m_dirty && m_source.table().state() == data::TableState::Browse) {
@@ -91,7 +91,7 @@ void DBEdit::onTextEdited()
     m_dirty = true;
 }
 
-bool DBEdit::changesText(QKeyEvent *event)
+bool FieldEdit::changesText(QKeyEvent *event)
 {
     static const QKeySequence::StandardKey editing[] = {
         QKeySequence::Paste,
@@ -114,7 +114,7 @@ bool DBEdit::changesText(QKeyEvent *event)
            !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
 }
 
-void DBEdit::keyPressEvent(QKeyEvent *event)
+void FieldEdit::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && m_dirty) {
         m_dirty = false;
@@ -131,7 +131,7 @@ void DBEdit::keyPressEvent(QKeyEvent *event)
     QLineEdit::keyPressEvent(event);
 }
 
-void DBEdit::focusOutEvent(QFocusEvent *event)
+void FieldEdit::focusOutEvent(QFocusEvent *event)
 {
     m_lastFocusOutReason = event->reason();
     QLineEdit::focusOutEvent(event);
@@ -143,7 +143,7 @@ void DBEdit::focusOutEvent(QFocusEvent *event)
         handOver();
     } catch (const std::exception &e) {
         showExceptionLater(this, e);
-        QPointer<DBEdit> self(this);
+        QPointer<FieldEdit> self(this);
         QTimer::singleShot(0, this, [self] {
             if (self)
                 self->setFocus(Qt::OtherFocusReason);

@@ -16,12 +16,12 @@ class TextLimit;
 // The first change puts the table in Edit (or begins a record in an empty table) before the
 // change takes effect; the text is handed over when the box loses the focus and before every
 // commit or cursor move. Esc puts the field's value back.
-class DBEdit : public QLineEdit, public PendingInput {
+class FieldEdit : public QLineEdit, public PendingInput {
     Q_OBJECT
 
 public:
-    DBEdit(DataSource &source, std::size_t field, QWidget *parent = nullptr);
-    ~DBEdit() override;
+    FieldEdit(DataSource &source, std::size_t field, QWidget *parent = nullptr);
+    ~FieldEdit() override;
 
     std::size_t field() const { return m_field; }
     // Every typed or pasted letter becomes upper case.

@@ -1,0 +1,545 @@
+#include "app/ProductListWindow.h"
+
+#include "data/AtomicFile.h"
+#include "data/ProductDatabase.h"
+#include "data/ProductSchema.h"
+#include "export/TextExport.h"
+#include "platform/DataSource.h"
+#include "platform/Dialogs.h"
+#include "platform/FieldEdit.h"
+#include "platform/Guard.h"
+#include "platform/RecordGrid.h"
+#include "platform/TableModel.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+#include <array>
+#include <tuple>
+
+using namespace data;
+
+namespace {
+
+const QString warningCaption = QStringLiteral("Pažnja!");
+
+QString startUpText()
+{
+    return QStringLiteral("Kalvendor\n\n"
+                          "Ulica ljekarnika 12,\n"
+                          "10000 Zagreb, Hrvatska\n\n"
+                          "Tel: +385 1 555 0123\n"
+                          "Fax: +385 1 555 0124\n"
+                          "E-mail: podrska@kalvendor.example\n\n"
+                          "Web: www.kalvendor.example\n\n"
+                          "v 2.1");
+}
+
+QString initialExportFile()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::homePath();
+    return QDir(folder).filePath(QStringLiteral("trelavo.txt"));
+}
+
+QIcon picture(const char *name, bool withDisabledLook = false)
+{
+    const QString base = QStringLiteral(":/icons/png/") + QLatin1String(name);
+    QIcon icon;
+    icon.addFile(base + QStringLiteral(".png"), {}, QIcon::Normal);
+    if (withDisabledLook)
+        icon.addFile(base + QStringLiteral("-disabled.png"), {}, QIcon::Disabled);
+    return icon;
+}
+
+bool isInside(const QWidget *widget, const QWidget *container)
+{
+    return widget && (widget == container || container->isAncestorOf(widget));
+}
+
+// Runs a handler that is called while the focus changes: a box must wait for the event loop.
+template <typename F> void guardedLater(QWidget *parent, F &&handler)
+{
+    try {
+        handler();
+    } catch (const std::exception &e) {
+        platform::showExceptionLater(parent, e);
+    }
+}
+
+} // namespace
+
+ProductListWindow::ProductListWindow(QWidget *parent)
+    : QWidget(parent)
+    , m_products(productSchema())
+    , m_saveDialog(QStringLiteral("Tekst (*.txt)"), QStringLiteral("txt"), initialExportFile())
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Kalvendor - suglasnost za uvoz medicinskih proizvoda"));
+    QIcon flask;
+    for (const char *size : {"16", "32", "48", "256"})
+        flask.addFile(QStringLiteral(":/icons/png/flask-") + QLatin1String(size) +
+                      QStringLiteral(".png"));
+    setWindowIcon(flask);
+    m_dataSource = new platform::DataSource(m_products, this);
+    m_dataSource->setObjectName(QStringLiteral("DataSourceLijekovi"));
+    buildControls();
+    bindTable();
+
+    m_databaseFile = "Baza.xml";
+    m_lastSupplier.clear();
+    m_lastImporter.clear();
+    m_lastManufacturer.clear();
+    m_lastCurrency.clear();
+    m_lastUnit.clear();
+}
+
+ProductListWindow::~ProductListWindow()
+{
+    disconnect(qApp, &QApplication::focusChanged, this, &ProductListWindow::onFocusChanged);
+    // The controls and the data source hold on to the table, which goes before QWidget's own
+    // destructor would delete them: they go first, in order.
+    delete m_grid;
+    delete m_panel;
+    delete m_gridModel;
+    delete m_dataSource;
+}
+
+void ProductListWindow::buildControls()
+{
+    using platform::GridColumn;
+    const auto field = [](ProductField f) { return static_cast<std::size_t>(f); };
+    const auto name = [](ProductField f) {
+        return QString::fromStdString(productSchema()[f].name);
+    };
+    std::vector<GridColumn> columns{
+        {field(Tar_br), name(Tar_br), 41},
+        {field(Naziv), name(Naziv), 80},
+        {field(Gen_ime), QStringLiteral("Kataloški broj"), 91},
+        {field(ATK), name(ATK)},
+        {field(Proizvodjac), name(Proizvodjac), 91},
+        {field(Protokol), name(Protokol), 105},
+        {field(Dobavljac), name(Dobavljac), 95},
+        {field(Uvoznik), QStringLiteral("Korisnik"), 105},
+        {field(Jed_mjere), name(Jed_mjere)},
+        {field(Kolicina), name(Kolicina)},
+        {field(Valuta), name(Valuta)},
+        {field(Cijena), name(Cijena)},
+    };
+    m_gridModel = new platform::TableModel(*m_dataSource, std::move(columns), this);
+    m_grid = new platform::RecordGrid(*m_gridModel, this);
+    m_grid->setObjectName(QStringLiteral("DBGridLijekovi"));
+
+    m_panel = new QWidget(this);
+    m_panel->setObjectName(QStringLiteral("Panel1"));
+
+    const auto label = [this](const char *objectName, const QString &caption) {
+        auto *l = new QLabel(caption, m_panel);
+        l->setObjectName(QLatin1String(objectName));
+        return l;
+    };
+    const auto edit = [this](ProductField f, int width, QLabel *caption) {
+        auto *e = new platform::FieldEdit(*m_dataSource, f, m_panel);
+        e->setObjectName(QStringLiteral("DBEdit") +
+                         QString::fromStdString(productSchema()[f].name));
+        if (width > 0)
+            e->setFixedWidth(width);
+        caption->setBuddy(e);
+        return e;
+    };
+
+    auto *fields = new QGridLayout;
+    fields->setHorizontalSpacing(4);
+    fields->setVerticalSpacing(3);
+    int row = 0;
+    const auto addRow = [&](QLabel *caption, QLayout *content) {
+        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        fields->addWidget(caption, row, 0);
+        fields->addLayout(content, row, 1);
+        ++row;
+    };
+    const auto line = [](std::initializer_list<QWidget *> widgets, bool stretch) {
+        auto *box = new QHBoxLayout;
+        box->setSpacing(6);
+        for (QWidget *w : widgets)
+            box->addWidget(w);
+        if (stretch)
+            box->addStretch(1);
+        return box;
+    };
+
+    QLabel *tariffCaption = label("Label6", QStringLiteral("Tarifni broj : "));
+    m_tariffBox = edit(Tar_br, 129, tariffCaption);
+    QLabel *countCaption = label("Label13", QStringLiteral("Broj zapisa : "));
+    m_recordCount = label("lblNumOfRecords", QStringLiteral("0"));
+    auto *first = line({m_tariffBox, countCaption, m_recordCount}, true);
+    addRow(tariffCaption, first);
+
+    QLabel *nameCaption = label("Label2", QStringLiteral(" Naziv :"));
+    addRow(nameCaption, line({edit(Naziv, 0, nameCaption)}, false));
+    QLabel *catalogueCaption = label("Label11", QStringLiteral("Kataloški broj :"));
+    addRow(catalogueCaption, line({edit(Gen_ime, 0, catalogueCaption)}, false));
+    QLabel *atkCaption = label("Label12", QStringLiteral("ATK :"));
+    platform::FieldEdit *atkBox = edit(ATK, 129, atkCaption);
+    atkBox->setUpperCase(true);
+    addRow(atkCaption, line({atkBox}, true));
+    QLabel *manufacturerCaption = label("Label5", QStringLiteral("Proizvođač :"));
+    addRow(manufacturerCaption, line({edit(Proizvodjac, 0, manufacturerCaption)}, false));
+    QLabel *protocolCaption = label("Label10", QStringLiteral("Protokol :"));
+    addRow(protocolCaption, line({edit(Protokol, 297, protocolCaption)}, true));
+    QLabel *supplierCaption = label("Label1", QStringLiteral(" Dobavljač :"));
+    addRow(supplierCaption, line({edit(Dobavljac, 0, supplierCaption)}, false));
+    QLabel *importerCaption = label("Label4", QStringLiteral("  Korisnik : "));
+    addRow(importerCaption, line({edit(Uvoznik, 0, importerCaption)}, false));
+
+    QLabel *unitCaption = label("Label7", QStringLiteral(" Jedinica mjere :"));
+    QLabel *quantityCaption = label("Label3", QStringLiteral("Količina :"));
+    QLabel *currencyCaption = label("Label8", QStringLiteral("Valuta : "));
+    QLabel *priceCaption = label("Label9", QStringLiteral("Cijena : "));
+    platform::FieldEdit *unitBox = edit(Jed_mjere, 121, unitCaption);
+    platform::FieldEdit *quantityBox = edit(Kolicina, 121, quantityCaption);
+    platform::FieldEdit *currencyBox = edit(Valuta, 81, currencyCaption);
+    m_priceBox = edit(Cijena, 137, priceCaption);
+    quantityBox->setAlignment(Qt::AlignRight);
+    m_priceBox->setAlignment(Qt::AlignRight);
+    addRow(unitCaption, line({unitBox, quantityCaption, quantityBox, currencyCaption, currencyBox,
+                              priceCaption, m_priceBox},
+                             true));
+
+    const auto button = [this](const char *objectName, const QString &caption, const QIcon &icon,
+                               int width) {
+        auto *b = new QPushButton(icon, caption, m_panel);
+        b->setObjectName(QLatin1String(objectName));
+        b->setAutoDefault(true); // Return on a focused button presses it
+        b->setDefault(false);
+        b->setMinimumWidth(width);
+        return b;
+    };
+    m_addButton = button("BitBtnAdd", QStringLiteral("Dodaj"), picture("add"), 153);
+    auto *firstButton = button("BitBtnFirst", QStringLiteral("Prvi"), picture("first"), 90);
+    auto *priorButton = button("BitBtnPrev", QStringLiteral("Prethodni"), picture("prev"), 90);
+    auto *nextButton = button("BitBtnNext", QStringLiteral("Sljedeći"), picture("next"), 90);
+    auto *lastButton = button("BitBtnLast", QStringLiteral("Zadnji"), picture("last"), 90);
+    m_deleteButton = button("BitBtnDel", QStringLiteral("Izbriši"), picture("delete"), 161);
+    auto *exportButton =
+        button("BitBtnExport", QStringLiteral("Export u tekst"), picture("export", true), 153);
+    auto *eraseButton =
+        button("BitBtnErase", QStringLiteral("Izbriši baze"), picture("erase", true), 153);
+    auto *exitButton = button("BitBtnExit", QStringLiteral("Izlaz"), picture("exit", true), 153);
+
+    auto *commands = new QHBoxLayout;
+    commands->setSpacing(1);
+    commands->addStretch(1);
+    commands->addWidget(m_addButton);
+    commands->addSpacing(6);
+    for (QPushButton *b : {firstButton, priorButton, nextButton, lastButton})
+        commands->addWidget(b);
+    commands->addSpacing(5);
+    commands->addWidget(m_deleteButton);
+    commands->addStretch(1);
+
+    auto *fileCommands = new QHBoxLayout;
+    fileCommands->setSpacing(7);
+    fileCommands->addStretch(1);
+    for (QPushButton *b : {exportButton, eraseButton, exitButton})
+        fileCommands->addWidget(b);
+    fileCommands->addStretch(1);
+
+    auto *panelLayout = new QVBoxLayout(m_panel);
+    panelLayout->setContentsMargins(8, 10, 37, 8);
+    panelLayout->setSpacing(6);
+    panelLayout->addLayout(fields);
+    panelLayout->addSpacing(4);
+    panelLayout->addLayout(commands);
+    panelLayout->addLayout(fileCommands);
+    panelLayout->addStretch(1);
+    // The panel keeps its height at the bottom; the grid takes what the window gains.
+    m_panel->setFixedHeight(std::max(298, panelLayout->sizeHint().height()));
+
+    auto *windowLayout = new QVBoxLayout(this);
+    windowLayout->setContentsMargins(0, 0, 0, 0);
+    windowLayout->setSpacing(0);
+    windowLayout->addWidget(m_grid, 1);
+    windowLayout->addWidget(m_panel, 0);
+
+    // Tab order: the edit boxes in order, then the buttons; the panel before the grid.
+    QWidget *previous = nullptr;
+    for (QWidget *w : m_panel->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (w->focusPolicy() == Qt::NoFocus)
+            continue;
+        if (previous)
+            setTabOrder(previous, w);
+        previous = w;
+    }
+    setTabOrder(previous, m_grid);
+
+    connect(m_addButton, &QPushButton::clicked, this, &ProductListWindow::onAddClicked);
+    connect(firstButton, &QPushButton::clicked, this, &ProductListWindow::onFirstClicked);
+    connect(priorButton, &QPushButton::clicked, this, &ProductListWindow::onPriorClicked);
+    connect(nextButton, &QPushButton::clicked, this, &ProductListWindow::onNextClicked);
+    connect(lastButton, &QPushButton::clicked, this, &ProductListWindow::onLastClicked);
+    connect(m_deleteButton, &QPushButton::clicked, this, &ProductListWindow::onDeleteClicked);
+    connect(exportButton, &QPushButton::clicked, this, &ProductListWindow::onExportClicked);
+    connect(eraseButton, &QPushButton::clicked, this, &ProductListWindow::onEraseClicked);
+    connect(exitButton, &QPushButton::clicked, this, &ProductListWindow::onExitClicked);
+    connect(qApp, &QApplication::focusChanged, this, &ProductListWindow::onFocusChanged);
+
+    resize(782, 545);
+    move(197, 109);
+}
+
+void ProductListWindow::bindTable()
+{
+    m_products.beforePost = [this] { captureCarriedOverValues(); };
+    m_products.afterPost = [this] { enableDeleteButton(); };
+    m_products.afterInsert = [this] { fillCarriedOverValues(); };
+    connect(m_dataSource, &platform::DataSource::dataChange, this,
+            &ProductListWindow::updateRecordCount);
+}
+
+void ProductListWindow::start()
+{
+    platform::Dialogs::message(nullptr, startUpText(), QString());
+    platform::guarded(this, [this] {
+        if (!loadExistingDatabase(m_products, m_databaseFile)) {
+            writeEmptyDatabase(m_databaseFile);
+            m_products.open();
+        }
+        if (m_products.recordCount() == 0)
+            m_deleteButton->setEnabled(false);
+    });
+}
+
+void ProductListWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_activated) {
+        m_activated = true;
+        onFirstShown();
+    }
+}
+
+void ProductListWindow::closeEvent(QCloseEvent *event)
+{
+    if (saveOnClose())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool ProductListWindow::saveOnClose()
+{
+    // Nothing was read, so nothing is written: the file stays as it was.
+    if (!m_products.isActive())
+        return true;
+    if (!platform::guarded(this, [this] { purgeUnnamedRecords(m_products); }))
+        return false;
+    QString reason;
+    try {
+        m_products.mergeChangeLog();
+        m_products.saveToFile(m_databaseFile);
+        return true;
+    } catch (const WriteError &e) {
+        reason = QString::fromStdString(e.reason());
+    } catch (const std::exception &e) {
+        reason = platform::exceptionText(e);
+    }
+    // Dropping the changes silently would lose the clerk's work: ask.
+    return platform::Dialogs::question(this,
+                                       QStringLiteral("Baza nije spremljena: ") + reason +
+                                           QStringLiteral("\n\nZatvoriti program bez spremanja?"),
+                                       warningCaption);
+}
+
+void ProductListWindow::onFirstShown()
+{
+    m_addButton->setFocus();
+}
+
+void ProductListWindow::onAddClicked()
+{
+    platform::guarded(this, [this] {
+        m_products.insert();
+        m_tariffBox->setFocus();
+    });
+}
+
+void ProductListWindow::onFirstClicked()
+{
+    moveCursor(&Table::first);
+}
+
+void ProductListWindow::onPriorClicked()
+{
+    moveCursor(&Table::prior);
+}
+
+void ProductListWindow::onNextClicked()
+{
+    moveCursor(&Table::next);
+}
+
+void ProductListWindow::onLastClicked()
+{
+    moveCursor(&Table::last);
+}
+
+void ProductListWindow::moveCursor(void (Table::*move)())
+{
+    platform::guarded(this, [&] {
+        if (m_products.isActive())
+            (m_products.*move)();
+    });
+}
+
+void ProductListWindow::onDeleteClicked()
+{
+    platform::guarded(this, [this] {
+        const std::size_t before = m_products.recordCount();
+        if (before > 0)
+            m_products.remove();
+        if (before == 1 && m_products.recordCount() == 0) {
+            m_deleteButton->setEnabled(false);
+            clearCarriedOverValues();
+            m_products.last();
+            m_products.insert();
+        }
+        m_tariffBox->setFocus();
+    });
+}
+
+void ProductListWindow::onExitClicked()
+{
+    close();
+}
+
+void ProductListWindow::onExportClicked()
+{
+    platform::guarded(this, [this] {
+        if (!m_products.isActive()) {
+            platform::Dialogs::message(this, QStringLiteral("DataSet nije aktivan."),
+                                       QStringLiteral("Greška!"));
+        } else {
+            saveDatabase(m_products, m_databaseFile);
+            // Built before the dialog opens: the file shows the table as it was saved.
+            const std::string text = textexport::exportText(m_products);
+            if (m_saveDialog.execute(this)) {
+                writeFileAtomically(m_saveDialog.fileName().toStdString(), text);
+                platform::Dialogs::message(
+                    this, QStringLiteral("Baza eksportirana u ") + m_saveDialog.fileName(),
+                    QStringLiteral("Poruka"));
+            }
+        }
+        m_addButton->setFocus();
+    });
+}
+
+void ProductListWindow::onEraseClicked()
+{
+    platform::guarded(this, [this] {
+        if (platform::Dialogs::question(this, QStringLiteral("Praznim baze?"), warningCaption) &&
+            platform::Dialogs::question(
+                this, QStringLiteral("Jeste li SIGURNI?\nNakon ovog nema povratka!"),
+                warningCaption)) {
+            writeEmptyDatabase(m_databaseFile);
+            m_products.loadFromFile(m_databaseFile);
+            m_products.last();
+            platform::Dialogs::message(this, QStringLiteral("Baze prezne!"));
+        }
+        m_tariffBox->setFocus();
+    });
+}
+
+void ProductListWindow::onPriceBoxLeft()
+{
+    m_products.insert();
+    m_tariffBox->setFocus();
+}
+
+void ProductListWindow::onGridLeft()
+{
+    if (m_products.state() == TableState::Edit)
+        m_products.post();
+}
+
+void ProductListWindow::captureCarriedOverValues()
+{
+    m_lastSupplier = m_products.text(Dobavljac);
+    m_lastImporter = m_products.text(Uvoznik);
+    m_lastManufacturer = m_products.text(Proizvodjac);
+    m_lastCurrency = m_products.text(Valuta);
+    m_lastUnit = m_products.text(Jed_mjere);
+}
+
+void ProductListWindow::enableDeleteButton()
+{
+    if (m_products.recordCount() > 0)
+        m_deleteButton->setEnabled(true);
+}
+
+void ProductListWindow::fillCarriedOverValues()
+{
+    m_products.setText(Dobavljac, m_lastSupplier);
+    m_products.setText(Uvoznik, m_lastImporter);
+    m_products.setText(Proizvodjac, m_lastManufacturer);
+    m_products.setText(Valuta, m_lastCurrency);
+    m_products.setText(Jed_mjere, m_lastUnit);
+}
+
+void ProductListWindow::updateRecordCount()
+{
+    m_recordCount->setText(QString::asprintf("%i", static_cast<int>(m_products.recordCount())));
+}
+
+void ProductListWindow::writeEmptyDatabase(const std::string &fileName)
+{
+    // The new record must start without carried-over values, but a failed write keeps them.
+    const std::array carried{m_lastUnit, m_lastCurrency, m_lastManufacturer, m_lastImporter,
+                             m_lastSupplier};
+    clearCarriedOverValues();
+    try {
+        createEmptyDatabase(m_products, fileName);
+    } catch (...) {
+        std::tie(m_lastUnit, m_lastCurrency, m_lastManufacturer, m_lastImporter, m_lastSupplier) =
+            std::tuple(carried[0], carried[1], carried[2], carried[3], carried[4]);
+        throw;
+    }
+}
+
+void ProductListWindow::clearCarriedOverValues()
+{
+    m_lastUnit.clear();
+    m_lastCurrency.clear();
+    m_lastManufacturer.clear();
+    m_lastImporter.clear();
+    m_lastSupplier.clear();
+}
+
+void ProductListWindow::onFocusChanged(QWidget *old, QWidget *now)
+{
+    // Only a move to another control of this window is an exit; a box or another program
+    // taking the focus is not.
+    if (!old || !now || now->window() != this || old->window() != this)
+        return;
+    if (old == m_priceBox && now != m_priceBox && !m_priceBox->hasPendingInput()) {
+        const Qt::FocusReason reason = m_priceBox->lastFocusOutReason();
+        // Shift+Tab back is a correction within the record; a click on "Dodaj" begins the one
+        // new record itself.
+        const bool forward = reason != Qt::BacktabFocusReason &&
+                             !(now == m_addButton && reason == Qt::MouseFocusReason);
+        if (forward)
+            guardedLater(this, [this] { onPriceBoxLeft(); });
+    }
+    if (isInside(old, m_grid) && !isInside(now, m_grid))
+        guardedLater(this, [this] { onGridLeft(); });
+}
