@@ -9,6 +9,7 @@
 #include "platform/FieldEdit.h"
 #include "platform/Guard.h"
 #include "platform/RecordGrid.h"
+#include "platform/ScreenFit.h"
 #include "platform/TableModel.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <array>
@@ -31,6 +33,9 @@ using namespace data;
 namespace {
 
 const QString warningCaption = QStringLiteral("Pažnja!");
+// Where the window opens, when the screen has room for it.
+constexpr QPoint windowPosition(197, 109);
+constexpr QSize windowSize(782, 545);
 
 QString startUpText()
 {
@@ -294,8 +299,7 @@ void ProductListWindow::buildControls()
     connect(exitButton, &QPushButton::clicked, this, &ProductListWindow::onExitClicked);
     connect(qApp, &QApplication::focusChanged, this, &ProductListWindow::onFocusChanged);
 
-    resize(782, 545);
-    move(197, 109);
+    platform::placeOnScreen(this, windowPosition, windowSize);
 }
 
 void ProductListWindow::bindTable()
@@ -325,6 +329,9 @@ void ProductListWindow::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (!m_activated) {
         m_activated = true;
+        // Now the window manager's frame is known, or about to be.
+        QTimer::singleShot(0, this,
+                           [this] { platform::placeOnScreen(this, windowPosition, windowSize); });
         onFirstShown();
     }
 }
