@@ -1,6 +1,7 @@
 #include "data/AtomicFile.h"
 
 #include "data/Path.h"
+#include "data/SystemReason.h"
 
 #include <atomic>
 #include <cerrno>
@@ -97,11 +98,6 @@ long long fileSize(int fd)
     return ::fstat(fd, &info) == 0 ? static_cast<long long>(info.st_size) : -1;
 }
 #endif
-
-std::string systemReason(int error)
-{
-    return std::generic_category().message(error);
-}
 
 // What a failing step reports while the test seam is set.
 const char *const injectedReason = "umjetna greška (test)";
@@ -233,7 +229,7 @@ void flushFolder([[maybe_unused]] const fs::path &folder)
 } // namespace
 
 WriteError::WriteError(const std::string &fileName, const std::string &reason)
-    : Error("Datoteku \"" + fileName + "\" nije moguće spremiti: " + reason)
+    : Error("Datoteku \"" + absoluteName(fileName) + "\" nije moguće spremiti: " + reason)
     , m_reason(reason)
 {
 }
@@ -267,7 +263,7 @@ void writeFileAtomically(const std::string &fileName, std::string_view contents)
     std::error_code ec;
     fs::rename(temp.path(), target, ec);
     if (ec)
-        throw WriteError(fileName, ec.message());
+        throw WriteError(fileName, systemReason(ec));
     temp.release();
     flushFolder(target.parent_path());
 }
@@ -275,7 +271,8 @@ void writeFileAtomically(const std::string &fileName, std::string_view contents)
 std::string readWholeFile(const std::string &fileName)
 {
     auto fail = [&fileName](int error) {
-        return Error("Datoteku \"" + fileName + "\" nije moguće pročitati: " + systemReason(error));
+        return Error("Datoteku \"" + absoluteName(fileName) +
+                     "\" nije moguće pročitati: " + systemReason(error));
     };
     const int fd = openForReading(pathFromUtf8(fileName));
     if (fd < 0)

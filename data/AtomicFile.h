@@ -8,7 +8,8 @@
 
 namespace data {
 
-// A file that could not be written; reason() is the system's reason alone.
+// A file that could not be written: `Datoteku "<full path>" nije moguće spremiti: <reason>`;
+// reason() is the reason alone, in Croatian.
 class WriteError : public Error {
 public:
     WriteError(const std::string &fileName, const std::string &reason);
@@ -24,7 +25,7 @@ private:
 // a symbolic link is followed, so the file it points to is replaced, not the link.
 void writeFileAtomically(const std::string &fileName, std::string_view contents);
 
-// Reads a whole file; throws Error `Datoteku "<name>" nije moguće pročitati: <reason>`.
+// Reads a whole file; throws Error `Datoteku "<full path>" nije moguće pročitati: <reason>`.
 std::string readWholeFile(const std::string &fileName);
 
 // Test seam: while set, every atomic write fails at this step with a made-up reason.

@@ -4,6 +4,7 @@
 #include "data/Encoding.h"
 #include "data/Error.h"
 #include "data/NumberText.h"
+#include "data/Path.h"
 
 #include <pugixml.hpp>
 
@@ -544,7 +545,7 @@ void appendDataPacket(std::string &out, const Schema &schema, const std::vector<
 std::vector<Record> readDatabaseFile(const std::string &fileName, const Schema &schema)
 {
     std::string buffer = readWholeFile(fileName);
-    return parseOwned(buffer, schema, fileName);
+    return parseOwned(buffer, schema, absoluteName(fileName));
 }
 
 void writeDatabaseFile(const std::string &fileName, const Schema &schema,

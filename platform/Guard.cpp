@@ -2,6 +2,8 @@
 
 #include "platform/Dialogs.h"
 
+#include "data/SystemReason.h"
+
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -10,7 +12,7 @@ namespace platform {
 
 QString exceptionText(const std::exception &e)
 {
-    return QString::fromUtf8(e.what());
+    return QString::fromStdString(data::exceptionMessage(e));
 }
 
 void showException(QWidget *parent, const std::exception &e)

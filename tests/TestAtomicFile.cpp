@@ -1,7 +1,9 @@
 #include "data/AtomicFile.h"
+#include "data/SystemReason.h"
 
 #include <QtTest>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
@@ -43,6 +45,9 @@ private slots:
     void injectedFailure();
     void missingFolder();
     void symlinkTargetReplaced();
+    void systemReasons_data();
+    void systemReasons();
+    void exceptionMessages();
 
 private:
     fs::path m_folder;
@@ -124,7 +129,7 @@ void TestAtomicFile::missingFolder()
         data::writeFileAtomically(file.string(), "x");
         QFAIL("wrote into a missing folder");
     } catch (const data::WriteError &e) {
-        QCOMPARE(e.reason(), std::make_error_code(std::errc::no_such_file_or_directory).message());
+        QCOMPARE(e.reason(), std::string("Nema takve datoteke ili direktorija"));
     }
     QVERIFY(!fs::exists(file.parent_path()));
 }
@@ -147,6 +152,33 @@ void TestAtomicFile::symlinkTargetReplaced()
     data::writeFileAtomically(link.string(), "opet");
     QVERIFY(fs::is_symlink(link));
     QCOMPARE(readBytes(target), std::string("opet"));
+}
+
+void TestAtomicFile::systemReasons_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("EACCES") << EACCES << QStringLiteral("Pristup je odbijen");
+    QTest::newRow("EROFS") << EROFS << QStringLiteral("Datotečni sustav je samo za čitanje");
+    QTest::newRow("unknown") << 4321
+                             << QStringLiteral("sustavska greška 4321: ") +
+                                    QString::fromStdString(std::generic_category().message(4321));
+}
+
+void TestAtomicFile::systemReasons()
+{
+    QFETCH(int, number);
+    QFETCH(QString, reason);
+    QCOMPARE(QString::fromStdString(data::systemReason(number)), reason);
+}
+
+void TestAtomicFile::exceptionMessages()
+{
+    using data::exceptionMessage;
+    QCOMPARE(QString::fromStdString(exceptionMessage(std::bad_alloc())),
+             QStringLiteral("Nema dovoljno memorije"));
+    QCOMPARE(QString::fromStdString(exceptionMessage(std::logic_error("x"))),
+             QStringLiteral("Neočekivana greška: x"));
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)

@@ -234,7 +234,7 @@ private slots:
         setWriteFailureForTesting(WriteStep::Rename);
         const auto shown = exportWith(w, target);
         QCOMPARE(shown.size(), 1);
-        QVERIFY2(isWriteError(shown[0], u("Baza.xml")), qPrintable(shown[0].text));
+        QVERIFY2(isWriteError(shown[0], w.folder() + u("/Baza.xml")), qPrintable(shown[0].text));
         QCOMPARE(Dialogs::pendingAnswers(), 1);
         QCOMPARE(w.readDatabase(), database);
         QCOMPARE(entries(w.folder()), (QStringList{u("Baza.xml"), u("izvoz")}));
@@ -361,7 +361,8 @@ private slots:
             const auto shown = eraseWith(w, {true, true});
             setWriteFailureForTesting(std::nullopt);
             QCOMPARE(shown.size(), 3); // both questions, then the error; no "Baze prezne!"
-            QVERIFY2(isWriteError(shown[2], u("Baza.xml")), qPrintable(shown[2].text));
+            QVERIFY2(isWriteError(shown[2], w.folder() + u("/Baza.xml")),
+                     qPrintable(shown[2].text));
             QCOMPARE(w.focus(), w.button("BitBtnErase"));
             QCOMPARE(w.readDatabase(), database);
             QCOMPARE(entries(w.folder()), QStringList{u("Baza.xml")});

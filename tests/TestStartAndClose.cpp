@@ -130,7 +130,8 @@ private slots:
         QCOMPARE(shown[1].title, QStringLiteral("Kalvendor"));
         QCOMPARE(shown[1].icon, QMessageBox::Critical);
         QVERIFY2(shown[1].text.startsWith(
-                     QStringLiteral("Datoteka \"Baza.xml\" nije ispravna (redak 1): ")),
+                     QStringLiteral("Datoteka \"%1/Baza.xml\" nije ispravna (redak 1): ")
+                         .arg(w.folder())),
                  qPrintable(shown[1].text));
 
         QVERIFY(!w.table().isActive());
