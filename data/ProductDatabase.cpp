@@ -35,8 +35,12 @@ void createEmptyDatabase(Table &table, const std::string &fileName)
 
 bool loadExistingDatabase(Table &table, const std::string &fileName)
 {
+    // Only a file that is surely absent is created anew. One the system cannot look at just now
+    // (a network share that fails for a moment) is read, and the read reports why it failed,
+    // rather than being overwritten with an empty database.
     std::error_code ec;
-    if (!std::filesystem::exists(pathFromUtf8(fileName), ec))
+    const auto status = std::filesystem::status(pathFromUtf8(fileName), ec);
+    if (status.type() == std::filesystem::file_type::not_found)
         return false;
     table.loadFromFile(fileName);
     table.last();

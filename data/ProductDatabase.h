@@ -20,7 +20,8 @@ void saveDatabase(Table &table, const std::string &fileName);
 void createEmptyDatabase(Table &table, const std::string &fileName);
 
 // Loads `fileName` and makes the last record current. Returns false, leaving the table alone,
-// when the file does not exist: the caller then creates it.
+// when the file does not exist: the caller then creates it. A file whose existence cannot be
+// checked is read all the same, and its failure thrown.
 bool loadExistingDatabase(Table &table, const std::string &fileName);
 
 } // namespace data

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QTest>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -332,6 +333,12 @@ private slots:
         QCOMPARE(reread.rowCount(), 0u);
         QDir(dir).removeRecursively();
         QVERIFY(!loadExistingDatabase(reread, file));
+
+        // A file that cannot be looked at is reported, never taken for absent and overwritten.
+        QDir().mkpath(dir);
+        std::filesystem::create_symlink("Baza.xml", file);
+        QVERIFY_THROWS_EXCEPTION(Error, loadExistingDatabase(reread, file));
+        QDir(dir).removeRecursively();
     }
 
 private:
