@@ -1,0 +1,60 @@
+#pragma once
+
+#include "data/Record.h"
+#include "import/TextImport.h"
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+// From a source's cells to product records: which column fills which field, and the values
+// read with the rules of typed text.
+namespace textimport {
+
+// For every column of a source, the product field it fills, or nothing for a skipped column.
+using Mapping = std::vector<std::optional<std::size_t>>;
+
+// The caption the clerk knows a product field by ("Kataloški broj" for Gen_ime).
+std::string_view fieldCaption(std::size_t field);
+
+// The field a header cell names: its caption or its stored name, ignoring case, diacritics,
+// surrounding spaces and colons.
+std::optional<std::size_t> fieldForHeading(std::string_view cell);
+
+struct MappingGuess {
+    Mapping mapping;
+    bool headerRow = false; // the first row names the fields and is not a record
+};
+
+// A first row that names fields is used and skipped; twelve columns are taken in the export's
+// order; otherwise `lastUsed`, fitted to the source's columns.
+MappingGuess guessMapping(const Source &source, const Mapping &lastUsed);
+
+// The first field that `mapping` fills from more than one column.
+std::optional<std::size_t> fieldChosenTwice(const Mapping &mapping);
+
+enum class NumberForm { Empty, Number, Ambiguous, Invalid };
+struct ImportedNumber {
+    NumberForm form = NumberForm::Empty;
+    double value = 0;
+};
+
+// A number as clerks and spreadsheets write it: "1234,56", "1234.56", "1.234,56", "1 234,56"
+// (also with U+00A0 or U+202F) are 1234.56. One separator followed by exactly three digits
+// ("1.234") may group thousands or not, and is Ambiguous. In `exportForm`, the export's own
+// form: a decimal comma and no grouping.
+ImportedNumber readNumber(std::string_view text, bool exportForm = false);
+
+struct ImportResult {
+    std::vector<data::Record> records; // the good rows, in order
+    std::vector<Problem> problems;     // the rows left out, in line order
+};
+
+// Converts every row (but a header row) with `mapping`. Texts are cleaned as typed text is; a
+// row with a value too long for its field, a number that is not one or is ambiguous, or no
+// name (a record without one is never saved) is a problem row and gives no record. Throws
+// data::Error when a field is chosen twice.
+ImportResult convert(const Source &source, const Mapping &mapping, bool headerRow);
+
+} // namespace textimport

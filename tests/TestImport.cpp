@@ -1,0 +1,213 @@
+#include "data/ProductSchema.h"
+#include "data/Table.h"
+#include "export/TextExport.h"
+#include "import/RecordImport.h"
+
+#include <QtTest>
+
+using namespace textimport;
+
+namespace {
+
+QString text(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Rows as "line: cell|cell", one per line, then the problems as "line! reason".
+QString describe(const Source &source)
+{
+    QStringList out;
+    for (const SourceRow &row : source.rows) {
+        QStringList cells;
+        for (const std::string &cell : row.cells)
+            cells << text(cell);
+        out << QString::number(row.line) + u": "_qs + cells.join(u'|');
+    }
+    for (const Problem &p : source.problems)
+        out << QString::number(p.line) + u"! "_qs + text(p.reason);
+    return out.join(u'\n');
+}
+
+// A source of one row per line, cells split at '|'.
+Source rowsOf(const QStringList &lines)
+{
+    Source source;
+    for (const QString &line : lines) {
+        SourceRow row{source.rows.size() + 1, {}};
+        for (const QString &cell : line.split(u'|'))
+            row.cells.push_back(cell.toStdString());
+        source.columnCount = std::max(source.columnCount, row.cells.size());
+        source.rows.push_back(std::move(row));
+    }
+    return source;
+}
+
+} // namespace
+
+class TestImport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void split_data();
+    void split();
+    void exportComesBack();
+    void numbers_data();
+    void numbers();
+    void values_data();
+    void values();
+    void mappingGuess();
+};
+
+void TestImport::split_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("rows");
+
+    QTest::newRow("semicolons, decimal commas")
+        << QByteArray("a;1,5;x\r\nb;2,5;y\r\n") << u"1: a|1,5|x\n2: b|2,5|y"_qs;
+    QTest::newRow("commas") << QByteArray("a,b,c\nd,e,f") << u"1: a|b|c\n2: d|e|f"_qs;
+    QTest::newRow("tabs") << QByteArray("a\tb;c\td,e\n") << u"1: a|b;c|d,e"_qs;
+    QTest::newRow("empty lines, trailing newlines")
+        << QByteArray("\n a;b\r\n\r\n  \nc;d\n\n") << u"2:  a|b\n5: c|d"_qs;
+    QTest::newRow("RFC 4180 quoting") << QByteArray("\"x,\"\"y\"\"\",2\n\"two\r\nlines\",3\nz,4\n")
+                                      << u"1: x,\"y\"|2\n2: two\r\nlines|3\n4: z|4"_qs;
+    QTest::newRow("stray quotes kept")
+        << QByteArray("5\" igla,\"G21 \"b\"\" x\",1\n") << u"1: 5\" igla|G21 \"b\" x|1"_qs;
+    QTest::newRow("unclosed quote loses one line")
+        << QByteArray("a,b\n\"c,d\ne,f\n") << u"1: a|b\n3: e|f\n2! navodnici nisu zatvoreni"_qs;
+    QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBFŠ;č\n") << u"1: Š|č"_qs;
+    QTest::newRow("Windows-1250") << QByteArray("\x8A\x61;\xE8\n") << u"1: Ša|č"_qs;
+}
+
+void TestImport::split()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, rows);
+    QCOMPARE(describe(readBytes(bytes.toStdString())), rows);
+}
+
+void TestImport::exportComesBack()
+{
+    data::Table table(data::productSchema());
+    std::vector<data::Record> records;
+    const std::vector<std::vector<std::string_view>> values = {
+        {"3005.10", "Zavoj \"Elastik\"; sterilni", "KB-001;A", "ŠĆ01", "\"Đurđević\"", ";", "\"",
+         "kom", "1.234", "EUR", "1234567.5", "P-\"\";x"},
+        {"", "Gaza", "", "", "", "", "", "", "", "", "-0.5", ""},
+    };
+    for (const auto &v : values)
+        records.emplace_back(v);
+    table.replaceContent(records);
+    Source source = readBytes(textexport::exportText(table));
+    QVERIFY(source.exportForm);
+    const ImportResult result = convert(source, guessMapping(source, {}).mapping, false);
+    QVERIFY(result.problems.empty());
+    QVERIFY(result.records == records);
+
+    // A value holding the export's own separator is the one it cannot carry.
+    source = readBytes("\"\";\"a\";\"b\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\"\r\n"
+                       "\"\";\"a\";\"b\";\"c\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\"\r\n");
+    QCOMPARE(describe(source), u"2: |a|b|c||||||||\n1! 13 vrijednosti umjesto 12 "
+                               u"(vrijednost sadrži \";\"?)"_qs);
+}
+
+void TestImport::numbers_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("form");
+    QTest::addColumn<double>("value");
+    const int number = int(NumberForm::Number);
+    const int ambiguous = int(NumberForm::Ambiguous);
+    const int invalid = int(NumberForm::Invalid);
+    for (const QString &s :
+         {u"1234,56"_qs, u"1234.56"_qs, u"1.234,56"_qs, u"1,234.56"_qs, u"1 234,56"_qs,
+          u"1\u00A0234,56"_qs, u"1\u202F234.56"_qs, u" +1234,560 "_qs})
+        QTest::newRow(qPrintable(s)) << s << number << 1234.56;
+    QTest::newRow("grouped, no decimals") << u"1.234.567"_qs << number << 1234567.0;
+    QTest::newRow("negative") << u"-0,5"_qs << number << -0.5;
+    QTest::newRow("leading zero") << u"0,125"_qs << number << 0.125;
+    QTest::newRow("four digits before") << u"1234,567"_qs << number << 1234.567;
+    QTest::newRow("empty") << u"  "_qs << int(NumberForm::Empty) << 0.0;
+    QTest::newRow("1.234") << u"1.234"_qs << ambiguous << 0.0;
+    QTest::newRow("-12,345") << u"-12,345"_qs << ambiguous << 0.0;
+    for (const QString &s : {u"abc"_qs, u"12 34"_qs, u"1.23.456"_qs, u"1.234,5.6"_qs,
+                             u"1,234.567,8"_qs, u"12a"_qs, u"1e5"_qs, u"."_qs, u"- 5"_qs})
+        QTest::newRow(qPrintable(s)) << s << invalid << 0.0;
+}
+
+void TestImport::numbers()
+{
+    QFETCH(QString, input);
+    QFETCH(int, form);
+    QFETCH(double, value);
+    const ImportedNumber n = readNumber(input.toStdString());
+    QCOMPARE(int(n.form), form);
+    QCOMPARE(n.value, value);
+}
+
+void TestImport::values_data()
+{
+    QTest::addColumn<QString>("row"); // Naziv|Valuta|Cijena
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("problem");
+
+    const QString hundred(100, u'ž');
+    QTest::newRow("typed rules") << u"  a\u0001\u0085b\u00A0\tc |EUR|1 000,5"_qs
+                                 << u"  ab\u00A0 c |EUR|1000.5"_qs << QString();
+    QTest::newRow("longest name") << hundred + u"||"_qs << hundred + u"||"_qs << QString();
+    QTest::newRow("overlong") << hundred + u"ž|EURO|"_qs << QString()
+                              << u"Naziv: 101 znak, a dopušteno je najviše 100 znakova; Valuta: 4 "
+                                 u"znaka, a dopušteno je najviše 3 znaka"_qs;
+    QTest::newRow("ambiguous") << u"a||1.234"_qs << QString()
+                               << u"Cijena: \"1.234\" može biti 1234 ili 1,234"_qs;
+    QTest::newRow("not a number") << u"a||12 kn"_qs << QString()
+                                  << u"Cijena: \"12 kn\" nije broj"_qs;
+    QTest::newRow("no name") << u"||5"_qs << QString()
+                             << u"nema naziva (zapis bez naziva ne sprema se)"_qs;
+}
+
+void TestImport::values()
+{
+    QFETCH(QString, row);
+    QFETCH(QString, stored);
+    QFETCH(QString, problem);
+    const ImportResult result =
+        convert(rowsOf({row}), {data::Naziv, data::Valuta, data::Cijena}, false);
+    if (problem.isEmpty()) {
+        QCOMPARE(result.records.size(), std::size_t(1));
+        const data::Record &r = result.records[0];
+        QCOMPARE(text(r.value(data::Naziv)) + u'|' + text(r.value(data::Valuta)) + u'|' +
+                     text(r.value(data::Cijena)),
+                 stored);
+    } else {
+        QVERIFY(result.records.empty());
+        QCOMPARE(result.problems, std::vector<Problem>({{1, problem.toStdString()}}));
+    }
+}
+
+void TestImport::mappingGuess()
+{
+    const Mapping lastUsed = {std::nullopt, data::Cijena};
+    const Source header =
+        rowsOf({u" NAZIV: |Šifra|kataloski BROJ|Tar_br|cijena"_qs, u"a|b|c|d|1"_qs});
+    const MappingGuess guess = guessMapping(header, lastUsed);
+    QVERIFY(guess.headerRow);
+    QCOMPARE(guess.mapping,
+             Mapping({data::Naziv, std::nullopt, data::Gen_ime, data::Tar_br, data::Cijena}));
+    QCOMPARE(convert(header, guess.mapping, true).records.size(), std::size_t(1));
+
+    // Half the cells naming fields is not enough, nor a field named twice.
+    for (const QString &first : {u"Naziv|x|y"_qs, u"Naziv|naziv|Cijena"_qs}) {
+        const MappingGuess g = guessMapping(rowsOf({first}), lastUsed);
+        QVERIFY(!g.headerRow);
+        QCOMPARE(g.mapping, Mapping({std::nullopt, data::Cijena, std::nullopt}));
+    }
+    const MappingGuess twelve = guessMapping(rowsOf({QStringList(12, u"x"_qs).join(u'|')}), {});
+    QCOMPARE(twelve.mapping.back(), std::optional<std::size_t>(data::Protokol));
+    QCOMPARE(fieldChosenTwice({data::Naziv, std::nullopt, data::ATK, data::Naziv}),
+             std::optional<std::size_t>(data::Naziv));
+}
+
+QTEST_GUILESS_MAIN(TestImport)
+#include "TestImport.moc"
