@@ -6,6 +6,7 @@
 #include <QtTest>
 
 using namespace textimport;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -22,10 +23,10 @@ QString describe(const Source &source)
         QStringList cells;
         for (const std::string &cell : row.cells)
             cells << text(cell);
-        out << QString::number(row.line) + u": "_qs + cells.join(u'|');
+        out << QString::number(row.line) + u": "_s + cells.join(u'|');
     }
     for (const Problem &p : source.problems)
-        out << QString::number(p.line) + u"! "_qs + text(p.reason);
+        out << QString::number(p.line) + u"! "_s + text(p.reason);
     return out.join(u'\n');
 }
 
@@ -65,19 +66,19 @@ void TestImport::split_data()
     QTest::addColumn<QString>("rows");
 
     QTest::newRow("semicolons, decimal commas")
-        << QByteArray("a;1,5;x\r\nb;2,5;y\r\n") << u"1: a|1,5|x\n2: b|2,5|y"_qs;
-    QTest::newRow("commas") << QByteArray("a,b,c\nd,e,f") << u"1: a|b|c\n2: d|e|f"_qs;
-    QTest::newRow("tabs") << QByteArray("a\tb;c\td,e\n") << u"1: a|b;c|d,e"_qs;
+        << QByteArray("a;1,5;x\r\nb;2,5;y\r\n") << u"1: a|1,5|x\n2: b|2,5|y"_s;
+    QTest::newRow("commas") << QByteArray("a,b,c\nd,e,f") << u"1: a|b|c\n2: d|e|f"_s;
+    QTest::newRow("tabs") << QByteArray("a\tb;c\td,e\n") << u"1: a|b;c|d,e"_s;
     QTest::newRow("empty lines, trailing newlines")
-        << QByteArray("\n a;b\r\n\r\n  \nc;d\n\n") << u"2:  a|b\n5: c|d"_qs;
+        << QByteArray("\n a;b\r\n\r\n  \nc;d\n\n") << u"2:  a|b\n5: c|d"_s;
     QTest::newRow("RFC 4180 quoting") << QByteArray("\"x,\"\"y\"\"\",2\n\"two\r\nlines\",3\nz,4\n")
-                                      << u"1: x,\"y\"|2\n2: two\r\nlines|3\n4: z|4"_qs;
+                                      << u"1: x,\"y\"|2\n2: two\r\nlines|3\n4: z|4"_s;
     QTest::newRow("stray quotes kept")
-        << QByteArray("5\" igla,\"G21 \"b\"\" x\",1\n") << u"1: 5\" igla|G21 \"b\" x|1"_qs;
+        << QByteArray("5\" igla,\"G21 \"b\"\" x\",1\n") << u"1: 5\" igla|G21 \"b\" x|1"_s;
     QTest::newRow("unclosed quote loses one line")
-        << QByteArray("a,b\n\"c,d\ne,f\n") << u"1: a|b\n3: e|f\n2! navodnici nisu zatvoreni"_qs;
-    QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBFŠ;č\n") << u"1: Š|č"_qs;
-    QTest::newRow("Windows-1250") << QByteArray("\x8A\x61;\xE8\n") << u"1: Ša|č"_qs;
+        << QByteArray("a,b\n\"c,d\ne,f\n") << u"1: a|b\n3: e|f\n2! navodnici nisu zatvoreni"_s;
+    QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBFŠ;č\n") << u"1: Š|č"_s;
+    QTest::newRow("Windows-1250") << QByteArray("\x8A\x61;\xE8\n") << u"1: Ša|č"_s;
 }
 
 void TestImport::split()
@@ -109,7 +110,7 @@ void TestImport::exportComesBack()
     source = readBytes("\"\";\"a\";\"b\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\"\r\n"
                        "\"\";\"a\";\"b\";\"c\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\"\r\n");
     QCOMPARE(describe(source), u"2: |a|b|c||||||||\n1! 13 vrijednosti umjesto 12 "
-                               u"(vrijednost sadrži \";\"?)"_qs);
+                               u"(vrijednost sadrži \";\"?)"_s);
 }
 
 void TestImport::numbers_data()
@@ -121,18 +122,18 @@ void TestImport::numbers_data()
     const int ambiguous = int(NumberForm::Ambiguous);
     const int invalid = int(NumberForm::Invalid);
     for (const QString &s :
-         {u"1234,56"_qs, u"1234.56"_qs, u"1.234,56"_qs, u"1,234.56"_qs, u"1 234,56"_qs,
-          u"1\u00A0234,56"_qs, u"1\u202F234.56"_qs, u" +1234,560 "_qs})
+         {u"1234,56"_s, u"1234.56"_s, u"1.234,56"_s, u"1,234.56"_s, u"1 234,56"_s,
+          u"1\u00A0234,56"_s, u"1\u202F234.56"_s, u" +1234,560 "_s})
         QTest::newRow(qPrintable(s)) << s << number << 1234.56;
-    QTest::newRow("grouped, no decimals") << u"1.234.567"_qs << number << 1234567.0;
-    QTest::newRow("negative") << u"-0,5"_qs << number << -0.5;
-    QTest::newRow("leading zero") << u"0,125"_qs << number << 0.125;
-    QTest::newRow("four digits before") << u"1234,567"_qs << number << 1234.567;
-    QTest::newRow("empty") << u"  "_qs << int(NumberForm::Empty) << 0.0;
-    QTest::newRow("1.234") << u"1.234"_qs << ambiguous << 0.0;
-    QTest::newRow("-12,345") << u"-12,345"_qs << ambiguous << 0.0;
-    for (const QString &s : {u"abc"_qs, u"12 34"_qs, u"1.23.456"_qs, u"1.234,5.6"_qs,
-                             u"1,234.567,8"_qs, u"12a"_qs, u"1e5"_qs, u"."_qs, u"- 5"_qs})
+    QTest::newRow("grouped, no decimals") << u"1.234.567"_s << number << 1234567.0;
+    QTest::newRow("negative") << u"-0,5"_s << number << -0.5;
+    QTest::newRow("leading zero") << u"0,125"_s << number << 0.125;
+    QTest::newRow("four digits before") << u"1234,567"_s << number << 1234.567;
+    QTest::newRow("empty") << u"  "_s << int(NumberForm::Empty) << 0.0;
+    QTest::newRow("1.234") << u"1.234"_s << ambiguous << 0.0;
+    QTest::newRow("-12,345") << u"-12,345"_s << ambiguous << 0.0;
+    for (const QString &s : {u"abc"_s, u"12 34"_s, u"1.23.456"_s, u"1.234,5.6"_s, u"1,234.567,8"_s,
+                             u"12a"_s, u"1e5"_s, u"."_s, u"- 5"_s})
         QTest::newRow(qPrintable(s)) << s << invalid << 0.0;
 }
 
@@ -153,18 +154,17 @@ void TestImport::values_data()
     QTest::addColumn<QString>("problem");
 
     const QString hundred(100, u'ž');
-    QTest::newRow("typed rules") << u"  a\u0001\u0085b\u00A0\tc |EUR|1 000,5"_qs
-                                 << u"  ab\u00A0 c |EUR|1000.5"_qs << QString();
-    QTest::newRow("longest name") << hundred + u"||"_qs << hundred + u"||"_qs << QString();
-    QTest::newRow("overlong") << hundred + u"ž|EURO|"_qs << QString()
+    QTest::newRow("typed rules") << u"  a\u0001\u0085b\u00A0\tc |EUR|1 000,5"_s
+                                 << u"  ab\u00A0 c |EUR|1000.5"_s << QString();
+    QTest::newRow("longest name") << hundred + u"||"_s << hundred + u"||"_s << QString();
+    QTest::newRow("overlong") << hundred + u"ž|EURO|"_s << QString()
                               << u"Naziv: 101 znak, a dopušteno je najviše 100 znakova; Valuta: 4 "
-                                 u"znaka, a dopušteno je najviše 3 znaka"_qs;
-    QTest::newRow("ambiguous") << u"a||1.234"_qs << QString()
-                               << u"Cijena: \"1.234\" može biti 1234 ili 1,234"_qs;
-    QTest::newRow("not a number") << u"a||12 kn"_qs << QString()
-                                  << u"Cijena: \"12 kn\" nije broj"_qs;
-    QTest::newRow("no name") << u"||5"_qs << QString()
-                             << u"nema naziva (zapis bez naziva ne sprema se)"_qs;
+                                 u"znaka, a dopušteno je najviše 3 znaka"_s;
+    QTest::newRow("ambiguous") << u"a||1.234"_s << QString()
+                               << u"Cijena: \"1.234\" može biti 1234 ili 1,234"_s;
+    QTest::newRow("not a number") << u"a||12 kn"_s << QString() << u"Cijena: \"12 kn\" nije broj"_s;
+    QTest::newRow("no name") << u"||5"_s << QString()
+                             << u"nema naziva (zapis bez naziva ne sprema se)"_s;
 }
 
 void TestImport::values()
@@ -190,7 +190,7 @@ void TestImport::mappingGuess()
 {
     const Mapping lastUsed = {std::nullopt, data::Cijena};
     const Source header =
-        rowsOf({u" NAZIV: |Šifra|kataloski BROJ|Tar_br|cijena"_qs, u"a|b|c|d|1"_qs});
+        rowsOf({u" NAZIV: |Šifra|kataloski BROJ|Tar_br|cijena"_s, u"a|b|c|d|1"_s});
     const MappingGuess guess = guessMapping(header, lastUsed);
     QVERIFY(guess.headerRow);
     QCOMPARE(guess.mapping,
@@ -198,12 +198,12 @@ void TestImport::mappingGuess()
     QCOMPARE(convert(header, guess.mapping, true).records.size(), std::size_t(1));
 
     // Half the cells naming fields is not enough, nor a field named twice.
-    for (const QString &first : {u"Naziv|x|y"_qs, u"Naziv|naziv|Cijena"_qs}) {
+    for (const QString &first : {u"Naziv|x|y"_s, u"Naziv|naziv|Cijena"_s}) {
         const MappingGuess g = guessMapping(rowsOf({first}), lastUsed);
         QVERIFY(!g.headerRow);
         QCOMPARE(g.mapping, Mapping({std::nullopt, data::Cijena, std::nullopt}));
     }
-    const MappingGuess twelve = guessMapping(rowsOf({QStringList(12, u"x"_qs).join(u'|')}), {});
+    const MappingGuess twelve = guessMapping(rowsOf({QStringList(12, u"x"_s).join(u'|')}), {});
     QCOMPARE(twelve.mapping.back(), std::optional<std::size_t>(data::Protokol));
     QCOMPARE(fieldChosenTwice({data::Naziv, std::nullopt, data::ATK, data::Naziv}),
              std::optional<std::size_t>(data::Naziv));

@@ -1,0 +1,71 @@
+#include "data/ProductSchema.h"
+#include "platform/ImportDialog.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QtTest>
+
+using namespace textimport;
+using namespace Qt::StringLiterals;
+using platform::ImportDialog;
+
+class TestImportDialog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void fieldChosenTwiceIsRefused();
+    void problemsFollowTheMapping();
+    void runKeepsTheMappingOrCancels();
+};
+
+void TestImportDialog::fieldChosenTwiceIsRefused()
+{
+    ImportDialog dialog(readPasted("Naziv\tKoličina\nGaza\t5\n"));
+    QCOMPARE(dialog.mapping(), Mapping({data::Naziv, data::Kolicina}));
+    QCOMPARE(dialog.importButton()->text(), u"Uvezi 1 zapis"_s);
+
+    auto *chooser = dialog.findChild<QComboBox *>(u"fieldChooser1"_s);
+    chooser->setCurrentIndex(chooser->findText(u"Naziv"_s));
+    emit chooser->activated(chooser->currentIndex());
+    QCOMPARE(dialog.refusal(), u"Polje „Naziv“ odabrano je dvaput."_s);
+    QVERIFY(!dialog.importButton()->isEnabled());
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+}
+
+void TestImportDialog::problemsFollowTheMapping()
+{
+    ImportDialog dialog(readPasted("Gaza\t1.234\nZavoj\t5\n"));
+    dialog.setMapping({data::Naziv, data::Cijena});
+    QCOMPARE(dialog.findChild<QListWidget *>()->item(0)->text(),
+             u"Redak 1: Cijena: \"1.234\" može biti 1234 ili 1,234"_s);
+    QCOMPARE(dialog.importButton()->text(), u"Uvezi 1 zapis"_s);
+
+    dialog.setMapping({data::Naziv, std::nullopt});
+    QCOMPARE(dialog.findChild<QListWidget *>()->count(), 0);
+    QCOMPARE(dialog.importButton()->text(), u"Uvezi 2 zapisa"_s);
+}
+
+void TestImportDialog::runKeepsTheMappingOrCancels()
+{
+    ImportDialog::setScript([](ImportDialog &d) {
+        d.setMapping({std::nullopt, data::Naziv, data::ATK});
+        d.accept();
+    });
+    const auto records = ImportDialog::run(nullptr, readPasted("x\tGaza\tA1\n"));
+    QVERIFY(records && records->size() == 1);
+    QCOMPARE(records->front().value(data::ATK), "A1");
+
+    // The next list of that width starts from the same mapping; cancelling brings nothing.
+    Mapping guessed;
+    ImportDialog::setScript([&](ImportDialog &d) { guessed = d.mapping(); });
+    QVERIFY(!ImportDialog::run(nullptr, readPasted("y\tZavoj\tB2\n")));
+    QCOMPARE(guessed, Mapping({std::nullopt, data::Naziv, data::ATK}));
+    ImportDialog::setScript({});
+}
+
+QTEST_MAIN(TestImportDialog)
+#include "TestImportDialog.moc"
