@@ -155,7 +155,10 @@ std::string readings(std::string_view ambiguous)
 
 std::string quoted(std::string_view text)
 {
-    return "\"" + data::sanitizeText(text) + "\"";
+    std::string out(1, '"');
+    out.append(data::sanitizeText(text));
+    out.push_back('"');
+    return out;
 }
 
 } // namespace
