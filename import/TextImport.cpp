@@ -3,6 +3,7 @@
 #include "data/AtomicFile.h"
 #include "data/Encoding.h"
 #include "data/Error.h"
+#include "data/Path.h"
 #include "data/ProductSchema.h"
 
 #include <algorithm>
@@ -317,7 +318,7 @@ Source readFile(const std::string &fileName)
     try {
         return readBytes(bytes);
     } catch (const data::Error &e) {
-        throw data::Error("Datoteka \"" + fileName + "\": " + e.what());
+        throw data::Error("Datoteka \"" + data::absoluteName(fileName) + "\": " + e.what());
     }
 }
 
