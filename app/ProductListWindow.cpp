@@ -1,5 +1,6 @@
 #include "app/ProductListWindow.h"
 
+#include "app/Version.h"
 #include "data/AtomicFile.h"
 #include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
@@ -46,7 +47,7 @@ QString startUpText()
                           "Fax: +385 1 555 0124\n"
                           "E-mail: podrska@kalvendor.example\n\n"
                           "Web: www.kalvendor.example\n\n"
-                          "v 2.1");
+                          "v " KALVENDOR_VERSION);
 }
 
 QString initialExportFile()

@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/ProductListWindow.h"
 #include "platform/Guard.h"
 #include "platform/InputGuard.h"
@@ -9,6 +10,9 @@
 
 int main(int argc, char *argv[])
 {
+    // Before any QApplication: --help and --version must work where there is no display.
+    if (const std::optional<int> status = processCommandLine(argc, argv))
+        return *status;
     // The pictures live in a static library: the linker drops them unless named here.
     Q_INIT_RESOURCE(resources);
     QApplication app(argc, argv); // outside the try: the error box needs it
