@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs
-# every test offscreen.
+# every test offscreen; then builds the Debian package and checks it.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 build="$src/build-test"
@@ -14,3 +14,4 @@ export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1
 cd "$build"
 ctest --output-on-failure -j2
+"$src/scripts/check-package.sh"
