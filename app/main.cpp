@@ -20,6 +20,8 @@ int main(int argc, char *argv[])
         // The name is also the display name. Setting a display name of its own would make Qt
         // append it to every window title, and the captions must read exactly as they are.
         QApplication::setApplicationName(QStringLiteral("Kalvendor"));
+        // Lets desktops match the window to its menu entry and icon (Wayland's app id).
+        QApplication::setDesktopFileName(QStringLiteral("example.kalvendor.Kalvendor"));
 
         // Qt's own texts in Croatian whatever the system's locale: "Da", "Ne", "U redu".
         QTranslator qtTranslator;
