@@ -107,8 +107,8 @@ bool FindText::isIn(std::string_view value, bool isNumber) const
     while (at < end) {
         const std::ptrdiff_t chunk = std::min<std::ptrdiff_t>(8, end - at);
         // Eight bytes at a time past those at which no match can begin.
-        std::uint64_t word = 0;
         if (chunk == 8) {
+            std::uint64_t word;
             std::memcpy(&word, at, 8);
             if (!(word & highBits) && !holdsByte(word, firstBytes[0]) &&
                 !holdsByte(word, firstBytes[1])) {
@@ -164,8 +164,7 @@ std::optional<std::size_t> findRecord(const Table &table, const FindText &text, 
     };
     std::size_t row = start % rows;
     for (std::size_t i = 0; i < rows; ++i) {
-        const bool found = !table.isBegunRow(row) && isIn(table.rows()[row]);
-        if (found)
+        if (!table.isBegunRow(row) && isIn(table.rows()[row]))
             return row;
         row = forward ? (row + 1 < rows ? row + 1 : 0) : (row > 0 ? row - 1 : rows - 1);
     }
