@@ -4,6 +4,7 @@
 #include <QTest>
 
 using namespace data;
+using namespace Qt::StringLiterals;
 
 class TestFind : public QObject {
     Q_OBJECT
@@ -15,20 +16,16 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("isNumber");
         QTest::addColumn<bool>("found");
-        const auto row = [](const char *text, const char *value, bool isNumber, bool found) {
-            QTest::addRow("%s in %s", text, value)
-                << QString::fromUtf8(text) << QString::fromUtf8(value) << isNumber << found;
-        };
-        row("cakovec", "Opća bolnica Čakovec", false, true);
-        row("ČAKOVEC", "čakovec", false, true);
-        row("ćđšž", "CDSZ", false, true);
-        row("cdsz", "ĆĐŠŽ", false, true);
-        row("dj", "đ", false, false);
-        row("muller", "MÜLLER", false, true);
-        row("cakovec", "C\u030Cakovec", false, true); // decomposed
-        row("12,5", "12.5", true, true);
-        row("12.5", "12.5", true, true);
-        row("12,5", "12.5", false, false); // a text shows its point
+        QTest::newRow("plain") << u"cakovec"_s << u"Opća bolnica Čakovec"_s << false << true;
+        QTest::newRow("ČAKOVEC in čakovec") << u"ČAKOVEC"_s << u"čakovec"_s << false << true;
+        QTest::newRow("ćđšž in CDSZ") << u"ćđšž"_s << u"CDSZ"_s << false << true;
+        QTest::newRow("cdsz in ĆĐŠŽ") << u"cdsz"_s << u"ĆĐŠŽ"_s << false << true;
+        QTest::newRow("dj in đ") << u"dj"_s << u"đ"_s << false << false;
+        QTest::newRow("muller in MÜLLER") << u"muller"_s << u"MÜLLER"_s << false << true;
+        QTest::newRow("decomposed") << u"cakovec"_s << u"C\u030Cakovec"_s << false << true;
+        QTest::newRow("number") << u"12,5"_s << u"12.5"_s << true << true;
+        QTest::newRow("number, point") << u"12.5"_s << u"12.5"_s << true << true;
+        QTest::newRow("text shows its point") << u"12,5"_s << u"12.5"_s << false << false;
     }
 
     // Through a table, so that a record is looked at as a whole and number fields as shown.

@@ -12,6 +12,7 @@
 #include <vector>
 
 using namespace data;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -326,22 +327,17 @@ private slots:
         QTest::addColumn<QString>("names");
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("expected"); // the names, the current one, + if more to take back
-        const auto row = [](const char *tag, const char *names, const char *script,
-                            const char *expected) {
-            QTest::newRow(tag) << QString::fromLatin1(names) << QString::fromLatin1(script)
-                               << QString::fromLatin1(expected);
-        };
-        row("several in order", "abcd", "d1 d1 u u", "abcd b");
-        row("from the back", "abcd", "d2 d1 u u", "abcd c");
-        row("last record", "abc", "d2 u", "abc c");
-        row("a new record at the old place", "abc", "d1 ix u", "axbc b");
-        row("the next one purged", "ab-c", "d1 p u", "abc b");
-        row("the next ones purged to the end", "ab--", "d1 p u", "ab b");
-        row("append, then a deletion in it", "ab", "axyz d3 u", "abxyz y+");
-        row("append and the deletion in it", "ab", "axyz d3 u u", "ab b");
-        row("a record typed beside the appended stays", "a", "axy iq u", "aq q");
-        row("a begun record is dropped, never offered", "ab", "b r", "ab a");
-        row("a new table forgets", "ab", "d0 c", " ");
+        QTest::newRow("several in order") << u"abcd"_s << u"d1 d1 u u"_s << u"abcd b"_s;
+        QTest::newRow("from the back") << u"abcd"_s << u"d2 d1 u u"_s << u"abcd c"_s;
+        QTest::newRow("last record") << u"abc"_s << u"d2 u"_s << u"abc c"_s;
+        QTest::newRow("a new record at the old place") << u"abc"_s << u"d1 ix u"_s << u"axbc b"_s;
+        QTest::newRow("the next one purged") << u"ab-c"_s << u"d1 p u"_s << u"abc b"_s;
+        QTest::newRow("the next ones purged to the end") << u"ab--"_s << u"d1 p u"_s << u"ab b"_s;
+        QTest::newRow("append, deletion in it") << u"ab"_s << u"axyz d3 u"_s << u"abxyz y+"_s;
+        QTest::newRow("append and deletion in it") << u"ab"_s << u"axyz d3 u u"_s << u"ab b"_s;
+        QTest::newRow("a new one beside the appended") << u"a"_s << u"axy iq u"_s << u"aq q"_s;
+        QTest::newRow("a begun record never offered") << u"ab"_s << u"b r"_s << u"ab a"_s;
+        QTest::newRow("a new table forgets") << u"ab"_s << u"d0 c"_s << u" "_s;
     }
 
     void takeBack()
