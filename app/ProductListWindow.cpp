@@ -8,6 +8,7 @@
 #include "platform/DataSource.h"
 #include "platform/Dialogs.h"
 #include "platform/FieldEdit.h"
+#include "platform/FindBar.h"
 #include "platform/Guard.h"
 #include "platform/RecordGrid.h"
 #include "platform/ScreenFit.h"
@@ -21,9 +22,11 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <array>
@@ -145,6 +148,7 @@ void ProductListWindow::buildControls()
     m_gridModel = new platform::TableModel(*m_dataSource, std::move(columns), this);
     m_grid = new platform::RecordGrid(*m_gridModel, this);
     m_grid->setObjectName(QStringLiteral("DBGridLijekovi"));
+    m_findBar = new platform::FindBar(*m_dataSource, this);
 
     m_panel = new QWidget(this);
     m_panel->setObjectName(QStringLiteral("Panel1"));
@@ -189,6 +193,15 @@ void ProductListWindow::buildControls()
     QLabel *countCaption = label("Label13", QStringLiteral("Broj zapisa : "));
     m_recordCount = label("lblNumOfRecords", QStringLiteral("0"));
     auto *first = line({m_tariffBox, countCaption, m_recordCount}, true);
+    // Commands beyond the nine buttons; out of the tab order, so a click leaves the focus alone.
+    auto *tools = new QToolButton(m_panel);
+    tools->setObjectName(QStringLiteral("ToolsButton"));
+    tools->setText(QStringLiteral("Alati"));
+    tools->setPopupMode(QToolButton::InstantPopup);
+    tools->setFocusPolicy(Qt::NoFocus);
+    m_tools = new QMenu(tools);
+    tools->setMenu(m_tools);
+    first->addWidget(tools);
     addRow(tariffCaption, first);
 
     QLabel *nameCaption = label("Label2", QStringLiteral(" Naziv :"));
@@ -276,6 +289,7 @@ void ProductListWindow::buildControls()
     windowLayout->setContentsMargins(0, 0, 0, 0);
     windowLayout->setSpacing(0);
     windowLayout->addWidget(m_grid, 1);
+    windowLayout->addWidget(m_findBar, 0);
     windowLayout->addWidget(m_panel, 0);
 
     // Tab order: the edit boxes in order, then the buttons; the panel before the grid.
@@ -300,7 +314,22 @@ void ProductListWindow::buildControls()
     connect(exitButton, &QPushButton::clicked, this, &ProductListWindow::onExitClicked);
     connect(qApp, &QApplication::focusChanged, this, &ProductListWindow::onFocusChanged);
 
+    addTool(QStringLiteral("Pronađi…"), Qt::CTRL | Qt::Key_F, [this] { m_findBar->open(); });
+    m_takeBackAction = addTool(QStringLiteral("Vrati obrisani zapis"), Qt::CTRL | Qt::Key_Z,
+                               [this] { onTakeBackClicked(); });
+    m_takeBackAction->setEnabled(false);
+
     platform::placeOnScreen(this, windowPosition, windowSize);
+}
+
+QAction *ProductListWindow::addTool(const QString &text, const QKeySequence &shortcut,
+                                    std::function<void()> handler)
+{
+    QAction *action = m_tools->addAction(text);
+    action->setShortcut(shortcut);
+    addAction(action);
+    connect(action, &QAction::triggered, this, std::move(handler));
+    return action;
 }
 
 void ProductListWindow::bindTable()
@@ -310,6 +339,8 @@ void ProductListWindow::bindTable()
     m_products.afterInsert = [this] { fillCarriedOverValues(); };
     connect(m_dataSource, &platform::DataSource::dataChange, this,
             &ProductListWindow::updateRecordCount);
+    connect(m_dataSource, &platform::DataSource::dataChange, this,
+            [this] { m_takeBackAction->setEnabled(m_products.canTakeBack()); });
 }
 
 void ProductListWindow::start()
@@ -468,6 +499,14 @@ void ProductListWindow::onEraseClicked()
     });
 }
 
+void ProductListWindow::onTakeBackClicked()
+{
+    platform::guarded(this, [this] {
+        m_products.takeBack();
+        enableDeleteButton();
+    });
+}
+
 void ProductListWindow::onPriceBoxLeft()
 {
     m_products.insert();
@@ -538,6 +577,9 @@ void ProductListWindow::onFocusChanged(QWidget *old, QWidget *now)
     // Only a move to another control of this window is an exit; a box or another program
     // taking the focus is not.
     if (!old || !now || now->window() != this || old->window() != this)
+        return;
+    // The find bar is no part of the form: going there or back is no exit.
+    if (isInside(now, m_findBar))
         return;
     if (old == m_priceBox && now != m_priceBox && !m_priceBox->hasPendingInput()) {
         const Qt::FocusReason reason = m_priceBox->lastFocusOutReason();

@@ -5,14 +5,18 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <string>
 
+class QAction;
 class QLabel;
+class QMenu;
 class QPushButton;
 
 namespace platform {
 class DataSource;
 class FieldEdit;
+class FindBar;
 class RecordGrid;
 class TableModel;
 } // namespace platform
@@ -38,6 +42,9 @@ protected:
 private:
     void buildControls();
     void bindTable();
+    // An entry of the "Alati" menu, its shortcut working anywhere in the window.
+    QAction *addTool(const QString &text, const QKeySequence &shortcut,
+                     std::function<void()> handler);
 
     // Returns false when the window must stay open.
     bool saveOnClose();
@@ -53,6 +60,7 @@ private:
     void onExitClicked();
     void onExportClicked();
     void onEraseClicked();
+    void onTakeBackClicked();
     void onPriceBoxLeft();
     void onGridLeft();
     void captureCarriedOverValues();
@@ -71,6 +79,9 @@ private:
     platform::SaveDialog m_saveDialog;
 
     platform::RecordGrid *m_grid = nullptr;
+    platform::FindBar *m_findBar = nullptr;
+    QMenu *m_tools = nullptr;
+    QAction *m_takeBackAction = nullptr;
     QWidget *m_panel = nullptr;
     QLabel *m_recordCount = nullptr;
     platform::FieldEdit *m_tariffBox = nullptr;

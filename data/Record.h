@@ -32,6 +32,9 @@ public:
         }
     }
 
+    // Every value in field order, separated by NUL.
+    std::string_view values() const { return m_data; }
+
     bool operator==(const Record &) const = default;
 
 private:

@@ -6,8 +6,16 @@
 #include "data/NumberText.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace data {
+
+namespace {
+
+// Up to this many rows, an append tells observers row by row; beyond it, one reset is cheaper.
+constexpr std::size_t rowByRowLimit = 64;
+
+} // namespace
 
 Table::Table(Schema schema)
     : m_schema(std::move(schema))
@@ -84,6 +92,7 @@ void Table::commit()
         beforePost();
     // Values are written in place, so storing is only leaving the edit state.
     m_modified = false;
+    markChanged();
     setState(TableState::Browse);
     if (afterPost)
         afterPost();
@@ -109,6 +118,7 @@ void Table::eraseCurrentRow()
     const std::size_t row = m_current;
     notify([&](TableObserver &o) { o.rowAboutToBeRemoved(row); });
     m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(row));
+    m_ids.erase(m_ids.begin() + static_cast<std::ptrdiff_t>(row));
     m_modified = false;
     m_state = TableState::Browse;
     // The record that followed is current; after the last, the new last. Observers may read
@@ -133,6 +143,7 @@ void Table::insert()
     const std::size_t row = m_rows.empty() ? 0 : m_current;
     notify([&](TableObserver &o) { o.rowAboutToBeInserted(row); });
     m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(row), Record(m_schema.size()));
+    m_ids.insert(m_ids.begin() + static_cast<std::ptrdiff_t>(row), m_nextId++);
     m_modified = false;
     m_state = TableState::Insert;
     m_current = row;
@@ -153,7 +164,89 @@ void Table::remove()
     }
     if (m_rows.empty())
         throw Error("Tablica nema zapisa za brisanje.");
+    // Recorded first: observers told of the removal can already offer to take it back.
+    const std::size_t row = m_current;
+    m_history.push_back({m_rows[row], m_ids[row], row + 1 < m_ids.size() ? m_ids[row + 1] : 0});
+    markChanged();
     eraseCurrentRow();
+}
+
+void Table::takeBack()
+{
+    checkActive();
+    if (m_history.empty())
+        return;
+    checkBrowseMode();
+    Step step = std::move(m_history.back());
+    m_history.pop_back();
+    markChanged();
+    if (step.appended > 0)
+        removeAppended(step);
+    else
+        restore(std::move(step));
+}
+
+void Table::restore(Step step)
+{
+    std::size_t row = m_rows.size();
+    if (step.next != 0)
+        row = static_cast<std::size_t>(std::find(m_ids.begin(), m_ids.end(), step.next) -
+                                       m_ids.begin());
+    notify([&](TableObserver &o) { o.rowAboutToBeInserted(row); });
+    m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(row), std::move(step.record));
+    m_ids.insert(m_ids.begin() + static_cast<std::ptrdiff_t>(row), step.id);
+    m_current = row;
+    m_eof = false;
+    notify([&](TableObserver &o) { o.rowInserted(row); });
+    notify([](TableObserver &o) { o.currentChanged(); });
+}
+
+void Table::removeAppended(const Step &step)
+{
+    const auto appended = [&](RowId id) { return id >= step.id && id - step.id < step.appended; };
+    resetRows([&] {
+        const std::size_t firstGone =
+            removeRowsIf([&](std::size_t row) { return appended(m_ids[row]); }, [](std::size_t) {});
+        // The record that followed the first one taken away, or the new last.
+        m_current = m_rows.empty() ? 0 : std::min(firstGone, m_rows.size() - 1);
+        m_eof = m_rows.empty();
+    });
+}
+
+void Table::appendRecords(std::vector<Record> records)
+{
+    checkActive();
+    for (const Record &r : records) {
+        if (r.fieldCount() != m_schema.size())
+            throw Error("Zapis ne odgovara tablici.");
+    }
+    checkBrowseMode();
+    if (records.empty())
+        return;
+    const std::size_t first = m_rows.size();
+    m_history.push_back({Record(), m_nextId, 0, records.size()});
+    markChanged();
+    const auto add = [this](Record &r) {
+        m_rows.push_back(std::move(r));
+        m_ids.push_back(m_nextId++);
+    };
+    if (records.size() > rowByRowLimit) {
+        resetRows([&] {
+            m_rows.reserve(m_rows.size() + records.size());
+            for (Record &r : records)
+                add(r);
+            m_current = first;
+            m_eof = false;
+        });
+        return;
+    }
+    for (Record &r : records) {
+        const std::size_t row = m_rows.size();
+        notify([&](TableObserver &o) { o.rowAboutToBeInserted(row); });
+        add(r);
+        notify([&](TableObserver &o) { o.rowInserted(row); });
+    }
+    setCurrent(first, false);
 }
 
 void Table::first()
@@ -212,6 +305,9 @@ void Table::close()
         return;
     resetRows([this] {
         m_rows.clear();
+        m_ids.clear();
+        m_history.clear();
+        markChanged();
         m_current = 0;
         m_eof = true;
         m_modified = false;
@@ -234,6 +330,11 @@ void Table::replaceContent(std::vector<Record> records)
 {
     resetRows([&] {
         m_rows = std::move(records);
+        m_ids.resize(m_rows.size());
+        std::iota(m_ids.begin(), m_ids.end(), m_nextId);
+        m_nextId += m_rows.size();
+        m_history.clear();
+        markChanged();
         m_current = 0;
         m_eof = m_rows.empty();
         m_modified = false;
@@ -245,11 +346,58 @@ void Table::removeRecordsWithEmpty(std::size_t field)
 {
     checkActive();
     first();
+    // Removed records that a step goes back before hand that place on to the next one kept.
+    std::vector<std::pair<RowId, Step *>> placesOf;
+    for (Step &step : m_history) {
+        if (step.next != 0)
+            placesOf.emplace_back(step.next, &step);
+    }
+    std::sort(placesOf.begin(), placesOf.end());
     resetRows([&] {
-        std::erase_if(m_rows, [field](const Record &r) { return r.value(field).empty(); });
+        std::vector<Step *> waiting;
+        const auto gone = [&](std::size_t row) {
+            if (!m_rows[row].value(field).empty())
+                return false;
+            auto [from, to] = std::equal_range(
+                placesOf.begin(), placesOf.end(), std::pair<RowId, Step *>(m_ids[row], nullptr),
+                [](const auto &a, const auto &b) { return a.first < b.first; });
+            for (; from != to; ++from)
+                waiting.push_back(from->second);
+            return true;
+        };
+        const auto kept = [&](std::size_t row) {
+            for (Step *step : waiting)
+                step->next = m_ids[row];
+            waiting.clear();
+        };
+        if (removeRowsIf(gone, kept) != noRow)
+            markChanged();
+        for (Step *step : waiting)
+            step->next = 0;
         m_current = m_rows.empty() ? 0 : m_rows.size() - 1;
         m_eof = true;
     });
+}
+
+template <typename Gone, typename Kept> std::size_t Table::removeRowsIf(Gone &&gone, Kept &&kept)
+{
+    std::size_t to = 0;
+    std::size_t firstGone = noRow;
+    for (std::size_t row = 0; row < m_rows.size(); ++row) {
+        if (gone(row)) {
+            firstGone = std::min(firstGone, to);
+            continue;
+        }
+        kept(row);
+        if (to != row) {
+            m_rows[to] = std::move(m_rows[row]);
+            m_ids[to] = m_ids[row];
+        }
+        ++to;
+    }
+    m_rows.resize(to);
+    m_ids.resize(to);
+    return firstGone;
 }
 
 void Table::mergeChangeLog()

@@ -4,6 +4,7 @@
 #include "data/Schema.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -93,7 +94,8 @@ public:
     void cancelEdit();
     // Ends the current record as a cursor move does, then begins an empty record ahead of it.
     void insert();
-    // Drops a begun record, or removes the current record with any pending change.
+    // Drops a begun record, or removes the current record with any pending change; the removal
+    // of a stored record can be taken back.
     void remove();
 
     void first();
@@ -116,6 +118,20 @@ public:
     // The table keeps no change history: committed changes are already the base data.
     void mergeChangeLog();
 
+    // Take-back: every removal of a stored record and every appendRecords() is one step, the
+    // most recent taken back first. replaceContent (so load, create and erase) and close clear it.
+    bool canTakeBack() const { return !m_history.empty(); }
+    // Ends the current record as a cursor move does (a refused hand-over throws, and nothing is
+    // taken back), then undoes the most recent step: a removed record returns with every value
+    // at its old place in the record order and becomes current; appended records go again.
+    void takeBack();
+    // Ends the current record as a cursor move does, then adds `records` after the last record
+    // as committed records, without hooks, in one step; the first of them becomes current.
+    void appendRecords(std::vector<Record> records);
+
+    // Rises whenever the stored content changes (commit, removal, purge, load, take-back...).
+    std::uint64_t changeCount() const { return m_changeCount; }
+
     // Reads a database file (all or nothing: on failure the table is left as it was).
     void loadFromFile(const std::string &fileName);
     // Writes every stored record; a begun record is not written and stays begun.
@@ -135,7 +151,24 @@ public:
     void removeObserver(TableObserver *observer);
 
 private:
+    // Rows are known to the history by ids that stay with them, so later insertions and
+    // removals never move a step's place: a removed record goes back before the record that
+    // followed it (`next`, 0 at the end), and an append is a run of consecutive ids.
+    using RowId = std::uint64_t;
+    struct Step {
+        Record record; // the removed record
+        RowId id = 0;  // its id, or the first appended id
+        RowId next = 0;
+        std::size_t appended = 0; // appended records: ids [id, id + appended)
+    };
+
     void checkActive() const;
+    void markChanged() { ++m_changeCount; }
+    void restore(Step step);
+    // Removes in one pass the rows for which gone(row) holds; kept(row) runs for every other row
+    // before it moves up. Returns where the first removed row was, counted in kept rows, or noRow.
+    template <typename Gone, typename Kept> std::size_t removeRowsIf(Gone &&gone, Kept &&kept);
+    void removeAppended(const Step &step);
     // Commits a pending change, or drops an untouched begun record; the cursor stays.
     void checkBrowseMode();
     // Before-commit hook, store, Browse, after-commit hook; the hand-over has been done.
@@ -165,6 +198,10 @@ private:
     bool m_modified = false;
     TableState m_state = TableState::Inactive;
     std::vector<TableObserver *> m_observers;
+    std::vector<RowId> m_ids; // one per row
+    RowId m_nextId = 1;
+    std::vector<Step> m_history;
+    std::uint64_t m_changeCount = 0;
 };
 
 } // namespace data

@@ -25,6 +25,11 @@ FieldEdit::FieldEdit(DataSource &source, std::size_t field, QWidget *parent)
             m_dirty = false;
     });
     connect(&source, &DataSource::aboutToReset, this, [this] { m_dirty = false; });
+    // Undo belongs to the typing in this record: another record starts with none.
+    connect(&source, &DataSource::currentChanged, this, [this] {
+        if (!m_dirty)
+            setText(text());
+    });
     connect(this, &QLineEdit::textEdited, this, &FieldEdit::onTextEdited);
     refresh();
 }
@@ -112,6 +117,17 @@ bool FieldEdit::changesText(QKeyEvent *event)
     const QString text = event->text();
     return !text.isEmpty() && text.at(0).isPrint() &&
            !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
+}
+
+bool FieldEdit::event(QEvent *event)
+{
+    // With no typing to undo, Ctrl+Z is left to the window (it takes back a deletion).
+    if (event->type() == QEvent::ShortcutOverride && !isUndoAvailable() &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::Undo)) {
+        event->ignore();
+        return false;
+    }
+    return QLineEdit::event(event);
 }
 
 void FieldEdit::keyPressEvent(QKeyEvent *event)

@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QTimer>
 
 #include <utility>
@@ -186,6 +187,14 @@ void RecordGrid::mousePressEvent(QMouseEvent *event)
         return;
     }
     QTableView::mousePressEvent(event);
+}
+
+void RecordGrid::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    // A grid made shorter (the find bar opening below it) keeps the current record in sight.
+    if (event->size().height() < event->oldSize().height() && currentIndex().isValid())
+        scrollTo(currentIndex());
 }
 
 void RecordGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
