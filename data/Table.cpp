@@ -84,6 +84,7 @@ void Table::commit()
         beforePost();
     // Values are written in place, so storing is only leaving the edit state.
     m_modified = false;
+    markChanged();
     setState(TableState::Browse);
     if (afterPost)
         afterPost();
@@ -153,6 +154,7 @@ void Table::remove()
     }
     if (m_rows.empty())
         throw Error("Tablica nema zapisa za brisanje.");
+    markChanged();
     eraseCurrentRow();
 }
 
@@ -210,6 +212,7 @@ void Table::close()
 {
     if (!isActive())
         return;
+    markChanged();
     resetRows([this] {
         m_rows.clear();
         m_current = 0;
@@ -232,6 +235,7 @@ void Table::open()
 
 void Table::replaceContent(std::vector<Record> records)
 {
+    markChanged();
     resetRows([&] {
         m_rows = std::move(records);
         m_current = 0;
@@ -246,7 +250,8 @@ void Table::removeRecordsWithEmpty(std::size_t field)
     checkActive();
     first();
     resetRows([&] {
-        std::erase_if(m_rows, [field](const Record &r) { return r.value(field).empty(); });
+        if (std::erase_if(m_rows, [field](const Record &r) { return r.value(field).empty(); }))
+            markChanged();
         m_current = m_rows.empty() ? 0 : m_rows.size() - 1;
         m_eof = true;
     });

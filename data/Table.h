@@ -4,6 +4,7 @@
 #include "data/Schema.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -62,6 +63,9 @@ public:
     std::size_t currentRow() const { return m_current; }
     bool eof() const { return m_eof; }
     bool isModified() const { return m_modified; }
+    // Grows whenever the stored content changes (a commit, a removal, a load, a reset), so a
+    // copy made at one count holds everything the table held then.
+    std::uint64_t changeCount() const { return m_changeCount; }
     // True while the begun record sits at `row`.
     bool isBegunRow(std::size_t row) const
     {
@@ -143,6 +147,7 @@ private:
     void setState(TableState state);
     void setCurrent(std::size_t row, bool eof);
     void dropBegunRecord();
+    void markChanged() { ++m_changeCount; }
     void eraseCurrentRow();
     // Replaces the rows, telling the observers before and after.
     template <typename F> void resetRows(F &&change)
@@ -164,6 +169,7 @@ private:
     bool m_eof = true;
     bool m_modified = false;
     TableState m_state = TableState::Inactive;
+    std::uint64_t m_changeCount = 0;
     std::vector<TableObserver *> m_observers;
 };
 
