@@ -5,7 +5,18 @@
 #include <QTableView>
 
 using namespace data;
+using namespace Qt::StringLiterals;
 using platform::Dialogs;
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
 
 class TestStartAndClose : public QObject {
     Q_OBJECT
@@ -89,7 +100,7 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].kind, Dialogs::Kind::Question);
         QCOMPARE(shown[0].title, QStringLiteral("Pažnja!"));
-        QVERIFY(shown[0].text.startsWith(QStringLiteral("Baza nije spremljena: ")));
+        QVERIFY(shown[0].text.startsWith(u"Baza \"%1\" nije spremljena: "_s.arg(w.databasePath())));
         QVERIFY(shown[0].text.endsWith(QStringLiteral("\n\nZatvoriti program bez spremanja?")));
         // No: the window stays open with every record, the old file whole.
         QVERIFY(w.form->isVisible());
@@ -101,21 +112,47 @@ private slots:
         w.form->close();
         QVERIFY(!w.form->isVisible());
         QCOMPARE(w.readDatabase(), before);
-        QCOMPARE(QDir(w.folder()).entryList(QDir::Files), QStringList{QStringLiteral("Baza.xml")});
+        QCOMPARE(QDir(w.folder()).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("Baza.xml"), QStringLiteral("Baza.xml.lock")}));
     }
 
+    // The work survives a folder that vanishes: in the copy while it is gone, in the folder
+    // once it is back.
     void aVanishedFolderIsReportedAtClose()
     {
         WindowFixture w;
         QVERIFY(w.start());
         Dialogs::takeShown();
+        w.type(Naziv, QStringLiteral("prvi"));
         QVERIFY(QDir(w.folder()).removeRecursively());
-        Dialogs::addAnswer(true);
         w.form->close();
         const auto shown = Dialogs::takeShown();
         QCOMPARE(shown.size(), 1);
-        QVERIFY(shown[0].text.startsWith(QStringLiteral("Baza nije spremljena: ")));
+        QVERIFY(shown[0].text.startsWith(u"Baza \"%1\" nije spremljena: "_s.arg(w.databasePath())));
+        QVERIFY(w.form->isVisible());
+        QCOMPARE(w.recoveryFiles().size(), 1);
+        QVERIFY(readFile(w.recoveryFiles()[0]).contains("Naziv=\"prvi\""));
+
+        QVERIFY(QDir().mkpath(w.folder()));
+        w.form->close();
         QVERIFY(!w.form->isVisible());
+        QVERIFY(Dialogs::takeShown().isEmpty());
+        QVERIFY(w.readDatabase().contains("Naziv=\"prvi\""));
+        QVERIFY(w.recoveryFiles().isEmpty());
+    }
+
+    void firstStartInAFolderThatCannotBeWritten()
+    {
+        WindowFixture w;
+        setWriteFailureForTesting(WriteStep::Open);
+        QVERIFY(w.start());
+        const auto shown = Dialogs::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[1].kind, Dialogs::Kind::Error);
+        QCOMPARE(w.table().state(), TableState::Insert);
+        QCOMPARE(w.table().rowCount(), 1u);
+        QVERIFY(!w.button("BitBtnDel")->isEnabled());
+        QVERIFY(!w.edit(Naziv)->isReadOnly());
     }
 
     void anUnreadableFileLeavesTheTableClosed()
