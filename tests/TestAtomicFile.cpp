@@ -6,10 +6,14 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
 Q_DECLARE_METATYPE(data::WriteStep)
+Q_DECLARE_METATYPE(std::function<void(const std::filesystem::path &)>)
 
 namespace {
 
@@ -48,6 +52,8 @@ private slots:
     void systemReasons_data();
     void systemReasons();
     void exceptionMessages();
+    void readsOnlyRegularFiles_data();
+    void readsOnlyRegularFiles();
 
 private:
     fs::path m_folder;
@@ -179,6 +185,41 @@ void TestAtomicFile::exceptionMessages()
              QStringLiteral("Nema dovoljno memorije"));
     QCOMPARE(QString::fromStdString(exceptionMessage(std::logic_error("x"))),
              QStringLiteral("Neočekivana greška: x"));
+}
+
+void TestAtomicFile::readsOnlyRegularFiles_data()
+{
+    QTest::addColumn<std::function<void(const fs::path &)>>("make");
+    QTest::addColumn<QString>("reason");
+    using Make = std::function<void(const fs::path &)>;
+    const QString notAFile = QStringLiteral("to nije obična datoteka");
+    // A pipe without a writer would block a plain open for ever.
+    QTest::newRow("named pipe") << Make([](const fs::path &p) { ::mkfifo(p.c_str(), 0600); })
+                                << notAFile;
+    QTest::newRow("folder") << Make([](const fs::path &p) { fs::create_directory(p); }) << notAFile;
+    // Endless: reading it would take all the memory there is.
+    QTest::newRow("link to a device")
+        << Make([](const fs::path &p) { fs::create_symlink("/dev/zero", p); }) << notAFile;
+    QTest::newRow("over 1 GiB") << Make([](const fs::path &p) {
+        std::ofstream(p, std::ios::binary).put('x');
+        fs::resize_file(p, (1ull << 30) + 1); // sparse: costs no disk
+    }) << QStringLiteral("datoteka je prevelika (najviše 1024 MB)");
+}
+
+void TestAtomicFile::readsOnlyRegularFiles()
+{
+    QFETCH(std::function<void(const fs::path &)>, make);
+    QFETCH(QString, reason);
+    const fs::path file = m_folder / "Baza.xml";
+    make(file);
+    try {
+        data::readWholeFile(file.string());
+        QFAIL("read");
+    } catch (const data::Error &e) {
+        QCOMPARE(QString::fromUtf8(e.what()),
+                 QStringLiteral("Datoteku \"%1\" nije moguće pročitati: %2")
+                     .arg(QString::fromStdString(file.string()), reason));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)
