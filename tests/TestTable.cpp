@@ -7,7 +7,6 @@
 #include <QTest>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -79,8 +78,6 @@ std::string namesOf(const Table &t)
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(std::function<void(data::Table &)>)
 
 class TestTable : public QObject {
     Q_OBJECT
@@ -308,47 +305,6 @@ private slots:
         Table onlyUnnamed = tableOf("---");
         purgeUnnamedRecords(onlyUnnamed);
         QCOMPARE(onlyUnnamed.rowCount(), 0u);
-    }
-
-    // The recovery copy is written when the count moves: every change of what is stored must move
-    // it, and typing alone must not.
-    void changeCount_data()
-    {
-        QTest::addColumn<std::function<void(Table &)>>("step");
-        QTest::addColumn<bool>("counts");
-        using Step = std::function<void(Table &)>;
-        QTest::newRow("typing") << Step([](Table &t) {
-            t.edit();
-            t.setText(Naziv, "x");
-        }) << false;
-        QTest::newRow("commit") << Step([](Table &t) {
-            t.edit();
-            t.setText(Naziv, "x");
-            t.post();
-        }) << true;
-        QTest::newRow("begun record dropped") << Step([](Table &t) {
-            t.insert();
-            t.remove();
-        }) << false;
-        QTest::newRow("record removed") << Step([](Table &t) { t.remove(); }) << true;
-        QTest::newRow("purge removing nothing") << Step(purgeUnnamedRecords) << false;
-        QTest::newRow("purge removing") << Step([](Table &t) {
-            t.edit();
-            t.setText(Naziv, "");
-            purgeUnnamedRecords(t);
-        }) << true;
-        QTest::newRow("content replaced") << Step([](Table &t) { t.replaceContent({}); }) << true;
-        QTest::newRow("close") << Step([](Table &t) { t.close(); }) << true;
-    }
-
-    void changeCount()
-    {
-        QFETCH(std::function<void(Table &)>, step);
-        QFETCH(bool, counts);
-        Table t = tableOf("ab");
-        const std::uint64_t before = t.changeCount();
-        step(t);
-        QCOMPARE(t.changeCount() != before, counts);
     }
 
     void purgeCommitsAnErasedNameFirst()

@@ -92,11 +92,12 @@ public:
         return xml + "</ROWDATA></DATAPACKET>\n";
     }
 
-    QByteArray readDatabase() const
+    static QByteArray read(const QString &path)
     {
-        QFile f(databasePath());
+        QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+    QByteArray readDatabase() const { return read(databasePath()); }
 
     // Constructs, creates and shows the window, and waits until it has the focus.
     bool start()
