@@ -28,7 +28,7 @@ QString FolderLock::holder() const
                        .arg(host.isEmpty() ? QStringLiteral("nepoznato") : host)
                        .arg(pid);
     if (!program.isEmpty())
-        text += QStringLiteral(" (%1)").arg(program);
+        text += QStringLiteral(", program %1").arg(program);
     return text;
 }
 

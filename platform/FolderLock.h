@@ -21,7 +21,7 @@ public:
 
     Result take();
     bool isHeld() const { return m_lock.isLocked(); }
-    // "računalo <host>, proces <pid> (<program>)", as far as the lock tells.
+    // "računalo <host>, proces <pid>, program <name>", as far as the lock tells.
     QString holder() const;
 
 private:

@@ -154,13 +154,16 @@ bool RecoveryCopy::needsCopy() const
     return m_table.isActive() && m_savedCount != now && m_copyCount != now;
 }
 
-std::string RecoveryCopy::packet() const
+std::size_t RecoveryCopy::skippedRow() const
 {
     // Like the database file: committed records only, a begun record is left out.
+    return m_table.state() == data::TableState::Insert ? m_table.currentRow() : data::noRow;
+}
+
+std::string RecoveryCopy::packet() const
+{
     std::string bytes;
-    data::appendDataPacket(bytes, m_table.schema(), m_table.rows(),
-                           m_table.state() == data::TableState::Insert ? m_table.currentRow()
-                                                                       : data::noRow);
+    data::appendDataPacket(bytes, m_table.schema(), m_table.rows(), skippedRow());
     return bytes;
 }
 
@@ -175,7 +178,11 @@ void RecoveryCopy::startWrite()
         return;
     m_writing = true;
     m_workerCount = m_table.changeCount();
-    m_worker = std::thread([this, bytes = packet(), path = m_path.toStdString()] {
+    // A copy of the records is all the window waits for; the packet is built on the worker.
+    m_worker = std::thread([this, rows = m_table.rows(), schema = m_table.schema(),
+                            skip = skippedRow(), path = m_path.toStdString()] {
+        std::string bytes;
+        data::appendDataPacket(bytes, schema, rows, skip);
         m_workerError = writeCopy(path, bytes);
         m_writing = false;
     });

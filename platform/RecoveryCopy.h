@@ -19,8 +19,9 @@ namespace platform {
 
 // A copy of the table's committed records, kept in the user's data folder whenever the table
 // holds changes that the database file does not, so that a crash or a failed write loses
-// nothing. It is written a short while after the last change, the packet built on this thread
-// and written to disk on a worker, and removed once the database file holds the work.
+// nothing. It is written a short while after the last change, the records copied on this
+// thread and the packet built and written on a worker, and removed once the database file holds
+// the work.
 class RecoveryCopy : private data::TableObserver {
 public:
     // A copy found at start.
@@ -54,8 +55,8 @@ public:
     void takeOver(const QString &copyPath);
     // The database file holds the table as it is now (read or written): the copy goes.
     void markSaved();
-    // What the timer does: builds the packet here and hands it to the worker to write, when the
-    // copy is behind the table and no write is under way.
+    // What the timer does: copies the records here and hands them to the worker to write, when
+    // the copy is behind the table and no write is under way.
     void startWrite();
     // Brings the copy up to date at once, on this thread, when it is needed; returns why that
     // failed, or an empty text.
@@ -66,6 +67,7 @@ public:
 
 private:
     bool needsCopy() const;
+    std::size_t skippedRow() const;
     std::string packet() const;
     // Waits for the worker and takes its result.
     void finishWorker();
