@@ -9,13 +9,17 @@
 #include "platform/Dialogs.h"
 #include "platform/FieldEdit.h"
 #include "platform/FindBar.h"
+#include "platform/FolderLock.h"
 #include "platform/Guard.h"
 #include "platform/RecordGrid.h"
+#include "platform/RecoveryCopy.h"
 #include "platform/ScreenFit.h"
+#include "platform/SignalCloser.h"
 #include "platform/TableModel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -104,8 +108,10 @@ ProductListWindow::ProductListWindow(QWidget *parent)
     m_dataSource->setObjectName(QStringLiteral("DataSourceLijekovi"));
     buildControls();
     bindTable();
+    connect(new platform::SignalCloser(this), &platform::SignalCloser::closeRequested, this,
+            &ProductListWindow::closeOnSignal);
 
-    m_databaseFile = "Baza.xml";
+    m_databaseFile = QDir::current().absoluteFilePath(QStringLiteral("Baza.xml")).toStdString();
     m_lastSupplier.clear();
     m_lastImporter.clear();
     m_lastManufacturer.clear();
@@ -343,17 +349,90 @@ void ProductListWindow::bindTable()
             [this] { m_takeBackAction->setEnabled(m_products.canTakeBack()); });
 }
 
-void ProductListWindow::start()
+bool ProductListWindow::start()
 {
     platform::Dialogs::message(nullptr, startUpText(), QString());
-    platform::guarded(this, [this] {
-        if (!loadExistingDatabase(m_products, m_databaseFile)) {
+    if (m_closingOnSignal || !takeFolderLock())
+        return false;
+    const bool holdsLock = m_lock->isHeld();
+    m_recovery = std::make_unique<platform::RecoveryCopy>(m_products, databasePath(), holdsLock);
+    const bool restored = offerRecoveryCopies(holdsLock);
+    if (m_closingOnSignal)
+        return false;
+
+    // Taken before reading: a change made while it is read counts as a change.
+    m_databaseState = FileIdentity::of(m_databaseFile);
+    platform::guarded(this, [&] {
+        if (restored || loadExistingDatabase(m_products, m_databaseFile))
+            return;
+        try {
             writeEmptyDatabase(m_databaseFile);
-            m_products.open();
+        } catch (...) {
+            // The clerk can type all the same: the recovery copy and the close question keep
+            // the work.
+            resetToEmptyDatabase(m_products);
+            throw;
         }
-        if (m_products.recordCount() == 0)
-            m_deleteButton->setEnabled(false);
+        m_databaseState = FileIdentity::of(m_databaseFile);
+        m_products.open();
     });
+    if (!restored)
+        m_recovery->markSaved();
+    if (m_products.isActive() && m_products.recordCount() == 0)
+        m_deleteButton->setEnabled(false);
+    return !m_closingOnSignal;
+}
+
+bool ProductListWindow::takeFolderLock()
+{
+    m_lock = std::make_unique<platform::FolderLock>(databasePath());
+    if (m_lock->take() != platform::FolderLock::Result::HeldByOther)
+        return true;
+    const bool openAnyway = platform::Dialogs::question(
+        nullptr,
+        QStringLiteral("Bazu \"%1\" već koristi drugi program (%2).\n\n"
+                       "Ako oba programa mijenjaju bazu, jedan će izgubiti rad drugoga. "
+                       "Otvoriti je ipak?")
+            .arg(databasePath(), m_lock->holder()),
+        warningCaption, true);
+    return openAnyway && !m_closingOnSignal;
+}
+
+bool ProductListWindow::offerRecoveryCopies(bool holdsLock)
+{
+    using platform::RecoveryCopy;
+    for (const QString &path : RecoveryCopy::leftBehind(databasePath(), holdsLock)) {
+        RecoveryCopy::LeftBehind copy = RecoveryCopy::read(path, m_products.schema());
+        if (!copy.error.isEmpty()) {
+            const QString aside = RecoveryCopy::setAside(path);
+            platform::Dialogs::message(
+                nullptr,
+                QStringLiteral("Kopiju nespremljenog rada nije moguće pročitati pa je "
+                               "premještena u \"%1\".\n\n%2")
+                    .arg(aside, copy.error),
+                warningCaption);
+            continue;
+        }
+        const bool restore = platform::Dialogs::question(
+            nullptr,
+            QStringLiteral("Pronađen je nespremljeni rad na bazi \"%1\": kopija spremljena "
+                           "%2, broj zapisa: %3.\n\nVratiti nespremljeni rad?")
+                .arg(databasePath(),
+                     QLocale(QLocale::Croatian, QLocale::Croatia)
+                         .toString(copy.written, QStringLiteral("d. M. yyyy. 'u' HH:mm:ss")))
+                .arg(copy.records.size()),
+            QStringLiteral("Oporavak"));
+        if (m_closingOnSignal)
+            return false;
+        if (restore) {
+            m_products.replaceContent(std::move(copy.records));
+            m_products.last();
+            m_recovery->takeOver(path);
+            return true;
+        }
+        RecoveryCopy::setAside(path);
+    }
+    return false;
 }
 
 void ProductListWindow::showEvent(QShowEvent *event)
@@ -370,7 +449,10 @@ void ProductListWindow::showEvent(QShowEvent *event)
 
 void ProductListWindow::closeEvent(QCloseEvent *event)
 {
-    if (saveOnClose())
+    m_closing = true;
+    const bool closes = saveOnClose();
+    m_closing = false;
+    if (closes)
         event->accept();
     else
         event->ignore();
@@ -381,23 +463,82 @@ bool ProductListWindow::saveOnClose()
     // Nothing was read, so nothing is written: the file stays as it was.
     if (!m_products.isActive())
         return true;
-    if (!platform::guarded(this, [this] { purgeUnnamedRecords(m_products); }))
-        return false;
+    try {
+        purgeUnnamedRecords(m_products);
+    } catch (const std::exception &e) {
+        if (!m_closingOnSignal) {
+            platform::showException(this, e);
+            return false;
+        }
+        // No one is there to correct the entry: the committed work goes into the copy.
+        m_recovery->writeNow();
+        return true;
+    }
     QString reason;
     try {
-        m_products.mergeChangeLog();
-        m_products.saveToFile(m_databaseFile);
-        return true;
+        if (writeDatabase([this] {
+                m_products.mergeChangeLog();
+                m_products.saveToFile(m_databaseFile);
+            }))
+            return true;
+        reason = QStringLiteral("drugi ju je program u međuvremenu promijenio");
     } catch (const WriteError &e) {
         reason = QString::fromStdString(e.reason());
     } catch (const std::exception &e) {
         reason = platform::exceptionText(e);
     }
+    // The work is safe in the recovery copy before anything is asked.
+    const QString copyFailure = m_recovery->writeNow();
+    if (m_closingOnSignal)
+        return true;
+    QString text = QStringLiteral("Baza \"%1\" nije spremljena: %2").arg(databasePath(), reason);
+    if (!copyFailure.isEmpty())
+        text += QStringLiteral("\nNi kopija nespremljenog rada nije spremljena: ") + copyFailure;
     // Dropping the changes silently would lose the clerk's work: ask.
-    return platform::Dialogs::question(this,
-                                       QStringLiteral("Baza nije spremljena: ") + reason +
-                                           QStringLiteral("\n\nZatvoriti program bez spremanja?"),
-                                       warningCaption);
+    return platform::Dialogs::question(
+               this, text + QStringLiteral("\n\nZatvoriti program bez spremanja?"),
+               warningCaption) ||
+           m_closingOnSignal;
+}
+
+bool ProductListWindow::writeDatabase(const std::function<void()> &write)
+{
+    if (m_databaseState.changedOnDisk(m_databaseFile)) {
+        const bool replace =
+            !m_closingOnSignal &&
+            platform::Dialogs::question(
+                this,
+                QStringLiteral("Bazu \"%1\" je u međuvremenu promijenio drugi program.\n\n"
+                               "Zamijeniti je podacima iz ovog prozora? Ako odgovorite "
+                               "\"Ne\", baza ostaje kakva jest, a vaš rad ostaje u prozoru "
+                               "i u kopiji nespremljenog rada.")
+                    .arg(databasePath()),
+                warningCaption, true);
+        if (!replace) {
+            m_recovery->writeNow();
+            return false;
+        }
+    }
+    write();
+    m_databaseState = FileIdentity::of(m_databaseFile);
+    m_recovery->markSaved();
+    return true;
+}
+
+void ProductListWindow::closeOnSignal()
+{
+    m_closingOnSignal = true;
+    // A box or the save dialog goes first; the close follows once its handler has returned.
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        QTimer::singleShot(0, this, &ProductListWindow::closeOnSignal);
+        return;
+    }
+    if (!m_closing && isVisible())
+        close();
 }
 
 void ProductListWindow::onFirstShown()
@@ -468,8 +609,7 @@ void ProductListWindow::onExportClicked()
         if (!m_products.isActive()) {
             platform::Dialogs::message(this, QStringLiteral("DataSet nije aktivan."),
                                        QStringLiteral("Greška!"));
-        } else {
-            saveDatabase(m_products, m_databaseFile);
+        } else if (writeDatabase([this] { saveDatabase(m_products, m_databaseFile); })) {
             // Built before the dialog opens: the file shows the table as it was saved.
             const std::string text = textexport::exportText(m_products);
             if (m_saveDialog.execute(this)) {
@@ -490,10 +630,12 @@ void ProductListWindow::onEraseClicked()
             platform::Dialogs::question(
                 this, QStringLiteral("Jeste li SIGURNI?\nNakon ovog nema povratka!"),
                 warningCaption)) {
-            writeEmptyDatabase(m_databaseFile);
-            m_products.loadFromFile(m_databaseFile);
-            m_products.last();
-            platform::Dialogs::message(this, QStringLiteral("Baze prezne!"));
+            if (writeDatabase([this] {
+                    writeEmptyDatabase(m_databaseFile);
+                    m_products.loadFromFile(m_databaseFile);
+                    m_products.last();
+                }))
+                platform::Dialogs::message(this, QStringLiteral("Baze prezne!"));
         }
         m_tariffBox->setFocus();
     });

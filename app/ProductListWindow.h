@@ -1,11 +1,13 @@
 #pragma once
 
+#include "data/FileIdentity.h"
 #include "data/Table.h"
 #include "platform/SaveDialog.h"
 
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -17,6 +19,8 @@ namespace platform {
 class DataSource;
 class FieldEdit;
 class FindBar;
+class FolderLock;
+class RecoveryCopy;
 class RecordGrid;
 class TableModel;
 } // namespace platform
@@ -30,8 +34,11 @@ public:
     explicit ProductListWindow(QWidget *parent = nullptr);
     ~ProductListWindow() override;
 
-    // Start-up: the message, then the database loaded or created.
-    void start();
+    // Start-up: the message, the folder's lock, the recovery question, then the database loaded
+    // or created. False when the program is to end without opening the window.
+    bool start();
+    // Closes as "Izlaz" does, without a question, whatever box is open: a logout or a shutdown.
+    void closeOnSignal();
 
     const data::Table &table() const { return m_products; }
 
@@ -68,6 +75,16 @@ private:
     void fillCarriedOverValues();
     void updateRecordCount();
 
+    // False when another program holds the folder and the clerk leaves it to that program.
+    bool takeFolderLock();
+    // Offers the copies of unsaved work; true when the table was loaded from one.
+    bool offerRecoveryCopies(bool holdsLock);
+    // Runs `write` of the database file, unless another program changed the file since it was
+    // read or written here and the clerk keeps that file: then false, the work kept in the
+    // window and in the recovery copy. Throws what `write` throws.
+    bool writeDatabase(const std::function<void()> &write);
+    QString databasePath() const { return QString::fromStdString(m_databaseFile); }
+
     void writeEmptyDatabase(const std::string &fileName);
     void clearCarriedOverValues();
 
@@ -89,7 +106,14 @@ private:
     QPushButton *m_addButton = nullptr;
     QPushButton *m_deleteButton = nullptr;
 
-    std::string m_databaseFile;
+    std::unique_ptr<platform::FolderLock> m_lock;
+    std::unique_ptr<platform::RecoveryCopy> m_recovery;
+    // The database file as this program last read or wrote it.
+    data::FileIdentity m_databaseState;
+    bool m_closingOnSignal = false;
+    bool m_closing = false;
+
+    std::string m_databaseFile; // absolute, so a folder that comes back is found again
     std::string m_lastSupplier;
     std::string m_lastImporter;
     std::string m_lastManufacturer;

@@ -34,9 +34,10 @@ int main(int argc, char *argv[])
         app.installEventFilter(&inputGuard);
 
         ProductListWindow window;
-        window.start();
-        window.show();
-        QApplication::exec();
+        if (window.start()) {
+            window.show();
+            QApplication::exec();
+        }
     } catch (const std::exception &e) {
         platform::showException(nullptr, e);
     }

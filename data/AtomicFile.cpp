@@ -58,11 +58,12 @@ int processId()
 {
     return ::_getpid();
 }
-long long fileSize(int fd)
+long long regularFileSize(int fd)
 {
     struct _stat64 info;
-    return ::_fstat64(fd, &info) == 0 ? info.st_size : -1;
+    return ::_fstat64(fd, &info) == 0 && (info.st_mode & _S_IFREG) ? info.st_size : -1;
 }
+void makeBlocking(int) {}
 #else
 int openForWriting(const fs::path &path)
 {
@@ -70,7 +71,9 @@ int openForWriting(const fs::path &path)
 }
 int openForReading(const fs::path &path)
 {
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A named pipe without a writer would block the open for ever; nothing is read before the
+    // file is known to be a regular one.
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
 }
 long long writeSome(int fd, const char *data, std::size_t size)
 {
@@ -92,12 +95,23 @@ int processId()
 {
     return static_cast<int>(::getpid());
 }
-long long fileSize(int fd)
+// -1 for anything but a regular file: a pipe, a device, a folder.
+long long regularFileSize(int fd)
 {
     struct stat info;
-    return ::fstat(fd, &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+    return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<long long>(info.st_size)
+                                                            : -1;
+}
+void makeBlocking(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 }
 #endif
+
+// Far beyond any list a clerk types; reading more would only exhaust the memory.
+constexpr long long maxReadSize = 1LL << 30;
 
 // What a failing step reports while the test seam is set.
 const char *const injectedReason = "umjetna greška (test)";
@@ -270,18 +284,27 @@ void writeFileAtomically(const std::string &fileName, std::string_view contents)
 
 std::string readWholeFile(const std::string &fileName)
 {
-    auto fail = [&fileName](int error) {
+    auto fail = [&fileName](const std::string &reason) {
         return Error("Datoteku \"" + absoluteName(fileName) +
-                     "\" nije moguće pročitati: " + systemReason(error));
+                     "\" nije moguće pročitati: " + reason);
+    };
+    const auto tooLarge = [&] {
+        return fail("datoteka je prevelika (najviše " + std::to_string(maxReadSize >> 20) + " MB)");
     };
     const int fd = openForReading(pathFromUtf8(fileName));
     if (fd < 0)
-        throw fail(errno);
+        throw fail(systemReason(errno));
 
+    const long long size = regularFileSize(fd);
+    if (size < 0 || size > maxReadSize) {
+        closeFile(fd);
+        throw size < 0 ? fail("to nije obična datoteka") : tooLarge();
+    }
+    makeBlocking(fd);
     std::string contents;
     std::size_t used = 0;
     // One byte more than the size, so that reaching the end needs no second growth.
-    if (const long long size = fileSize(fd); size > 0)
+    if (size > 0)
         contents.resize(static_cast<std::size_t>(size) + 1);
     for (;;) {
         if (used == contents.size())
@@ -292,11 +315,16 @@ std::string readWholeFile(const std::string &fileName)
                 continue;
             const int error = errno;
             closeFile(fd);
-            throw fail(error);
+            throw fail(systemReason(error));
         }
         if (got == 0)
             break;
         used += static_cast<std::size_t>(got);
+        // A file that grows while it is read is held to the same limit.
+        if (used > static_cast<std::size_t>(maxReadSize)) {
+            closeFile(fd);
+            throw tooLarge();
+        }
     }
     closeFile(fd);
     contents.resize(used);

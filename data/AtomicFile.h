@@ -25,7 +25,8 @@ private:
 // a symbolic link is followed, so the file it points to is replaced, not the link.
 void writeFileAtomically(const std::string &fileName, std::string_view contents);
 
-// Reads a whole file; throws Error `Datoteku "<full path>" nije moguće pročitati: <reason>`.
+// Reads a whole regular file (after links) of at most 1 GiB, without blocking on a pipe or a
+// device; throws Error `Datoteku "<full path>" nije moguće pročitati: <reason>`.
 std::string readWholeFile(const std::string &fileName);
 
 // Test seam: while set, every atomic write fails at this step with a made-up reason.

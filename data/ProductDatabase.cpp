@@ -26,6 +26,11 @@ void createEmptyDatabase(Table &table, const std::string &fileName)
     // The file goes first: a failed write leaves the table as it was. A begun record is never
     // written, so this is the file the steps below would write.
     writeDatabaseFile(fileName, table.schema(), {});
+    resetToEmptyDatabase(table);
+}
+
+void resetToEmptyDatabase(Table &table)
+{
     table.close();
     table.createDataSet();
     table.insert();

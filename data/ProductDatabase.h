@@ -19,6 +19,9 @@ void saveDatabase(Table &table, const std::string &fileName);
 // fails the table is left as it was.
 void createEmptyDatabase(Table &table, const std::string &fileName);
 
+// The table part of createEmptyDatabase alone: empty, open, a record begun.
+void resetToEmptyDatabase(Table &table);
+
 // Loads `fileName` and makes the last record current. Returns false, leaving the table alone,
 // when the file does not exist: the caller then creates it. A file whose existence cannot be
 // checked is read all the same, and its failure thrown.

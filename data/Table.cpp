@@ -303,11 +303,11 @@ void Table::close()
 {
     if (!isActive())
         return;
+    markChanged();
     resetRows([this] {
         m_rows.clear();
         m_ids.clear();
         m_history.clear();
-        markChanged();
         m_current = 0;
         m_eof = true;
         m_modified = false;
@@ -328,13 +328,13 @@ void Table::open()
 
 void Table::replaceContent(std::vector<Record> records)
 {
+    markChanged();
     resetRows([&] {
         m_rows = std::move(records);
         m_ids.resize(m_rows.size());
         std::iota(m_ids.begin(), m_ids.end(), m_nextId);
         m_nextId += m_rows.size();
         m_history.clear();
-        markChanged();
         m_current = 0;
         m_eof = m_rows.empty();
         m_modified = false;

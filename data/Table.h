@@ -63,6 +63,9 @@ public:
     std::size_t currentRow() const { return m_current; }
     bool eof() const { return m_eof; }
     bool isModified() const { return m_modified; }
+    // Grows whenever the stored content changes (a commit, a removal, a load, a reset), so a
+    // copy made at one count holds everything the table held then.
+    std::uint64_t changeCount() const { return m_changeCount; }
     // True while the begun record sits at `row`.
     bool isBegunRow(std::size_t row) const
     {
@@ -129,9 +132,6 @@ public:
     // as committed records, without hooks, in one step; the first of them becomes current.
     void appendRecords(std::vector<Record> records);
 
-    // Rises whenever the stored content changes (commit, removal, purge, load, take-back...).
-    std::uint64_t changeCount() const { return m_changeCount; }
-
     // Reads a database file (all or nothing: on failure the table is left as it was).
     void loadFromFile(const std::string &fileName);
     // Writes every stored record; a begun record is not written and stays begun.
@@ -197,11 +197,11 @@ private:
     bool m_eof = true;
     bool m_modified = false;
     TableState m_state = TableState::Inactive;
+    std::uint64_t m_changeCount = 0;
     std::vector<TableObserver *> m_observers;
     std::vector<RowId> m_ids; // one per row
     RowId m_nextId = 1;
     std::vector<Step> m_history;
-    std::uint64_t m_changeCount = 0;
 };
 
 } // namespace data

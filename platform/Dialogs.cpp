@@ -52,16 +52,18 @@ void Dialogs::message(QWidget *parent, const QString &text, const std::optional<
     execBox(parent, QMessageBox::NoIcon, text, titleOf(caption), QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool Dialogs::question(QWidget *parent, const QString &text, const std::optional<QString> &caption)
+bool Dialogs::question(QWidget *parent, const QString &text, const std::optional<QString> &caption,
+                       bool defaultNo)
 {
     const auto buttons = QMessageBox::Yes | QMessageBox::No;
+    const auto defaultButton = defaultNo ? QMessageBox::No : QMessageBox::Yes;
     if (script().active) {
         script().shown.append(
-            {Kind::Question, text, titleOf(caption), buttons, QMessageBox::NoIcon});
+            {Kind::Question, text, titleOf(caption), buttons, QMessageBox::NoIcon, defaultButton});
         return !script().answers.isEmpty() && script().answers.dequeue().toBool();
     }
-    return execBox(parent, QMessageBox::NoIcon, text, titleOf(caption), buttons,
-                   QMessageBox::Yes) == QMessageBox::Yes;
+    return execBox(parent, QMessageBox::NoIcon, text, titleOf(caption), buttons, defaultButton) ==
+           QMessageBox::Yes;
 }
 
 void Dialogs::error(QWidget *parent, const QString &text)

@@ -23,6 +23,7 @@ public:
         QString title;
         QMessageBox::StandardButtons buttons;
         QMessageBox::Icon icon;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     };
 
     // The title of a box that has no caption of its own.
@@ -31,9 +32,11 @@ public:
     // Modal box with an OK button and no icon; no caption gives the default title.
     static void message(QWidget *parent, const QString &text,
                         const std::optional<QString> &caption = std::nullopt);
-    // Modal Yes/No box without icon, Yes the default; true when Yes was pressed.
+    // Modal Yes/No box without icon, Yes the default unless `defaultNo`; true when Yes was
+    // pressed.
     static bool question(QWidget *parent, const QString &text,
-                         const std::optional<QString> &caption = std::nullopt);
+                         const std::optional<QString> &caption = std::nullopt,
+                         bool defaultNo = false);
     // The standard exception box: stop icon, OK, the default title.
     static void error(QWidget *parent, const QString &text);
     // A file dialog for saving: `suggested` is the path offered first, `filter` a name filter

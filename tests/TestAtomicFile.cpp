@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 namespace fs = std::filesystem;
 
 Q_DECLARE_METATYPE(data::WriteStep)
@@ -48,6 +50,7 @@ private slots:
     void systemReasons_data();
     void systemReasons();
     void exceptionMessages();
+    void readsOnlyRegularFiles();
 
 private:
     fs::path m_folder;
@@ -179,6 +182,31 @@ void TestAtomicFile::exceptionMessages()
              QStringLiteral("Nema dovoljno memorije"));
     QCOMPARE(QString::fromStdString(exceptionMessage(std::logic_error("x"))),
              QStringLiteral("Neočekivana greška: x"));
+}
+
+// A pipe without a writer would block a plain open for ever, a link to /dev/zero take all the
+// memory there is.
+void TestAtomicFile::readsOnlyRegularFiles()
+{
+    const fs::path pipe = m_folder / "pipe", folder = m_folder / "folder",
+                   device = m_folder / "zero", large = m_folder / "large";
+    QCOMPARE(::mkfifo(pipe.c_str(), 0600), 0);
+    fs::create_directory(folder);
+    fs::create_symlink("/dev/zero", device);
+    std::ofstream(large).put('x');
+    fs::resize_file(large, (1ull << 30) + 1); // sparse: costs no disk
+    const std::string notAFile = "nije moguće pročitati: to nije obična datoteka";
+    for (const auto &[file, reason] :
+         {std::pair{pipe, notAFile}, std::pair{folder, notAFile}, std::pair{device, notAFile},
+          std::pair{large, std::string("nije moguće pročitati: datoteka je prevelika (najviše "
+                                       "1024 MB)")}}) {
+        try {
+            data::readWholeFile(file.string());
+            QFAIL("read");
+        } catch (const data::Error &e) {
+            QVERIFY2(std::string_view(e.what()).ends_with(reason), e.what());
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)

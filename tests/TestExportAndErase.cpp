@@ -36,10 +36,13 @@ qsizetype storedRows(const QByteArray &database)
 }
 
 // Everything in a folder, hidden files included: a temporary file left behind shows here.
+// What the folder holds besides the lock of the window that runs there.
 QStringList entries(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    names.removeOne(u("Baza.xml.lock"));
+    return names;
 }
 
 // A save-dialog answer that confirms `path` and, as the dialog closes, makes every file write

@@ -5,6 +5,7 @@
 #include <QTableView>
 
 using namespace data;
+using namespace Qt::StringLiterals;
 using platform::Dialogs;
 
 class TestStartAndClose : public QObject {
@@ -89,7 +90,7 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].kind, Dialogs::Kind::Question);
         QCOMPARE(shown[0].title, QStringLiteral("Pažnja!"));
-        QVERIFY(shown[0].text.startsWith(QStringLiteral("Baza nije spremljena: ")));
+        QVERIFY(shown[0].text.startsWith(u"Baza \"%1\" nije spremljena: "_s.arg(w.databasePath())));
         QVERIFY(shown[0].text.endsWith(QStringLiteral("\n\nZatvoriti program bez spremanja?")));
         // No: the window stays open with every record, the old file whole.
         QVERIFY(w.form->isVisible());
@@ -101,21 +102,43 @@ private slots:
         w.form->close();
         QVERIFY(!w.form->isVisible());
         QCOMPARE(w.readDatabase(), before);
-        QCOMPARE(QDir(w.folder()).entryList(QDir::Files), QStringList{QStringLiteral("Baza.xml")});
+        QCOMPARE(QDir(w.folder()).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("Baza.xml"), QStringLiteral("Baza.xml.lock")}));
     }
 
+    // The work survives a folder that vanishes: in the copy while it is gone, in the folder
+    // once it is back.
     void aVanishedFolderIsReportedAtClose()
     {
         WindowFixture w;
         QVERIFY(w.start());
         Dialogs::takeShown();
+        w.type(Naziv, QStringLiteral("prvi"));
         QVERIFY(QDir(w.folder()).removeRecursively());
-        Dialogs::addAnswer(true);
         w.form->close();
         const auto shown = Dialogs::takeShown();
         QCOMPARE(shown.size(), 1);
-        QVERIFY(shown[0].text.startsWith(QStringLiteral("Baza nije spremljena: ")));
+        QVERIFY(shown[0].text.startsWith(u"Baza \"%1\" nije spremljena: "_s.arg(w.databasePath())));
+        QVERIFY(w.form->isVisible());
+        QVERIFY(WindowFixture::read(w.recoveryFiles().value(0)).contains("Naziv=\"prvi\""));
+
+        QVERIFY(QDir().mkpath(w.folder()));
+        w.form->close();
         QVERIFY(!w.form->isVisible());
+        QVERIFY(Dialogs::takeShown().isEmpty());
+        QVERIFY(w.readDatabase().contains("Naziv=\"prvi\""));
+        QVERIFY(w.recoveryFiles().isEmpty());
+    }
+
+    void firstStartInAFolderThatCannotBeWritten()
+    {
+        WindowFixture w;
+        setWriteFailureForTesting(WriteStep::Open);
+        QVERIFY(w.start());
+        const auto shown = Dialogs::takeShown();
+        QCOMPARE(shown.value(1).kind, Dialogs::Kind::Error);
+        QCOMPARE(w.table().state(), TableState::Insert); // ready for typing all the same
+        QVERIFY(!w.button("BitBtnDel")->isEnabled());
     }
 
     void anUnreadableFileLeavesTheTableClosed()

@@ -4,26 +4,33 @@
 #include "data/ProductSchema.h"
 #include "platform/Dialogs.h"
 #include "platform/InputGuard.h"
+#include "platform/RecoveryCopy.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
-// The real main window in a folder of its own, with every box answered by script.
+// The real main window in a folder of its own (or `folder`, which outlives it), with every box
+// answered by script and recovery copies in the test data folder.
 class WindowFixture {
 public:
-    WindowFixture()
+    explicit WindowFixture(const QString &folder = {})
         : m_oldFolder(QDir::currentPath())
+        , m_path(folder.isEmpty() ? m_folder.path() : folder)
     {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setApplicationName(QStringLiteral("Kalvendor"));
         platform::Dialogs::setScripted(true);
-        QDir::setCurrent(m_folder.path());
+        QDir::setCurrent(m_path);
         qApp->installEventFilter(&m_guard);
     }
 
@@ -33,13 +40,31 @@ public:
         qApp->removeEventFilter(&m_guard);
         QDir::setCurrent(m_oldFolder);
         platform::Dialogs::setScripted(false);
+        if (m_folder.path() == m_path) {
+            for (const QString &copy : recoveryFiles())
+                QFile::remove(copy);
+        }
+    }
+
+    // Recovery copies of this folder's database, kept or set aside, oldest first.
+    QStringList recoveryFiles() const
+    {
+        const QByteArray key =
+            QCryptographicHash::hash(databasePath().toUtf8(), QCryptographicHash::Sha1).toHex();
+        QStringList files;
+        const QDir dir(platform::RecoveryCopy::folder());
+        for (const QFileInfo &f : dir.entryInfoList(QDir::Files, QDir::Time | QDir::Reversed)) {
+            if (f.fileName().contains(QLatin1String(key)))
+                files << f.filePath();
+        }
+        return files;
     }
 
     WindowFixture(const WindowFixture &) = delete;
     WindowFixture &operator=(const WindowFixture &) = delete;
 
-    QString folder() const { return m_folder.path(); }
-    QString databasePath() const { return m_folder.filePath(QStringLiteral("Baza.xml")); }
+    QString folder() const { return m_path; }
+    QString databasePath() const { return QDir(m_path).filePath(QStringLiteral("Baza.xml")); }
 
     void writeDatabase(const QByteArray &bytes) const
     {
@@ -67,17 +92,19 @@ public:
         return xml + "</ROWDATA></DATAPACKET>\n";
     }
 
-    QByteArray readDatabase() const
+    static QByteArray read(const QString &path)
     {
-        QFile f(databasePath());
+        QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+    QByteArray readDatabase() const { return read(databasePath()); }
 
     // Constructs, creates and shows the window, and waits until it has the focus.
     bool start()
     {
         form = std::make_unique<ProductListWindow>();
-        form->start();
+        if (!form->start())
+            return false;
         form->show();
         form->activateWindow();
         return QTest::qWaitForWindowActive(form.get());
@@ -154,5 +181,6 @@ public:
 private:
     QString m_oldFolder;
     QTemporaryDir m_folder;
+    QString m_path;
     platform::InputGuard m_guard;
 };

@@ -1,0 +1,183 @@
+#include "WindowFixture.h"
+
+#include <QLockFile>
+#include <QProcess>
+
+#include <csignal>
+
+using namespace data;
+using namespace Qt::StringLiterals;
+using platform::Dialogs;
+
+namespace {
+
+// The names in a database file or a copy, in order; none when there is no such file.
+QStringList names(const QString &path)
+{
+    Table t(productSchema());
+    if (QFile::exists(path))
+        t.loadFromFile(path.toStdString());
+    QStringList n;
+    for (std::size_t r = 0; r < t.rowCount(); ++r)
+        n << QString::fromStdString(t.text(r, Naziv));
+    return n;
+}
+
+// The window driver in `folder`, once it has typed its records and opened what `mode` says.
+std::unique_ptr<QProcess> startDriver(const QString &folder, const QString &mode)
+{
+    auto child = std::make_unique<QProcess>();
+    child->setWorkingDirectory(folder);
+    child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child->start(QStringLiteral(WINDOW_DRIVER), {mode});
+    while (!child->canReadLine() && child->waitForReadyRead(60000)) {
+    }
+    return child->readLine() == "ready\n" ? std::move(child) : nullptr;
+}
+
+} // namespace
+
+class TestRecovery : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A killed program leaves its lock and its committed work: the next start takes the lock
+    // without a word and offers the work. "Ne" sets the copy aside and reads the old file, as
+    // does a copy that cannot be read, with a message.
+    void killedProgramsWorkComesBack_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::addColumn<bool>("spoil");
+        QTest::newRow("Da") << true << false;
+        QTest::newRow("Ne") << false << false;
+        QTest::newRow("unreadable copy") << false << true;
+    }
+    void killedProgramsWorkComesBack()
+    {
+        QFETCH(bool, restore);
+        QFETCH(bool, spoil);
+        QTemporaryDir folder;
+        WindowFixture w(folder.path());
+        w.writeDatabase(WindowFixture::packet({u"Naziv=\"stari\" Kolicina=\"2.5\""_s}));
+        const QByteArray old = w.readDatabase();
+        std::unique_ptr<QProcess> child = startDriver(folder.path(), u"type"_s);
+        QVERIFY(child);
+        QTRY_VERIFY_WITH_TIMEOUT(WindowFixture::read(w.recoveryFiles().value(0)).contains("drugi"),
+                                 20000);
+        ::kill(static_cast<pid_t>(child->processId()), SIGKILL);
+        QVERIFY(child->waitForFinished());
+        QFile file(w.recoveryFiles().value(0));
+        if (spoil)
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("<DATAPACKET") && file.flush());
+        const QByteArray copy = WindowFixture::read(file.fileName());
+
+        Dialogs::addAnswer(restore);
+        QVERIFY(w.start());
+        const auto shown = Dialogs::takeShown();
+        QCOMPARE(shown.size(), 2); // the start-up message and the recovery question alone
+        QCOMPARE(shown[1].defaultButton, spoil ? QMessageBox::NoButton : QMessageBox::Yes);
+        QVERIFY2(shown[1].text.contains(spoil ? u"nije moguće pročitati"_s : u"broj zapisa: 3"_s),
+                 qPrintable(shown[1].text));
+        QCOMPARE(w.readDatabase(), old);
+        const QStringList kept = w.recoveryFiles();
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(WindowFixture::read(kept[0]), copy);
+        if (restore) {
+            w.form->close(); // a new record goes ahead of the current one
+            QCOMPARE(names(w.databasePath()), (QStringList{u"drugi"_s, u"prvi"_s, u"stari"_s}));
+            QCOMPARE(w.valueAt(2, Kolicina), u"2,5"_s);
+            QVERIFY(w.recoveryFiles().isEmpty());
+        } else {
+            QCOMPARE(w.table().recordCount(), 1u);
+            QVERIFY(QFileInfo(kept[0]).fileName().startsWith(u"odlozeno-"_s));
+            QFile::remove(kept[0]);
+        }
+    }
+
+    // "Ne", the default, ends a second program without a file written; "Da" opens the database
+    // with a copy of its own.
+    void aLockedFolder_data()
+    {
+        QTest::addColumn<bool>("openAnyway");
+        QTest::newRow("Ne") << false;
+        QTest::newRow("Da") << true;
+    }
+    void aLockedFolder()
+    {
+        QFETCH(bool, openAnyway);
+        WindowFixture w;
+        QLockFile other(w.databasePath() + u".lock"_s);
+        QVERIFY(other.tryLock(0));
+        Dialogs::addAnswer(openAnyway);
+        QCOMPARE(w.start(), openAnyway);
+        const auto shown = Dialogs::takeShown();
+        QCOMPARE(shown.value(1).defaultButton, QMessageBox::No);
+        QVERIFY(shown[1].text.contains(u"proces %1"_s.arg(QCoreApplication::applicationPid())));
+        if (openAnyway) {
+            w.type(Naziv, u"moj"_s);
+            w.edit(Cijena)->setFocus(Qt::TabFocusReason);
+            w.tab();
+            QTRY_VERIFY_WITH_TIMEOUT(w.recoveryFiles().value(0).contains(u"-pid"_s), 20000);
+        } else {
+            QCOMPARE(QDir(w.folder()).entryList(QDir::Files | QDir::Hidden),
+                     QStringList{u"Baza.xml.lock"_s});
+        }
+    }
+
+    // A database another program wrote since it was read is replaced only on the clerk's word;
+    // one that vanished is simply written again.
+    void aChangedDatabaseIsNotOverwritten_data()
+    {
+        QTest::addColumn<QVariantList>("answers");
+        QTest::addColumn<QString>("inFile");
+        QTest::newRow("replaced") << QVariantList{true} << u"moj"_s;
+        QTest::newRow("kept") << QVariantList{false, true} << u"tuđi"_s;
+        QTest::newRow("vanished") << QVariantList{} << u"moj"_s;
+    }
+    void aChangedDatabaseIsNotOverwritten()
+    {
+        QFETCH(QVariantList, answers);
+        QFETCH(QString, inFile);
+        WindowFixture w;
+        QVERIFY(w.start());
+        Dialogs::takeShown();
+        w.type(Naziv, u"moj"_s);
+        QFile::remove(w.databasePath());
+        if (!answers.isEmpty())
+            w.writeDatabase(WindowFixture::packet({u"Naziv=\"tuđi\""_s}));
+        for (const QVariant &a : answers)
+            Dialogs::addAnswer(a);
+        w.form->close();
+        const auto shown = Dialogs::takeShown();
+        QCOMPARE(shown.size(), answers.size());
+        QVERIFY(answers.isEmpty() || shown[0].defaultButton == QMessageBox::No);
+        QCOMPARE(names(w.databasePath()), QStringList{inFile});
+        QCOMPARE(names(w.recoveryFiles().value(0)).value(0),
+                 inFile == u"moj"_s ? QString() : u"moj"_s);
+    }
+
+    // SIGTERM closes as "Izlaz" does, with no question, whatever box is open.
+    void terminationWritesTheTypedRecord_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("typing") << u"type"_s;
+        QTest::newRow("message box open") << u"box"_s;
+        QTest::newRow("save dialog open") << u"dialog"_s;
+    }
+    void terminationWritesTheTypedRecord()
+    {
+        QFETCH(QString, mode);
+        QTemporaryDir folder;
+        std::unique_ptr<QProcess> child = startDriver(folder.path(), mode);
+        QVERIFY(child);
+        ::kill(static_cast<pid_t>(child->processId()), SIGTERM);
+        QVERIFY(child->waitForFinished(60000));
+        QCOMPARE(child->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(names(folder.filePath(u"Baza.xml"_s)),
+                 (QStringList{u"treći"_s, u"drugi"_s, u"prvi"_s}));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{u"Baza.xml"_s});
+    }
+};
+
+QTEST_MAIN(TestRecovery)
+#include "TestRecovery.moc"

@@ -1,0 +1,40 @@
+// The real window in the current folder, for tests that end a real process: it types two
+// records and begins a third, opens the erase question ("box") or the export's save dialog
+// ("dialog") for real, prints "ready" and runs until a signal or a kill ends it.
+
+#include "WindowFixture.h"
+
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QByteArray mode = argc > 1 ? argv[1] : "";
+    WindowFixture w(QDir::currentPath());
+    if (!w.start())
+        return 1;
+    w.click("BitBtnAdd");
+    for (const QString &name : {QStringLiteral("prvi"), QStringLiteral("drugi")}) {
+        w.type(data::Naziv, name);
+        w.edit(data::Cijena)->setFocus(Qt::TabFocusReason);
+        w.tab();
+    }
+    w.type(data::Naziv, QStringLiteral("treći"));
+    if (mode != "type") {
+        platform::Dialogs::setScripted(false);
+        QPushButton *button = w.button(mode == "box" ? "BitBtnErase" : "BitBtnExport");
+        QTimer::singleShot(0, button, &QPushButton::click);
+    }
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (mode == "type" || QApplication::activeModalWidget()) {
+            std::puts("ready");
+            std::fflush(stdout);
+            poll.stop();
+        }
+    });
+    poll.start(20);
+    return QApplication::exec();
+}
