@@ -102,6 +102,9 @@ public:
     void last();
     // Moves the cursor to `row` (a row as shown before the move) like the moves above.
     void moveTo(std::size_t row);
+    // Ends the current record as a cursor move does (commits a pending change, drops an
+    // untouched begun record) without moving.
+    void checkBrowseMode();
 
     void close();
     // Makes an empty open table (Browse).
@@ -136,8 +139,6 @@ public:
 
 private:
     void checkActive() const;
-    // Commits a pending change, or drops an untouched begun record; the cursor stays.
-    void checkBrowseMode();
     // Before-commit hook, store, Browse, after-commit hook; the hand-over has been done.
     void commit();
     void setState(TableState state);
