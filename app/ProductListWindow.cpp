@@ -12,6 +12,7 @@
 #include "platform/RecordGrid.h"
 #include "platform/ScreenFit.h"
 #include "platform/TableModel.h"
+#include "platform/WarningLook.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -22,6 +23,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -99,6 +101,7 @@ ProductListWindow::ProductListWindow(QWidget *parent)
     setWindowIcon(flask);
     m_dataSource = new platform::DataSource(m_products, this);
     m_dataSource->setObjectName(QStringLiteral("DataSourceLijekovi"));
+    m_dataSource->setChecks(&m_checks);
     buildControls();
     bindTable();
 
@@ -188,7 +191,9 @@ void ProductListWindow::buildControls()
     m_tariffBox = edit(Tar_br, 129, tariffCaption);
     QLabel *countCaption = label("Label13", QStringLiteral("Broj zapisa : "));
     m_recordCount = label("lblNumOfRecords", QStringLiteral("0"));
-    auto *first = line({m_tariffBox, countCaption, m_recordCount}, true);
+    m_warningCount = label("lblNumOfWarnings", QString());
+    m_warningCount->setIndent(12);
+    auto *first = line({m_tariffBox, countCaption, m_recordCount, m_warningCount}, true);
     addRow(tariffCaption, first);
 
     QLabel *nameCaption = label("Label2", QStringLiteral(" Naziv :"));
@@ -299,6 +304,13 @@ void ProductListWindow::buildControls()
     connect(eraseButton, &QPushButton::clicked, this, &ProductListWindow::onEraseClicked);
     connect(exitButton, &QPushButton::clicked, this, &ProductListWindow::onExitClicked);
     connect(qApp, &QApplication::focusChanged, this, &ProductListWindow::onFocusChanged);
+    // F8 and Shift+F8: to the next or previous record with a warning, as a move; focus stays.
+    for (const bool forward : {true, false}) {
+        auto *key = new QShortcut(forward ? Qt::Key_F8 : Qt::SHIFT | Qt::Key_F8, this);
+        connect(key, &QShortcut::activated, this, [this, forward] {
+            platform::guarded(this, [&] { moveToWarning(m_products, m_checks, forward); });
+        });
+    }
 
     platform::placeOnScreen(this, windowPosition, windowSize);
 }
@@ -507,6 +519,7 @@ void ProductListWindow::fillCarriedOverValues()
 void ProductListWindow::updateRecordCount()
 {
     m_recordCount->setText(QString::asprintf("%i", static_cast<int>(m_products.recordCount())));
+    m_warningCount->setText(platform::warningCountText(m_checks.warnedRecordCount()));
 }
 
 void ProductListWindow::writeEmptyDatabase(const std::string &fileName)
