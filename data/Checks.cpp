@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <utility>
 
 namespace data {
 
@@ -73,14 +75,19 @@ std::string upper(std::string_view v)
     return s;
 }
 
+bool hasLowerCase(std::string_view v)
+{
+    return std::ranges::any_of(v, [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
 bool isKuna(std::string_view v)
 {
-    return upper(v) == "HRK";
+    return v == "HRK" || (hasLowerCase(v) && upper(v) == "HRK");
 }
 
 bool notUpperCaseCode(std::string_view v)
 {
-    return upper(v) != v && isCurrentCurrencyCode(upper(v));
+    return hasLowerCase(v) && isCurrentCurrencyCode(upper(v));
 }
 
 bool notCurrencyCode(std::string_view v)
@@ -88,14 +95,24 @@ bool notCurrencyCode(std::string_view v)
     return !isCurrentCurrencyCode(v);
 }
 
+// Most amounts are plainly positive, and reading the text is enough to tell.
+bool plainlyPositive(std::string_view v)
+{
+    return !v.starts_with('-') && v.find_first_of("123456789") != std::string_view::npos;
+}
+
 bool notPositive(std::string_view v)
 {
+    if (plainlyPositive(v))
+        return false;
     const std::optional<double> n = storedNumberValue(v);
     return n && *n <= 0;
 }
 
 bool negative(std::string_view v)
 {
+    if (plainlyPositive(v))
+        return false;
     const std::optional<double> n = storedNumberValue(v);
     return n && *n < 0;
 }
@@ -204,11 +221,10 @@ void Checks::reset()
     checkAll();
 }
 
-Checks::RowChecks Checks::checkRecord(const Record &record)
+bool Checks::checkFields(const Record &record, RowChecks &checks)
 {
     std::array<std::string_view, ProductFieldCount> values;
     record.forEachValue([&](std::size_t field, std::string_view value) { values[field] = value; });
-    RowChecks checks;
     for (std::size_t i = 0; i < rules.size(); ++i) {
         const CheckRule &rule = rules[i];
         if (ruleNumber(checks.rules, rule.field) == 0 && rule.questionable(values[rule.field]))
@@ -216,24 +232,33 @@ Checks::RowChecks Checks::checkRecord(const Record &record)
     }
     // A record without a name is dropped at the next save, so it never doubles a product.
     if (values[Naziv].empty())
-        return checks;
-    m_key.clear();
+        return false;
     for (char c : values[Tar_br]) {
         if (c != ' ' && c != '.')
-            m_key += c;
+            m_keys += c;
     }
-    m_key += '\0';
-    m_key += values[Naziv];
-    m_key += '\0';
-    m_key += values[Gen_ime];
-    checks.group = &*m_groups.try_emplace(m_key).first;
-    return checks;
+    m_keys += '\0';
+    m_keys += values[Naziv];
+    m_keys += '\0';
+    m_keys += values[Gen_ime];
+    return true;
+}
+
+std::uint64_t Checks::hashOf(std::size_t keyStart) const
+{
+    return std::hash<std::string_view>{}(std::string_view(m_keys).substr(keyStart));
 }
 
 void Checks::recheck(std::size_t row)
 {
     const RowChecks old = m_rows[row];
-    const RowChecks now = checkRecord(m_table.rows()[row]);
+    RowChecks now;
+    const std::size_t keyStart = m_keys.size();
+    if (checkFields(m_table.rows()[row], now)) {
+        now.group = groupOf(keyStart, m_keys.size() - keyStart, hashOf(keyStart));
+        if (m_groups[now.group - 1].keyStart != keyStart)
+            m_keys.resize(keyStart); // a known key
+    }
     // Counted before the old one goes, so that an unchanged key keeps its group.
     count(now, +1);
     count(old, -1);
@@ -246,16 +271,37 @@ void Checks::checkAll()
 {
     m_rows.clear();
     m_groups.clear();
+    m_freeGroups.clear();
+    m_keys.clear();
+    m_slots.clear();
+    m_usedSlots = 0;
     m_fieldWarned = 0;
     m_duplicateOnly = 0;
     ++m_revision;
     const std::vector<Record> &records = m_table.rows();
     m_rows.resize(records.size());
-    m_groups.reserve(records.size());
+    resizeSlots(records.size());
+    // Two passes: the rules and every key first, then the look-ups, each slot fetched a few
+    // records ahead. A look-up is a cache miss, and waiting for each in turn would cost more
+    // than all the rules together.
+    struct Key {
+        std::size_t start = 0, length = 0;
+        std::uint64_t hash = 0;
+    };
+    std::vector<Key> keys(records.size());
     for (std::size_t row = 0; row < records.size(); ++row) {
-        if (m_table.isBegunRow(row))
-            continue;
-        m_rows[row] = checkRecord(records[row]);
+        keys[row].start = m_keys.size();
+        if (!m_table.isBegunRow(row) && checkFields(records[row], m_rows[row])) {
+            keys[row].length = m_keys.size() - keys[row].start;
+            keys[row].hash = hashOf(keys[row].start);
+        }
+    }
+    constexpr std::size_t ahead = 8;
+    for (std::size_t row = 0; row < records.size(); ++row) {
+        if (row + ahead < records.size())
+            __builtin_prefetch(&m_slots[keys[row + ahead].hash & (m_slots.size() - 1)]);
+        if (keys[row].length > 0)
+            m_rows[row].group = groupOf(keys[row].start, keys[row].length, keys[row].hash);
         count(m_rows[row], +1);
     }
 }
@@ -272,14 +318,85 @@ void Checks::count(const RowChecks &checks, int sign)
         m_fieldWarned += static_cast<std::size_t>(sign);
     if (!checks.group)
         return;
-    Group &group = checks.group->second;
+    Group &group = m_groups[checks.group - 1];
     m_duplicateOnly -= duplicateOnly(group);
     group.records += static_cast<std::uint32_t>(sign);
     if (fieldWarned)
         group.withFieldWarnings += static_cast<std::uint32_t>(sign);
     m_duplicateOnly += duplicateOnly(group);
     if (group.records == 0)
-        m_groups.erase(m_groups.find(checks.group->first));
+        dropGroup(checks.group - 1);
+}
+
+std::uint32_t Checks::groupOf(std::size_t keyStart, std::size_t keyLength, std::uint64_t hash)
+{
+    const std::string_view key = std::string_view(m_keys).substr(keyStart, keyLength);
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t slot = hash & mask;
+    for (; m_slots[slot] != 0; slot = (slot + 1) & mask) {
+        if (m_slots[slot] >> 32 != hash >> 32)
+            continue;
+        const auto index = static_cast<std::uint32_t>(m_slots[slot]) - 1;
+        const Group &group = m_groups[index];
+        if (group.hash == hash &&
+            std::string_view(m_keys).substr(group.keyStart, group.keyLength) == key)
+            return index + 1;
+    }
+    std::uint32_t index = 0;
+    if (m_freeGroups.empty()) {
+        index = static_cast<std::uint32_t>(m_groups.size());
+        m_groups.emplace_back();
+    } else {
+        index = m_freeGroups.back();
+        m_freeGroups.pop_back();
+    }
+    m_groups[index] = Group{hash, keyStart, keyLength, 0, 0};
+    m_slots[slot] = (hash & 0xFFFFFFFF00000000u) | (index + 1);
+    if (++m_usedSlots * 2 > m_slots.size())
+        resizeSlots(m_usedSlots);
+    return index + 1;
+}
+
+void Checks::dropGroup(std::uint32_t index)
+{
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t hole = m_groups[index].hash & mask;
+    while (static_cast<std::uint32_t>(m_slots[hole]) != index + 1)
+        hole = (hole + 1) & mask;
+    // Linear probing without tombstones: entries after the hole that may move back, do.
+    for (std::size_t next = (hole + 1) & mask; m_slots[next] != 0; next = (next + 1) & mask) {
+        const std::size_t home =
+            m_groups[static_cast<std::uint32_t>(m_slots[next]) - 1].hash & mask;
+        if (((next - home) & mask) >= ((next - hole) & mask)) {
+            m_slots[hole] = m_slots[next];
+            hole = next;
+        }
+    }
+    m_slots[hole] = 0;
+    --m_usedSlots;
+    m_freeGroups.push_back(index);
+    // The keys of dropped groups are garbage: start afresh once no group is left.
+    if (m_usedSlots == 0) {
+        m_groups.clear();
+        m_freeGroups.clear();
+        m_keys.clear();
+    }
+}
+
+void Checks::resizeSlots(std::size_t groups)
+{
+    std::size_t size = 16;
+    while (size < groups * 2 + 2)
+        size *= 2;
+    const std::vector<std::uint64_t> old = std::exchange(m_slots, std::vector<std::uint64_t>(size));
+    for (const std::uint64_t entry : old) {
+        if (entry == 0)
+            continue;
+        std::size_t slot = m_groups[static_cast<std::uint32_t>(entry) - 1].hash & (size - 1);
+        while (m_slots[slot] != 0)
+            slot = (slot + 1) & (size - 1);
+        m_slots[slot] = entry;
+    }
 }
 
 void moveToWarning(Table &table, const Checks &checks, bool forward)

@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace data {
@@ -55,30 +54,45 @@ public:
     void reset() override;
 
 private:
+    // The records that share a key (tariff number, name, catalogue number).
     struct Group {
+        std::uint64_t hash = 0;
+        std::size_t keyStart = 0; // in m_keys
+        std::size_t keyLength = 0;
         std::uint32_t records = 0;
         std::uint32_t withFieldWarnings = 0; // of those records
     };
-    using Groups = std::unordered_map<std::string, Group>;
     struct RowChecks {
         std::uint64_t rules = 0; // per field four bits: the number of its rule, or 0
-        Groups::value_type *group = nullptr;
+        std::uint32_t group = 0; // its index + 1; 0 for a record without a key
     };
 
-    RowChecks checkRecord(const Record &record);
+    // The field rules of `record`; unless it has no name, its key (the tariff number without
+    // its grouping, the name, the catalogue number) goes to the end of m_keys, and true.
+    bool checkFields(const Record &record, RowChecks &checks);
+    std::uint64_t hashOf(std::size_t keyStart) const;
     void recheck(std::size_t row);
     void checkAll();
     void count(const RowChecks &checks, int sign);
     static std::size_t duplicateOnly(const Group &group);
     bool isDuplicate(const RowChecks &checks) const
     {
-        return checks.group && checks.group->second.records > 1;
+        return checks.group && m_groups[checks.group - 1].records > 1;
     }
+    // The group of the key at `keyStart` in m_keys, made when there is none; its index + 1.
+    std::uint32_t groupOf(std::size_t keyStart, std::size_t keyLength, std::uint64_t hash);
+    void dropGroup(std::uint32_t index);
+    void resizeSlots(std::size_t groups);
 
     Table &m_table;
     std::vector<RowChecks> m_rows; // one per table row
-    Groups m_groups;               // records by tariff number, name and catalogue number
-    std::string m_key;             // reused for every look-up
+    // The groups in a hash table of our own: a load makes a hundred thousand of them, and one
+    // allocation each (with a cache miss per look-up on top) would cost more than every rule.
+    std::vector<Group> m_groups;
+    std::vector<std::uint32_t> m_freeGroups;
+    std::string m_keys;                 // every group's key; a dropped group's bytes stay
+    std::vector<std::uint64_t> m_slots; // open addressing: hash's top half, group index + 1
+    std::size_t m_usedSlots = 0;
     std::size_t m_fieldWarned = 0;
     std::size_t m_duplicateOnly = 0; // duplicates without a field warning
     std::uint64_t m_revision = 0;

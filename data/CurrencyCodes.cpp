@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 namespace data {
 
 namespace {
 
-// The current codes of ISO 4217 (currencies, funds and precious metals), sorted. Left out as no
+// The current codes of ISO 4217 (currencies, funds and precious metals). Left out as no
 // longer current: HRK (euro since 1 January 2023), BGN (euro since 1 January 2026), ANG
 // (replaced by XCG), CUC, SLL and ZWL (replaced by ZWG). Left out as never a price's currency:
 // XTS (for testing) and XXX (no currency).
@@ -28,13 +29,33 @@ constexpr std::array<std::string_view, 175> currentCodes = {
     "XSU", "XUA", "YER", "ZAR", "ZMW", "ZWG",
 };
 
-static_assert(std::ranges::is_sorted(currentCodes));
+constexpr bool isCode(std::string_view code)
+{
+    return code.size() == 3 &&
+           std::ranges::all_of(code, [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
+constexpr std::size_t codeNumber(std::string_view code)
+{
+    return static_cast<std::size_t>((code[0] - 'A') * 26 * 26 + (code[1] - 'A') * 26 +
+                                    (code[2] - 'A'));
+}
+
+// One bit per possible code: every record's currency is looked up at each load.
+constexpr auto currentBits = [] {
+    std::array<std::uint64_t, (26 * 26 * 26 + 63) / 64> bits{};
+    for (std::string_view code : currentCodes)
+        bits[codeNumber(code) / 64] |= std::uint64_t(1) << (codeNumber(code) % 64);
+    return bits;
+}();
+
+static_assert(std::ranges::all_of(currentCodes, isCode));
 
 } // namespace
 
 bool isCurrentCurrencyCode(std::string_view code)
 {
-    return std::ranges::binary_search(currentCodes, code);
+    return isCode(code) && (currentBits[codeNumber(code) / 64] >> (codeNumber(code) % 64) & 1);
 }
 
 } // namespace data
