@@ -16,6 +16,7 @@
 #include "platform/ScreenFit.h"
 #include "platform/SignalCloser.h"
 #include "platform/TableModel.h"
+#include "platform/WarningLook.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -28,6 +29,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
@@ -106,6 +108,7 @@ ProductListWindow::ProductListWindow(QWidget *parent)
     setWindowIcon(flask);
     m_dataSource = new platform::DataSource(m_products, this);
     m_dataSource->setObjectName(QStringLiteral("DataSourceLijekovi"));
+    m_dataSource->setChecks(&m_checks);
     buildControls();
     bindTable();
     connect(new platform::SignalCloser(this), &platform::SignalCloser::closeRequested, this,
@@ -198,7 +201,9 @@ void ProductListWindow::buildControls()
     m_tariffBox = edit(Tar_br, 129, tariffCaption);
     QLabel *countCaption = label("Label13", QStringLiteral("Broj zapisa : "));
     m_recordCount = label("lblNumOfRecords", QStringLiteral("0"));
-    auto *first = line({m_tariffBox, countCaption, m_recordCount}, true);
+    m_warningCount = label("lblNumOfWarnings", QString());
+    m_warningCount->setIndent(12);
+    auto *first = line({m_tariffBox, countCaption, m_recordCount, m_warningCount}, true);
     // Commands beyond the nine buttons; out of the tab order, so a click leaves the focus alone.
     auto *tools = new QToolButton(m_panel);
     tools->setObjectName(QStringLiteral("ToolsButton"));
@@ -319,6 +324,13 @@ void ProductListWindow::buildControls()
     connect(eraseButton, &QPushButton::clicked, this, &ProductListWindow::onEraseClicked);
     connect(exitButton, &QPushButton::clicked, this, &ProductListWindow::onExitClicked);
     connect(qApp, &QApplication::focusChanged, this, &ProductListWindow::onFocusChanged);
+    // F8 and Shift+F8: to the next or previous record with a warning, as a move; focus stays.
+    for (const bool forward : {true, false}) {
+        auto *key = new QShortcut(forward ? Qt::Key_F8 : Qt::SHIFT | Qt::Key_F8, this);
+        connect(key, &QShortcut::activated, this, [this, forward] {
+            platform::guarded(this, [&] { moveToWarning(m_products, m_checks, forward); });
+        });
+    }
 
     addTool(QStringLiteral("Pronađi…"), Qt::CTRL | Qt::Key_F, [this] { m_findBar->open(); });
     m_takeBackAction = addTool(QStringLiteral("Vrati obrisani zapis"), Qt::CTRL | Qt::Key_Z,
@@ -688,6 +700,7 @@ void ProductListWindow::fillCarriedOverValues()
 void ProductListWindow::updateRecordCount()
 {
     m_recordCount->setText(QString::asprintf("%i", static_cast<int>(m_products.recordCount())));
+    m_warningCount->setText(platform::warningCountText(m_checks.warnedRecordCount()));
 }
 
 void ProductListWindow::writeEmptyDatabase(const std::string &fileName)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Checks.h"
 #include "data/FileIdentity.h"
 #include "data/Table.h"
 #include "platform/SaveDialog.h"
@@ -91,6 +92,7 @@ private:
     void onFocusChanged(QWidget *old, QWidget *now);
 
     data::Table m_products;
+    data::Checks m_checks{m_products}; // before the data source: views read it as they are told
     platform::DataSource *m_dataSource = nullptr;
     platform::TableModel *m_gridModel = nullptr;
     platform::SaveDialog m_saveDialog;
@@ -101,6 +103,7 @@ private:
     QAction *m_takeBackAction = nullptr;
     QWidget *m_panel = nullptr;
     QLabel *m_recordCount = nullptr;
+    QLabel *m_warningCount = nullptr;
     platform::FieldEdit *m_tariffBox = nullptr;
     platform::FieldEdit *m_priceBox = nullptr;
     QPushButton *m_addButton = nullptr;

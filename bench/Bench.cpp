@@ -10,6 +10,7 @@
 // Peak memory is measured in a process of its own (this program started again with --peak), so
 // that one size's allocations never count towards another's.
 
+#include "data/Checks.h"
 #include "data/DatabaseFile.h"
 #include "data/Find.h"
 #include "data/NumberText.h"
@@ -60,6 +61,7 @@ constexpr double cycleTargetMs = 5;     // one record typed in the window
 constexpr double importTargetMs = 1000; // pasted rows read, converted and appended
 constexpr double findTargetMs = 30;     // a find that wraps through every record
 constexpr double recoveryTargetMs = 50; // the window's thread's share of a recovery write
+constexpr double checkTargetMs = 50;    // the whole table checked after a load
 constexpr int windowCycles = 1'000;
 constexpr std::size_t targetSize = 100'000;
 
@@ -302,6 +304,38 @@ double timeFind(std::size_t count, int runs)
     return slowest;
 }
 
+// The whole table checked, as after a load; dropping the checks is not timed.
+double timeChecks(const std::string &source, int runs)
+{
+    data::Table table(data::productSchema());
+    table.loadFromFile(source);
+    double best = 0;
+    for (int i = 0; i < runs; ++i) {
+        std::optional<data::Checks> checks;
+        const double ms = bestOf(1, [&] { checks.emplace(table); });
+        best = i == 0 ? ms : std::min(best, ms);
+    }
+    return best;
+}
+
+// Mean of one commit in a checked table, the duplicate look-up included, in microseconds.
+double timeCommit(const std::string &source)
+{
+    data::Table table(data::productSchema());
+    table.loadFromFile(source);
+    data::Checks checks(table);
+    constexpr std::size_t commits = 10'000;
+    const double ms = bestOf(1, [&] {
+        for (std::size_t i = 0; i < commits; ++i) {
+            table.moveTo(i * 7919 % table.rowCount());
+            table.edit();
+            table.setText(data::ProductField::Naziv, i % 2 ? "Zavoj elastični" : "Gaza");
+            table.post();
+        }
+    });
+    return ms * 1000 / commits;
+}
+
 std::optional<double> timeXmllint(const std::string &file, int runs)
 {
     double best = 0;
@@ -367,6 +401,7 @@ int peakChild(const std::string &file)
 {
     data::Table table(data::productSchema());
     const double loadMs = bestOf(1, [&] { table.loadFromFile(file); });
+    const data::Checks checks(table); // the window keeps them: their memory counts
     table.removeRecordsWithEmpty(data::ProductField::Naziv);
     table.saveToFile(file + ".peak");
     fs::remove(file + ".peak");
@@ -399,6 +434,8 @@ struct SizeReport {
     double purgeMs = 0;
     double exportMs = 0;
     double findMs = 0;
+    double checkMs = 0;
+    double commitUs = 0;
     std::optional<double> xmllintMs;
     std::optional<FreshProcess> fresh;
     std::optional<WindowFigures> window;
@@ -423,6 +460,8 @@ SizeReport measureSize(const std::string &self, const fs::path &folder, std::siz
     fs::remove(file + ".txt");
     report.purgeMs = timePurge(count, runs);
     report.findMs = timeFind(count, runs);
+    report.checkMs = timeChecks(file, runs);
+    report.commitUs = timeCommit(file);
     // The first load in a fresh process varies with how the kernel hands out new memory:
     // the best of three, like the other times, with the highest peak of the three.
     for (int i = 0; i < (count >= 1'000'000 ? 1 : 3); ++i) {
@@ -475,16 +514,16 @@ void printHeader()
 {
     std::printf("Times in ms (best of several runs; 'first load' in a fresh process), memory in "
                 "MB; x = xmllint --stream --noout on the same file.\n");
-    std::printf("%9s %8s %8s %8s %8s %8s %8s %8s %8s %7s %7s %7s %7s %7s %8s %8s\n", "records",
-                "file MB", "load", "save", "export", "purge", "find", "xmllint", "1st load",
-                "load/x", "save/x", "exp/x", "peak MB", "peak/f", "start", "cycle");
+    std::printf("%9s %8s %8s %8s %8s %8s %8s %8s %8s %8s %7s %7s %7s %7s %7s %8s %8s\n", "records",
+                "file MB", "load", "save", "export", "purge", "find", "checks", "xmllint",
+                "1st load", "load/x", "save/x", "exp/x", "peak MB", "peak/f", "start", "cycle");
 }
 
 void printRow(const SizeReport &r)
 {
     std::printf(
-        "%9zu %8.1f %8.1f %8.1f %8.1f %8.2f %8.2f %8s %8s %7s %7s %7s %7s %7s %8s %8s\n", r.records,
-        r.fileMb, r.loadMs, r.saveMs, r.exportMs, r.purgeMs, r.findMs,
+        "%9zu %8.1f %8.1f %8.1f %8.1f %8.2f %8.2f %8.1f %8s %8s %7s %7s %7s %7s %7s %8s %8s\n",
+        r.records, r.fileMb, r.loadMs, r.saveMs, r.exportMs, r.purgeMs, r.findMs, r.checkMs,
         numberText(r.xmllintMs, "%.1f").c_str(),
         numberText(r.fresh ? std::optional(r.fresh->loadMs) : std::nullopt, "%.1f").c_str(),
         ratioText(r.loadMs, r.xmllintMs).c_str(), ratioText(r.saveMs, r.xmllintMs).c_str(),
@@ -517,6 +556,8 @@ void printTargets(const SizeReport &r)
                  numberText(r.findMs, "%.2f ms"));
     printVerdict("export <= 0.3 x xmllint", hasX, r.exportMs <= exportTarget * x,
                  ratioText(r.exportMs, r.xmllintMs));
+    printVerdict("checks after a load <= 50 ms", true, r.checkMs <= checkTargetMs,
+                 numberText(r.checkMs, "%.1f ms") + numberText(r.commitUs, ", a commit %.1f us"));
     if (r.window)
         printVerdict("typed record < 5 ms", true, r.window->cycleMs < cycleTargetMs,
                      numberText(r.window->cycleMs, "%.3f ms per record"));

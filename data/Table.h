@@ -107,6 +107,9 @@ public:
     void last();
     // Moves the cursor to `row` (a row as shown before the move) like the moves above.
     void moveTo(std::size_t row);
+    // Ends the current record as a cursor move does (commits a pending change, drops an
+    // untouched begun record) without moving.
+    void checkBrowseMode();
 
     void close();
     // Makes an empty open table (Browse).
@@ -169,8 +172,6 @@ private:
     // before it moves up. Returns where the first removed row was, counted in kept rows, or noRow.
     template <typename Gone, typename Kept> std::size_t removeRowsIf(Gone &&gone, Kept &&kept);
     void removeAppended(const Step &step);
-    // Commits a pending change, or drops an untouched begun record; the cursor stays.
-    void checkBrowseMode();
     // Before-commit hook, store, Browse, after-commit hook; the hand-over has been done.
     void commit();
     void setState(TableState state);

@@ -7,6 +7,10 @@
 #include <memory>
 #include <vector>
 
+namespace data {
+class Checks;
+}
+
 namespace platform {
 
 class PendingInput;
@@ -21,6 +25,9 @@ public:
     ~DataSource() override;
 
     data::Table &table() const { return m_table; }
+    // The warnings the bound controls show, if any; set before the controls are made.
+    void setChecks(const data::Checks *checks) { m_checks = checks; }
+    const data::Checks *checks() const { return m_checks; }
 
     void addControl(PendingInput *control);
     void removeControl(PendingInput *control);
@@ -48,6 +55,7 @@ private:
     class Relay;
 
     data::Table &m_table;
+    const data::Checks *m_checks = nullptr;
     std::unique_ptr<Relay> m_relay;
     std::vector<PendingInput *> m_controls;
 };

@@ -1,9 +1,12 @@
 #include "platform/FieldEdit.h"
 
+#include "data/Checks.h"
 #include "platform/DataSource.h"
 #include "platform/Guard.h"
 #include "platform/TextLimit.h"
+#include "platform/WarningLook.h"
 
+#include <QAction>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QPointer>
@@ -31,6 +34,10 @@ FieldEdit::FieldEdit(DataSource &source, std::size_t field, QWidget *parent)
             setText(text());
     });
     connect(this, &QLineEdit::textEdited, this, &FieldEdit::onTextEdited);
+    if (source.checks()) {
+        m_warningMark = addAction(warningMark(), QLineEdit::TrailingPosition);
+        m_warningMark->setVisible(false);
+    }
     refresh();
 }
 
@@ -51,6 +58,7 @@ void FieldEdit::refresh()
 {
     const data::Table &table = m_source.table();
     setReadOnly(!table.isActive());
+    showWarning();
     if (m_dirty)
         return;
     const QString value = table.isActive() && table.rowCount() > 0
@@ -60,6 +68,26 @@ void FieldEdit::refresh()
         m_limit->allowFor(value);
         setText(value);
     }
+}
+
+void FieldEdit::showWarning()
+{
+    const data::Checks *checks = m_source.checks();
+    const data::Table &table = m_source.table();
+    const char *reason = checks && table.isActive() && table.rowCount() > 0
+                             ? checks->warning(table.currentRow(), m_field)
+                             : nullptr;
+    if (reason == m_shownWarning)
+        return;
+    m_shownWarning = reason;
+    const QString text = reason ? QString::fromUtf8(reason) : QString();
+    setToolTip(text);
+    m_warningMark->setToolTip(text);
+    m_warningMark->setVisible(reason);
+    QPalette tinted;
+    if (reason)
+        tinted.setColor(QPalette::Base, warningTint());
+    setPalette(tinted);
 }
 
 void FieldEdit::handOver()

@@ -15,7 +15,8 @@ class TextLimit;
 // refreshes on every notification, except while it holds typed text the table has not taken.
 // The first change puts the table in Edit (or begins a record in an empty table) before the
 // change takes effect; the text is handed over when the box loses the focus and before every
-// commit or cursor move. Esc puts the field's value back.
+// commit or cursor move. Esc puts the field's value back. A warning of the data source's checks
+// on the field of the current record shows as a tint, a mark and a tooltip.
 class FieldEdit : public QLineEdit, public PendingInput {
     Q_OBJECT
 
@@ -39,6 +40,7 @@ protected:
 
 private:
     void refresh();
+    void showWarning();
     bool beginEdit();
     void onTextEdited();
     static bool changesText(QKeyEvent *event);
@@ -46,6 +48,8 @@ private:
     DataSource &m_source;
     std::size_t m_field;
     TextLimit *m_limit = nullptr;
+    QAction *m_warningMark = nullptr;
+    const char *m_shownWarning = nullptr;
     bool m_dirty = false;
     Qt::FocusReason m_lastFocusOutReason = Qt::OtherFocusReason;
 };

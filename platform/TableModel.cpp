@@ -1,7 +1,9 @@
 #include "platform/TableModel.h"
 
+#include "data/Checks.h"
 #include "platform/DataSource.h"
 #include "platform/Guard.h"
+#include "platform/WarningLook.h"
 
 #include <QPersistentModelIndex>
 
@@ -35,6 +37,10 @@ TableModel::TableModel(DataSource &source, std::vector<GridColumn> columns, QObj
     });
     connect(&source, &DataSource::currentChanged, this, &TableModel::updateMarker);
     connect(&source, &DataSource::stateChanged, this, &TableModel::updateMarker);
+    if (source.checks()) {
+        m_warningMark = warningMark();
+        connect(&source, &DataSource::dataChange, this, &TableModel::repaintWarnings);
+    }
 }
 
 int TableModel::rowCount(const QModelIndex &parent) const
@@ -60,6 +66,14 @@ QVariant TableModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole:
         if (table.schema()[field].isNumber())
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    case Qt::BackgroundRole:
+        return warningAt(index) ? QVariant(warningTint()) : QVariant();
+    case Qt::DecorationRole:
+        return warningAt(index) ? QVariant(m_warningMark) : QVariant();
+    case Qt::ToolTipRole:
+        if (const char *reason = warningAt(index))
+            return QString::fromUtf8(reason);
         return {};
     default:
         return {};
@@ -140,6 +154,25 @@ void TableModel::onRowRemoved(int row)
         --m_markedRow;
     endRemoveRows();
     m_changingRows = false;
+}
+
+const char *TableModel::warningAt(const QModelIndex &index) const
+{
+    const data::Checks *checks = m_source.checks();
+    return checks ? checks->warning(static_cast<std::size_t>(index.row()), fieldAt(index.column()))
+                  : nullptr;
+}
+
+void TableModel::repaintWarnings()
+{
+    // One commit can change the warnings of rows far from it (a duplicate's twin): the views
+    // repaint what they show, which costs the same for one row as for all.
+    const std::uint64_t revision = m_source.checks()->revision();
+    if (revision == m_shownRevision || m_changingRows || rowCount() == 0)
+        return;
+    m_shownRevision = revision;
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                     {Qt::BackgroundRole, Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 void TableModel::updateMarker()

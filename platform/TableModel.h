@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QIcon>
 #include <QString>
+
+#include <cstdint>
 
 #include <cstddef>
 #include <vector>
@@ -18,7 +21,9 @@ struct GridColumn {
 
 // The table as a grid: one row per table row (the begun record included, at its place), the
 // columns in the grid's own order. It follows the table's specific notifications and does no
-// work proportional to the number of records on any of them but a reset.
+// work proportional to the number of records on any of them but a reset. A cell with a warning
+// of the data source's checks is tinted and marked, with the reason as its tooltip; its text
+// stays the value.
 class TableModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -49,11 +54,15 @@ private:
     void onRowInserted(int row);
     void onRowRemoved(int row);
     void updateMarker();
+    void repaintWarnings();
+    const char *warningAt(const QModelIndex &index) const;
 
     DataSource &m_source;
     std::vector<GridColumn> m_columns;
     int m_markedRow = -1;
     bool m_changingRows = false; // the row whose header shows the cursor
+    QIcon m_warningMark;
+    std::uint64_t m_shownRevision = 0; // of the checks
 };
 
 } // namespace platform

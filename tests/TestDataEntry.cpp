@@ -236,6 +236,38 @@ private slots:
         QCOMPARE(w.focus(), w.button("BitBtnLast"));
     }
 
+    // F8 and Shift+F8 move like the navigation buttons, to records with a warning, wrapping.
+    void warningKeys()
+    {
+        WindowFixture w;
+        const QString valid =
+            QStringLiteral("Tar_br=\"30049000\" Valuta=\"EUR\" Kolicina=\"1\" Cijena=\"2\" ");
+        w.writeDatabase(WindowFixture::packet(
+            {valid + QStringLiteral("Naziv=\"a\""), QStringLiteral("Naziv=\"b\""),
+             valid + QStringLiteral("Naziv=\"c\""), valid + QStringLiteral("Naziv=\"d\"")}));
+        QVERIFY(w.start());
+        Dialogs::takeShown();
+        QCOMPARE(w.widget<QLabel>("lblNumOfWarnings")->text(), line("Upozorenja: 1"));
+        const QModelIndex tariffOfB = grid(w)->model()->index(1, 0);
+        QVERIFY(!tariffOfB.data(Qt::DecorationRole).isNull());
+        QCOMPARE(tariffOfB.data().toString(), QString());
+
+        // A pending change is committed, and a refused one keeps the clerk where they are.
+        w.type(Kolicina, QStringLiteral("abc"));
+        QTest::keyClick(w.focus(), Qt::Key_F8);
+        QCOMPARE(w.table().currentRow(), 3u);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), line("'abc' nije ispravan broj."));
+        w.type(Kolicina, QStringLiteral("-1"));
+        QTest::keyClick(w.focus(), Qt::Key_F8);
+        QCOMPARE(w.valueAt(3, Kolicina), line("-1"));
+        QCOMPARE(w.table().currentRow(), 1u);
+        QCOMPARE(w.focus(), w.edit(Kolicina));
+        QTest::keyClick(w.focus(), Qt::Key_F8, Qt::ShiftModifier);
+        QCOMPARE(w.table().currentRow(), 3u);
+        QCOMPARE(w.edit(Kolicina)->toolTip(), line("Količina mora biti veća od nule"));
+        QCOMPARE(w.widget<QLabel>("lblNumOfWarnings")->text(), line("Upozorenja: 2"));
+    }
+
     void upperCaseInTheBoxOnly()
     {
         WindowFixture w;

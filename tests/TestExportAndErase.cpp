@@ -1,6 +1,7 @@
 #include "WindowFixture.h"
 
 #include "data/AtomicFile.h"
+#include "export/TextExport.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -167,6 +168,31 @@ private slots:
         QCOMPARE(fileBytes(second), expected);
         shown = exportWith(w, QString());
         QCOMPARE(shown[0].text, second);
+    }
+
+    // The checks only show: the window saves and exports what the core alone makes of the file.
+    void warningsLeaveFileAndExportAlone()
+    {
+        WindowFixture w;
+        w.writeDatabase(WindowFixture::packet({
+            u("Tar_br=\"3004.90\" Naziv=\"a\" ATK=\"N2BA01\" Valuta=\"hrk\" Kolicina=\"0\""),
+            u("Naziv=\"b\" Cijena=\"-1\""),
+            u("Naziv=\"b\" Cijena=\"-1\""),
+        }));
+        Table plain(productSchema());
+        plain.loadFromFile(w.databasePath().toStdString());
+        const QString plainFile = QDir(w.folder()).filePath(u("plain.xml"));
+        plain.saveToFile(plainFile.toStdString());
+        QVERIFY(w.start());
+        QCOMPARE(w.widget<QLabel>("lblNumOfWarnings")->text(), u("Upozorenja: 3"));
+
+        const QString target = QDir(w.folder()).filePath(u("izvoz.txt"));
+        QCOMPARE(exportWith(w, target).size(), 2); // the save dialog and the message only
+        QCOMPARE(fileBytes(target), QByteArray::fromStdString(textexport::exportText(plain)));
+        QCOMPARE(w.readDatabase(), fileBytes(plainFile));
+        w.form->close();
+        QVERIFY(Dialogs::takeShown().isEmpty());
+        QCOMPARE(w.readDatabase(), fileBytes(plainFile));
     }
 
     void emptyTableGivesAnEmptyFile()

@@ -1,3 +1,4 @@
+#include "data/Checks.h"
 #include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
 #include "platform/DataSource.h"
@@ -30,11 +31,13 @@ class TestTableModel : public QObject {
     Q_OBJECT
 
 private slots:
-    // Every kind of table change, watched by Qt's model checker.
+    // Every kind of table change, watched by Qt's model checker, warnings included.
     void followsTheTableThroughEveryChange()
     {
         Table table = namedRecords({"a", "", "b"});
+        Checks checks(table);
         platform::DataSource source(table);
+        source.setChecks(&checks);
         platform::TableModel model(
             source, {{Naziv, QStringLiteral("Naziv"), 80}, {Kolicina, QStringLiteral("Kolicina")}});
         QAbstractItemModelTester tester(&model,
@@ -49,6 +52,9 @@ private slots:
         QCOMPARE(model.data(model.index(1, 1)).toString(), QStringLiteral("2,5"));
         QCOMPARE(model.data(model.index(1, 1), Qt::TextAlignmentRole).toInt(),
                  int(Qt::AlignRight | Qt::AlignVCenter));
+        QVERIFY(model.data(model.index(1, 1), Qt::ToolTipRole).isNull()); // begun: unchecked
+        QCOMPARE(model.data(model.index(2, 1), Qt::ToolTipRole).toString(),
+                 QStringLiteral("Količina nije upisana"));
 
         // Writing into another row moves the cursor there first, committing the begun record.
         QVERIFY(model.setData(model.index(3, 0), QStringLiteral("c")));

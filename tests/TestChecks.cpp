@@ -1,0 +1,185 @@
+#include "data/Checks.h"
+
+#include <QTest>
+
+#include <map>
+#include <random>
+
+using namespace data;
+
+namespace {
+
+// A record from "tariff|name|catalogue|currency|quantity|price" (numbers in stored form).
+Record product(std::string_view line)
+{
+    Record r(ProductFieldCount);
+    const ProductField fields[] = {Tar_br, Naziv, Gen_ime, Valuta, Kolicina, Cijena};
+    for (ProductField f : fields) {
+        const std::size_t bar = std::min(line.find('|'), line.size());
+        r.setValue(f, line.substr(0, bar));
+        line.remove_prefix(std::min(bar + 1, line.size()));
+    }
+    return r;
+}
+
+// Whether the checks agree with a count from scratch, every record committed.
+bool agreesWithRecount(const Table &t, const Checks &checks)
+{
+    const auto keyOf = [&](std::size_t row) {
+        std::string tariff = t.text(row, Tar_br);
+        std::erase_if(tariff, [](char c) { return c == ' ' || c == '.'; });
+        return tariff + '|' + t.text(row, Naziv) + '|' + t.text(row, Gen_ime);
+    };
+    std::map<std::string, int> keys;
+    for (std::size_t row = 0; row < t.rowCount(); ++row)
+        keys[keyOf(row)] += t.text(row, Naziv).empty() ? 0 : 1;
+    std::size_t warned = 0;
+    for (std::size_t row = 0; row < t.rowCount(); ++row) {
+        const bool duplicate = keys[keyOf(row)] > 1 && !t.text(row, Naziv).empty();
+        if (duplicate != (checks.warning(row, Naziv) == duplicateReason))
+            return false;
+        bool warning = duplicate;
+        for (std::size_t f = 0; f < ProductFieldCount; ++f)
+            warning = warning || questionValue(ProductField(f), t.storedValue(row, f));
+        if (warning != checks.hasWarning(row))
+            return false;
+        warned += warning;
+    }
+    return warned == checks.warnedRecordCount();
+}
+
+} // namespace
+
+class TestChecks : public QObject {
+    Q_OBJECT
+
+private slots:
+    void rules_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("warning"); // a word of the reason; empty: none
+        const auto row = [](const char *name, ProductField f, const char *value, const char *w) {
+            QTest::newRow(name) << int(f) << QString::fromUtf8(value) << QString::fromUtf8(w);
+        };
+        row("TARIC code", Tar_br, "3004900010", "");
+        row("spaced", Tar_br, "3004 90 00", "");
+        row("dotted", Tar_br, "3004.90.00", "");
+        row("no tariff", Tar_br, "", "nije upisan");
+        row("digit missing", Tar_br, "3004900", "znamenaka");
+        row("no ATC", ATK, "", "");
+        for (const char *code : {"A", "A10", "A10B", "A10BA", "A10BA02", "V03AN01"})
+            row(code, ATK, code, "");
+        row("digit for letter", ATK, "N2BA01", "obliku");
+        row("E group", ATK, "E10BA02", "skupine");
+        row("EUR", Valuta, "EUR", "");
+        row("no currency", Valuta, "", "nije upisana");
+        row("HRK", Valuta, "HRK", "HRK");
+        row("eur", Valuta, "eur", "velikim");
+        row("BGN", Valuta, "BGN", "ISO 4217");
+        row("no quantity", Kolicina, "", "nije upisana");
+        row("zero quantity", Kolicina, "0", "veća od nule");
+        row("quantity", Kolicina, "0.5", "");
+        row("no price", Cijena, "", "nije upisana");
+        row("free", Cijena, "0", "");
+        row("negative price", Cijena, "-0.01", "negativna");
+    }
+
+    void rules()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, value);
+        QFETCH(QString, warning);
+        const QString got =
+            QString::fromUtf8(questionValue(static_cast<ProductField>(field), value.toStdString()));
+        QCOMPARE(got.isEmpty(), warning.isEmpty());
+        QVERIFY2(got.contains(warning), qPrintable(got));
+    }
+
+    void onlyCommittedRecordsAreChecked()
+    {
+        Table t(productSchema());
+        t.replaceContent({product("30049000|X|K|EUR|1|2"), product("30049000|Y|K|EUR|1|2"),
+                          product("30049000|X|K|HRK|1|2")});
+        Checks checks(t);
+        QCOMPARE(checks.warnedRecordCount(), 2u); // a duplicate pair, one also in kuna
+        QCOMPARE(QString::fromUtf8(checks.warning(0, Naziv)), QString::fromUtf8(duplicateReason));
+        QVERIFY(!checks.warning(1, Naziv));
+
+        // Typed but not committed: nothing changes until the commit.
+        t.moveTo(1);
+        t.edit();
+        t.setText(Naziv, "X");
+        QCOMPARE(checks.warnedRecordCount(), 2u);
+        t.post();
+        QCOMPARE(checks.warnedRecordCount(), 3u);
+
+        // A begun record is not checked, and the rows after it keep their warnings.
+        t.first();
+        t.insert();
+        QVERIFY(!checks.hasWarning(0));
+        QVERIFY(checks.warning(3, Valuta));
+        t.setText(Naziv, "Z");
+        t.post();
+        QCOMPARE(checks.warnedRecordCount(), 4u); // Z lacks its tariff, quantity, ...
+    }
+
+    // Records changed, added and deleted at random, many keys coming and going, so that the checks'
+    // own hash table grows, collides and drops.
+    void staysRightThroughRandomChanges()
+    {
+        Table t(productSchema());
+        t.createDataSet();
+        Checks checks(t);
+        std::minstd_rand random(12);
+        const char *values[] = {"", "A", "B", "30049000", "3004 90 00"};
+        for (int step = 0; step < 3000; ++step) {
+            // Records taken back or appended arrive committed, without a commit of their own.
+            if (random() % 8 == 0) {
+                if (t.canTakeBack())
+                    t.takeBack();
+                else
+                    t.appendRecords({product("30049000|A|K|EUR|1|2"), product("|B|K|eur|1|2")});
+                QVERIFY2(agreesWithRecount(t, checks), qPrintable(QString::number(step)));
+                continue;
+            }
+            if (t.rowCount() > 0 && random() % 4 == 0) {
+                t.moveTo(random() % t.rowCount());
+                t.remove();
+                continue;
+            }
+            if (t.rowCount() < 40 || random() % 4 == 0)
+                t.insert();
+            else
+                t.moveTo(random() % t.rowCount());
+            t.edit();
+            for (ProductField f : {Tar_br, Naziv, Gen_ime})
+                t.setText(f, values[random() % 5]);
+            for (ProductField f : {Kolicina, Cijena, Valuta})
+                t.setText(f, f == Valuta ? "EUR" : "1");
+            t.post();
+            QVERIFY2(agreesWithRecount(t, checks), qPrintable(QString::number(step)));
+        }
+    }
+
+    // The record is ended before the search: its commit can make another one a duplicate.
+    void moveToWarningEndsTheRecordFirst()
+    {
+        Table t(productSchema());
+        t.replaceContent({product("30049000|A|K|EUR|1|2"), product("30049000|B|K|EUR|1|2")});
+        Checks checks(t);
+        t.last();
+        t.edit();
+        t.setText(Naziv, "A");
+        moveToWarning(t, checks, true);
+        QCOMPARE(t.currentRow(), 0u);
+        // A dropped begun record stood before the record now current, which is still ahead.
+        t.insert();
+        moveToWarning(t, checks, true);
+        QCOMPARE(t.rowCount(), 2u);
+        QCOMPARE(t.currentRow(), 0u);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChecks)
+#include "TestChecks.moc"
