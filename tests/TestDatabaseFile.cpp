@@ -1,15 +1,24 @@
 #include "data/AtomicFile.h"
 #include "data/DatabaseFile.h"
+#include "data/Encoding.h"
 #include "data/Error.h"
 #include "data/ProductSchema.h"
+#include "data/SystemReason.h"
 
 #include <QtTest>
 
 #include <array>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 using namespace data;
+using namespace Qt::StringLiterals;
+namespace fs = std::filesystem;
+
+Q_DECLARE_METATYPE(data::WriteStep)
 
 namespace {
 
@@ -37,15 +46,10 @@ QStringList describe(const std::vector<Record> &records)
     return lines;
 }
 
-std::string readBytes(const std::string &file)
+std::string readBytes(const fs::path &file)
 {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const std::string &file, const std::string &bytes)
-{
-    std::ofstream(file, std::ios::binary) << bytes;
 }
 
 // A packet of the older layout around `rows`, with the given first line.
@@ -62,243 +66,395 @@ std::string olderPacket(const std::string &declaration, const std::string &rows)
            rows + "</ROWDATA></DATAPACKET>";
 }
 
+QStringList entries(const fs::path &folder)
+{
+    QStringList names;
+    for (const fs::directory_entry &e : fs::directory_iterator(folder))
+        names << QString::fromStdString(e.path().filename().string());
+    names.sort();
+    return names;
+}
+
 } // namespace
 
+// The database file: its encodings, its reader and writer, and the safe replacing of a file.
 class TestDatabaseFile : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void roundTrip();
-    void exactShape();
-    void olderPackets_data();
-    void olderPackets();
-    void badFiles_data();
-    void badFiles();
-    void truncatedAnywhere();
-    void unreadableFile();
-
-private:
-    std::string path(const char *name) const
+    void init()
     {
-        return m_dir.filePath(QString::fromLatin1(name)).toStdString();
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_folder = fs::path(m_dir->path().toStdString());
     }
-    QTemporaryDir m_dir;
-};
+    void cleanup() { setWriteFailureForTesting(std::nullopt); }
 
-void TestDatabaseFile::init()
-{
-    QVERIFY(m_dir.isValid());
-}
+    void utf8Validation_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("invalidAt"); // -1: valid
 
-void TestDatabaseFile::roundTrip()
-{
-    std::string maxName;
-    for (int i = 0; i < 100; ++i)
-        maxName += "ž"; // 100 code points, 200 bytes: exactly the width of Naziv
-    const std::string tooLong = maxName + "čćđš";
-    const std::vector<Record> rows = {
-        product({"9018", "Šećer \"Kristal\" & <sol>", "KAT-1", "V07AB", "Đuro Đaković d.d.",
-                 "Medika d.d.", "KBC Split", "kom", "0.1", "EUR", "1000000000000000",
-                 "KLASA: 530-08/24'01"}),
-        product({"", maxName, "", "", "", "", "", "", "", "", "", ""}),
-        product({"", tooLong, "", "", "", "", "", "", "-3.25", "", "0.30000000000000004", "&amp;"}),
-        product({"", "", "", "", "", "", "", "", "", "", "", ""}),
-    };
-    const std::string file = path("Baza.xml");
-    writeDatabaseFile(file, productSchema(), rows);
-    QCOMPARE(describe(readDatabaseFile(file, productSchema())), describe(rows));
-
-    // The begun record is left out.
-    writeDatabaseFile(file, productSchema(), rows, 1);
-    QCOMPARE(describe(readDatabaseFile(file, productSchema())),
-             describe({rows[0], rows[2], rows[3]}));
-}
-
-void TestDatabaseFile::exactShape()
-{
-    std::string packet;
-    appendDataPacket(packet, productSchema(),
-                     {product({"1", "A&B", "", "", "", "", "", "", "12.5", "", "", ""})});
-    const std::string expected =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-        "<DATAPACKET Version=\"2.0\">\n"
-        "  <METADATA>\n"
-        "    <FIELDS>\n"
-        "      <FIELD attrname=\"Tar_br\" fieldtype=\"string\" WIDTH=\"10\"/>\n"
-        "      <FIELD attrname=\"Naziv\" fieldtype=\"string\" WIDTH=\"100\"/>\n"
-        "      <FIELD attrname=\"Gen_ime\" fieldtype=\"string\" WIDTH=\"150\"/>\n"
-        "      <FIELD attrname=\"ATK\" fieldtype=\"string\" WIDTH=\"10\"/>\n"
-        "      <FIELD attrname=\"Proizvodjac\" fieldtype=\"string\" WIDTH=\"150\"/>\n"
-        "      <FIELD attrname=\"Dobavljac\" fieldtype=\"string\" WIDTH=\"100\"/>\n"
-        "      <FIELD attrname=\"Uvoznik\" fieldtype=\"string\" WIDTH=\"100\"/>\n"
-        "      <FIELD attrname=\"Jed_mjere\" fieldtype=\"string\" WIDTH=\"10\"/>\n"
-        "      <FIELD attrname=\"Kolicina\" fieldtype=\"r8\"/>\n"
-        "      <FIELD attrname=\"Valuta\" fieldtype=\"string\" WIDTH=\"3\"/>\n"
-        "      <FIELD attrname=\"Cijena\" fieldtype=\"r8\" SUBTYPE=\"Money\"/>\n"
-        "      <FIELD attrname=\"Protokol\" fieldtype=\"string\" WIDTH=\"100\"/>\n"
-        "    </FIELDS>\n"
-        "    <PARAMS/>\n"
-        "  </METADATA>\n"
-        "  <ROWDATA>\n"
-        "    <ROW Tar_br=\"1\" Naziv=\"A&amp;B\" Kolicina=\"12.5\"/>\n"
-        "  </ROWDATA>\n"
-        "</DATAPACKET>\n";
-    QCOMPARE(text(packet), text(expected));
-}
-
-void TestDatabaseFile::olderPackets_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("expected");
-
-    auto row = [](const char *tar, const char *naziv, const char *kolicina, const char *cijena) {
-        return QStringLiteral("%1|%2|||||||%3||%4|")
-            .arg(QString::fromUtf8(tar), QString::fromUtf8(naziv), QString::fromUtf8(kolicina),
-                 QString::fromUtf8(cijena));
-    };
-
-    QTest::newRow("no declaration, any order, unknown attributes, exponent")
-        << QByteArray::fromStdString(olderPacket(
-               "", "<ROW Stari=\"7\" Cijena=\"1E15\" Naziv=\"Zavoj\" Tar_br=\"3005\"/>\r\n"
-                   "<ROW Naziv=\"  \" Kolicina=\"2.50\"/>"))
-        << QStringList{row("3005", "Zavoj", "", "1000000000000000"), row("", "  ", "2.5", "")};
-    QTest::newRow("windows-1250 without a declared encoding")
-        << QByteArray::fromStdString(olderPacket("<?xml version=\"1.0\" standalone=\"yes\"?>\r\n",
-                                                 "<ROW Naziv=\"\x8A\x65\xE6\x65r \xE8\xF0\x9E\"/>"))
-        << QStringList{row("", "Šećer čđž", "", "")};
-    QTest::newRow("declared windows-1250")
-        << QByteArray::fromStdString(olderPacket(
-               "<?xml version=\"1.0\" encoding=\"windows-1250\"?>", "<ROW Naziv=\"\xD0uro\"/>"))
-        << QStringList{row("", "Đuro", "", "")};
-    QTest::newRow("utf-8 with byte order mark")
-        << QByteArray::fromStdString(olderPacket("\xEF\xBB\xBF", "<ROW Naziv=\"Đuro\"/>"))
-        << QStringList{row("", "Đuro", "", "")};
-    QTest::newRow("references and control characters")
-        << QByteArray::fromStdString(
-               olderPacket("", "<ROW Naziv=\"a&#9;b&#x0A;c&#1;d&apos;&lt;\te\r\nf\"/>"))
-        << QStringList{row("", "a b cd'< e f", "", "")};
-    QTest::newRow("no rows") << QByteArray::fromStdString(olderPacket("", "")) << QStringList{};
-}
-
-void TestDatabaseFile::olderPackets()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, expected);
-    QCOMPARE(describe(parseDataPacket(bytes.toStdString(), productSchema(), "Baza.xml")), expected);
-}
-
-void TestDatabaseFile::badFiles_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("message");
-
-    auto bad = [](const char *name, const std::string &bytes, const char *message) {
-        QTest::newRow(name) << QByteArray::fromStdString(bytes) << QString::fromUtf8(message);
-    };
-    const std::string decl = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    bad("empty", "", "(redak 1): datoteka je prazna");
-    bad("not xml", "Naziv;Cijena\n", "(redak 1): nije XML");
-    const std::string twoRows = decl + olderPacket("", "\n<ROW Naziv=\"a\"/>\n<ROW Naziv=\"b\"/>");
-    bad("truncated", twoRows.substr(0, twoRows.find("Naziv=\"b") + 3),
-        "(redak 4): datoteka je nepotpuna");
-    bad("wrong root", decl + "<html>\n</html>", "(redak 2): korijenski element nije DATAPACKET");
-    bad("mismatched tags", decl + "<DATAPACKET>\n<ROWDATA></METADATA></DATAPACKET>",
-        "(redak 3): završna oznaka ne odgovara početnoj");
-    bad("two roots", decl + olderPacket("", "") + "\n" + olderPacket("", ""),
-        "(redak 3): datoteka ima više korijenskih elemenata");
-    bad("not a number", olderPacket("", "<ROW Naziv=\"a\"/>\n<ROW Kolicina=\"x\"/>"),
-        "(redak 2): vrijednost 'x' polja Kolicina nije broj");
-    bad("infinite", olderPacket("", "<ROW Cijena=\"1e999\"/>"),
-        "(redak 1): vrijednost '1e999' polja Cijena nije broj");
-    bad("decimal comma", olderPacket("", "<ROW Cijena=\"12,5\"/>"),
-        "(redak 1): vrijednost '12,5' polja Cijena nije broj");
-    std::string changeLog = olderPacket("", "");
-    changeLog.replace(changeLog.find("LCID"), 4, "CHANGE_LOG=\"1 0 4\" LCID");
-    bad("change log", decl + changeLog, "(redak 2): datoteka sadrži nespojene promjene");
-    bad("row state", olderPacket("", "\n<ROW RowState=\"4\" Naziv=\"a\"/>"),
-        "(redak 2): datoteka sadrži nespojene promjene");
-    bad("invalid utf-8 declared", decl + olderPacket("", "\n<ROW Naziv=\"\x9A\"/>"),
-        "(redak 3): tekst nije ispravno kodiran (UTF-8)");
-    bad("unknown encoding", olderPacket("<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>", ""),
-        "(redak 1): nepoznato kodiranje znakova 'ISO-8859-2'");
-    bad("bad reference", olderPacket("", "<ROW Naziv=\"Johnson & Johnson\"/>"),
-        "(redak 1): neispravna oznaka znaka u vrijednosti polja Naziv");
-    bad("NUL reference", olderPacket("", "<ROW Naziv=\"a&#0;b\"/>"),
-        "(redak 1): neispravna oznaka znaka u vrijednosti polja Naziv");
-    bad("number field as text",
-        "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"Kolicina\" fieldtype=\"string\"/>"
-        "</FIELDS></METADATA><ROWDATA/></DATAPACKET>",
-        "(redak 1): polje Kolicina ima neočekivanu vrstu 'string'");
-    bad("foreign table",
-        "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"Ime\" fieldtype=\"string\"/>"
-        "</FIELDS></METADATA><ROWDATA/></DATAPACKET>",
-        "(redak 1): datoteka ne opisuje nijedno polje ove tablice");
-    bad("no rowdata",
-        "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"Naziv\" fieldtype=\"string\"/>"
-        "</FIELDS></METADATA></DATAPACKET>",
-        "(redak 1): nedostaje element ROWDATA");
-    bad("repeated attribute", olderPacket("", "<ROW Naziv=\"a\" Naziv=\"b\"/>"),
-        "(redak 1): atribut Naziv se ponavlja");
-    bad("not a row", olderPacket("", "<ROW Naziv=\"a\"/>\n<RED Naziv=\"b\"/>"),
-        "(redak 2): neočekivani element RED");
-}
-
-void TestDatabaseFile::badFiles()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, message);
-    const std::string file = path("Baza.xml");
-    writeBytes(file, bytes.toStdString());
-    try {
-        readDatabaseFile(file, productSchema());
-        QFAIL("accepted");
-    } catch (const Error &e) {
-        QCOMPARE(QString::fromUtf8(e.what()),
-                 QStringLiteral("Datoteka \"%1\" nije ispravna %2").arg(text(file), message));
+        QTest::newRow("croatian") << QByteArray("čćđšž ČĆĐŠŽ") << -1;
+        QTest::newRow("four bytes") << QByteArray("x\xF0\x9F\x92\x8Ay") << -1;
+        QTest::newRow("long ascii then bad") << QByteArray("0123456789abcdef\xFF") << 16;
+        QTest::newRow("lone continuation") << QByteArray("ab\x80") << 2;
+        QTest::newRow("overlong two") << QByteArray("\xC0\xAF") << 0;
+        QTest::newRow("overlong three") << QByteArray("a\xE0\x80\xAF") << 1;
+        QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << 0;
+        QTest::newRow("above U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << 0;
+        QTest::newRow("cut at end") << QByteArray("ok\xC4") << 2;
+        QTest::newRow("windows-1250 š") << QByteArray("Ko\x9A"
+                                                      "ara")
+                                        << 2;
     }
-    QCOMPARE(QByteArray::fromStdString(readBytes(file)), bytes);
-}
 
-void TestDatabaseFile::truncatedAnywhere()
-{
-    // A file cut short at any byte is refused, never read as fewer records.
-    std::string packet;
-    appendDataPacket(packet, productSchema(),
-                     {product({"1", "Šećer & sol", "", "", "", "", "", "", "12.5", "", "", ""}),
-                      product({"2", "Zavoj", "", "", "", "", "", "", "", "", "3", ""})});
-    const std::size_t complete = packet.find_last_of('>') + 1;
-    int incomplete = 0;
-    for (std::size_t cut = 0; cut < complete; ++cut) {
+    void utf8Validation()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(int, invalidAt);
+        const std::string s = input.toStdString();
+        const std::size_t at = data::invalidUtf8Offset(s);
+        QCOMPARE(at == std::string_view::npos ? -1 : static_cast<int>(at), invalidAt);
+    }
+
+    void controlCharacters_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("clean");
+
+        QTest::newRow("tab cr lf") << QByteArray("a\tb\r\nc") << QByteArray("a b  c");
+        QTest::newRow("other C0 and DEL") << QByteArray("\x01x\x1Fy\x7F", 5) << QByteArray("xy");
+        QTest::newRow("NUL") << QByteArray("a\0b", 3) << QByteArray("ab");
+        QTest::newRow("C1") << QByteArray("a\xC2\x85"
+                                          "b\xC2\x9F")
+                            << QByteArray("ab");
+        QTest::newRow("U+FFFE and U+FFFF")
+            << QByteArray("x\xEF\xBF\xBEy\xEF\xBF\xBF") << QByteArray("xy");
+        QTest::newRow("U+FFFD stays") << QByteArray("x\xEF\xBF\xBD") << QByteArray("x\xEF\xBF\xBD");
+        QTest::newRow("NBSP and degree stay") << QByteArray("5\xC2\xA0\xC2\xB0"
+                                                            "C")
+                                              << QByteArray("5\xC2\xA0\xC2\xB0"
+                                                            "C");
+    }
+
+    void controlCharacters()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, clean);
+        const std::string s = input.toStdString();
+        QCOMPARE(QByteArray::fromStdString(data::sanitizeText(s)), clean);
+        QCOMPARE(data::isCleanText(s), input == clean);
+    }
+
+    void roundTrip()
+    {
+        std::string maxName;
+        for (int i = 0; i < 100; ++i)
+            maxName += "ž"; // 100 code points, 200 bytes: exactly the width of Naziv
+        const std::string tooLong = maxName + "čćđš";
+        const std::vector<Record> rows = {
+            product({"9018", "Šećer \"Kristal\" & <sol>", "KAT-1", "V07AB", "Đuro Đaković d.d.",
+                     "Medika d.d.", "KBC Split", "kom", "0.1", "EUR", "1000000000000000",
+                     "KLASA: 530-08/24'01"}),
+            product({"", maxName, "", "", "", "", "", "", "", "", "", ""}),
+            product(
+                {"", tooLong, "", "", "", "", "", "", "-3.25", "", "0.30000000000000004", "&amp;"}),
+        };
+        const std::string file = path("Baza.xml");
+        writeDatabaseFile(file, productSchema(), rows);
+        QCOMPARE(describe(readDatabaseFile(file, productSchema())), describe(rows));
+    }
+
+    void exactShape()
+    {
+        std::string packet;
+        appendDataPacket(packet, productSchema(),
+                         {product({"1", "A&B", "", "", "", "", "", "", "12.5", "", "", ""})});
+        const std::string expected =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+            "<DATAPACKET Version=\"2.0\">\n"
+            "  <METADATA>\n"
+            "    <FIELDS>\n"
+            "      <FIELD attrname=\"Tar_br\" fieldtype=\"string\" WIDTH=\"10\"/>\n"
+            "      <FIELD attrname=\"Naziv\" fieldtype=\"string\" WIDTH=\"100\"/>\n"
+            "      <FIELD attrname=\"Gen_ime\" fieldtype=\"string\" WIDTH=\"150\"/>\n"
+            "      <FIELD attrname=\"ATK\" fieldtype=\"string\" WIDTH=\"10\"/>\n"
+            "      <FIELD attrname=\"Proizvodjac\" fieldtype=\"string\" WIDTH=\"150\"/>\n"
+            "      <FIELD attrname=\"Dobavljac\" fieldtype=\"string\" WIDTH=\"100\"/>\n"
+            "      <FIELD attrname=\"Uvoznik\" fieldtype=\"string\" WIDTH=\"100\"/>\n"
+            "      <FIELD attrname=\"Jed_mjere\" fieldtype=\"string\" WIDTH=\"10\"/>\n"
+            "      <FIELD attrname=\"Kolicina\" fieldtype=\"r8\"/>\n"
+            "      <FIELD attrname=\"Valuta\" fieldtype=\"string\" WIDTH=\"3\"/>\n"
+            "      <FIELD attrname=\"Cijena\" fieldtype=\"r8\" SUBTYPE=\"Money\"/>\n"
+            "      <FIELD attrname=\"Protokol\" fieldtype=\"string\" WIDTH=\"100\"/>\n"
+            "    </FIELDS>\n"
+            "    <PARAMS/>\n"
+            "  </METADATA>\n"
+            "  <ROWDATA>\n"
+            "    <ROW Tar_br=\"1\" Naziv=\"A&amp;B\" Kolicina=\"12.5\"/>\n"
+            "  </ROWDATA>\n"
+            "</DATAPACKET>\n";
+        QCOMPARE(text(packet), text(expected));
+    }
+
+    void olderPackets_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("expected");
+
+        auto row = [](const char *tar, const char *naziv, const char *kolicina,
+                      const char *cijena) {
+            return u"%1|%2|||||||%3||%4|"_s.arg(QString::fromUtf8(tar), QString::fromUtf8(naziv),
+                                                QString::fromUtf8(kolicina),
+                                                QString::fromUtf8(cijena));
+        };
+
+        QTest::newRow("no declaration, any order, unknown attributes, exponent")
+            << QByteArray::fromStdString(olderPacket(
+                   "", "<ROW Stari=\"7\" Cijena=\"1E15\" Naziv=\"Zavoj\" Tar_br=\"3005\"/>\r\n"
+                       "<ROW Naziv=\"  \" Kolicina=\"2.50\"/>"))
+            << QStringList{row("3005", "Zavoj", "", "1000000000000000"), row("", "  ", "2.5", "")};
+        QTest::newRow("windows-1250 without a declared encoding")
+            << QByteArray::fromStdString(
+                   olderPacket("<?xml version=\"1.0\" standalone=\"yes\"?>\r\n",
+                               "<ROW Naziv=\"\x8A\x65\xE6\x65r \xE8\xF0\x9E\"/>"))
+            << QStringList{row("", "Šećer čđž", "", "")};
+        QTest::newRow("declared windows-1250")
+            << QByteArray::fromStdString(
+                   olderPacket("<?xml version=\"1.0\" encoding=\"windows-1250\"?>",
+                               "<ROW Naziv=\"\xD0uro \xC8\xC6\x8A\x8E \x80 \x81\"/>"))
+            << QStringList{row("", "Đuro ČĆŠŽ € \uFFFD", "", "")};
+        QTest::newRow("utf-8 with byte order mark")
+            << QByteArray::fromStdString(olderPacket("\xEF\xBB\xBF", "<ROW Naziv=\"Đuro\"/>"))
+            << QStringList{row("", "Đuro", "", "")};
+        QTest::newRow("references and control characters")
+            << QByteArray::fromStdString(
+                   olderPacket("", "<ROW Naziv=\"a&#9;b&#x0A;c&#1;d&apos;&lt;\te\r\nf\"/>"))
+            << QStringList{row("", "a b cd'< e f", "", "")};
+        QTest::newRow("no rows") << QByteArray::fromStdString(olderPacket("", "")) << QStringList{};
+    }
+
+    void olderPackets()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, expected);
+        QCOMPARE(describe(parseDataPacket(bytes.toStdString(), productSchema(), "Baza.xml")),
+                 expected);
+    }
+
+    void badFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+
+        auto bad = [](const char *name, const std::string &bytes, const char *message) {
+            QTest::newRow(name) << QByteArray::fromStdString(bytes) << QString::fromUtf8(message);
+        };
+        const std::string decl = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+        bad("empty", "", "(redak 1): datoteka je prazna");
+        bad("not xml", "Naziv;Cijena\n", "(redak 1): nije XML");
+        const std::string twoRows =
+            decl + olderPacket("", "\n<ROW Naziv=\"a\"/>\n<ROW Naziv=\"b\"/>");
+        bad("truncated", twoRows.substr(0, twoRows.find("Naziv=\"b") + 3),
+            "(redak 4): datoteka je nepotpuna");
+        bad("wrong root", decl + "<html>\n</html>",
+            "(redak 2): korijenski element nije DATAPACKET");
+        bad("mismatched tags", decl + "<DATAPACKET>\n<ROWDATA></METADATA></DATAPACKET>",
+            "(redak 3): završna oznaka ne odgovara početnoj");
+        bad("two roots", decl + olderPacket("", "") + "\n" + olderPacket("", ""),
+            "(redak 3): datoteka ima više korijenskih elemenata");
+        bad("not a number", olderPacket("", "<ROW Naziv=\"a\"/>\n<ROW Kolicina=\"x\"/>"),
+            "(redak 2): vrijednost 'x' polja Kolicina nije broj");
+        std::string changeLog = olderPacket("", "");
+        changeLog.replace(changeLog.find("LCID"), 4, "CHANGE_LOG=\"1 0 4\" LCID");
+        bad("change log", decl + changeLog, "(redak 2): datoteka sadrži nespojene promjene");
+        bad("row state", olderPacket("", "\n<ROW RowState=\"4\" Naziv=\"a\"/>"),
+            "(redak 2): datoteka sadrži nespojene promjene");
+        bad("invalid utf-8 declared", decl + olderPacket("", "\n<ROW Naziv=\"\x9A\"/>"),
+            "(redak 3): tekst nije ispravno kodiran (UTF-8)");
+        bad("unknown encoding", olderPacket("<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>", ""),
+            "(redak 1): nepoznato kodiranje znakova 'ISO-8859-2'");
+        bad("bad reference", olderPacket("", "<ROW Naziv=\"Johnson & Johnson\"/>"),
+            "(redak 1): neispravna oznaka znaka u vrijednosti polja Naziv");
+        bad("NUL reference", olderPacket("", "<ROW Naziv=\"a&#0;b\"/>"),
+            "(redak 1): neispravna oznaka znaka u vrijednosti polja Naziv");
+        bad("number field as text",
+            "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"Kolicina\" fieldtype=\"string\"/>"
+            "</FIELDS></METADATA><ROWDATA/></DATAPACKET>",
+            "(redak 1): polje Kolicina ima neočekivanu vrstu 'string'");
+        bad("foreign table",
+            "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"Ime\" fieldtype=\"string\"/>"
+            "</FIELDS></METADATA><ROWDATA/></DATAPACKET>",
+            "(redak 1): datoteka ne opisuje nijedno polje ove tablice");
+        bad("no rowdata",
+            "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"Naziv\" fieldtype=\"string\"/>"
+            "</FIELDS></METADATA></DATAPACKET>",
+            "(redak 1): nedostaje element ROWDATA");
+        bad("repeated attribute", olderPacket("", "<ROW Naziv=\"a\" Naziv=\"b\"/>"),
+            "(redak 1): atribut Naziv se ponavlja");
+        bad("not a row", olderPacket("", "<ROW Naziv=\"a\"/>\n<RED Naziv=\"b\"/>"),
+            "(redak 2): neočekivani element RED");
+    }
+
+    void badFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        const std::string file = path("Baza.xml");
+        std::ofstream(file, std::ios::binary) << bytes.toStdString();
         try {
-            parseDataPacket(std::string_view(packet).substr(0, cut), productSchema(), "Baza.xml");
-            QFAIL(qPrintable(QStringLiteral("accepted when cut at %1").arg(cut)));
+            readDatabaseFile(file, productSchema());
+            QFAIL("accepted");
         } catch (const Error &e) {
-            incomplete += std::string_view(e.what()).ends_with("datoteka je nepotpuna");
+            QCOMPARE(QString::fromUtf8(e.what()),
+                     u"Datoteka \"%1\" nije ispravna %2"_s.arg(text(file), message));
+        }
+        QCOMPARE(QByteArray::fromStdString(readBytes(file)), bytes);
+    }
+
+    void truncatedAnywhere()
+    {
+        // A file cut short at any byte is refused, never read as fewer records.
+        std::string packet;
+        appendDataPacket(packet, productSchema(),
+                         {product({"1", "Šećer & sol", "", "", "", "", "", "", "12.5", "", "", ""}),
+                          product({"2", "Zavoj", "", "", "", "", "", "", "", "", "3", ""})});
+        const std::size_t complete = packet.find_last_of('>') + 1;
+        for (std::size_t cut = 0; cut < complete; ++cut) {
+            QVERIFY_THROWS_EXCEPTION(Error, parseDataPacket(std::string_view(packet).substr(0, cut),
+                                                            productSchema(), "Baza.xml"));
+        }
+        QCOMPARE(parseDataPacket(packet.substr(0, complete), productSchema(), "Baza.xml").size(),
+                 std::size_t(2));
+    }
+
+    void replacesAndKeepsPermissions()
+    {
+        const fs::path file = m_folder / "Baza.xml";
+        data::writeFileAtomically(file.string(), "prvi");
+        QCOMPARE(readBytes(file), std::string("prvi"));
+
+        fs::permissions(file,
+                        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        data::writeFileAtomically(file.string(), "drugi, duži sadržaj");
+        QCOMPARE(readBytes(file), std::string("drugi, duži sadržaj"));
+        QCOMPARE(fs::status(file).permissions(),
+                 fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        QCOMPARE(entries(m_folder), QStringList{u"Baza.xml"_s});
+    }
+
+    void injectedFailure_data()
+    {
+        QTest::addColumn<WriteStep>("step");
+        QTest::addColumn<bool>("oldFileExists");
+        const std::pair<const char *, WriteStep> steps[] = {{"open", WriteStep::Open},
+                                                            {"write", WriteStep::Write},
+                                                            {"flush", WriteStep::Flush},
+                                                            {"rename", WriteStep::Rename}};
+        for (const auto &[name, step] : steps) {
+            QTest::addRow("%s", name) << step << true;
+            QTest::addRow("%s, no old file", name) << step << false;
         }
     }
-    // Nearly every cut is named as such; the few others fall where the rest still parses as
-    // something else (an empty file, a half-written name).
-    QVERIFY2(incomplete > static_cast<int>(complete) * 9 / 10,
-             qPrintable(QString::number(incomplete)));
-    QCOMPARE(parseDataPacket(packet.substr(0, complete), productSchema(), "Baza.xml").size(),
-             std::size_t(2));
-}
 
-void TestDatabaseFile::unreadableFile()
-{
-    const std::string missing = path("Nema.xml");
-    try {
-        readDatabaseFile(missing, productSchema());
-        QFAIL("read a missing file");
-    } catch (const Error &e) {
-        QCOMPARE(QString::fromUtf8(e.what()),
-                 QStringLiteral("Datoteku \"%1\" nije moguće pročitati: Nema takve datoteke ili "
-                                "direktorija")
-                     .arg(text(missing)));
+    void injectedFailure()
+    {
+        QFETCH(data::WriteStep, step);
+        QFETCH(bool, oldFileExists);
+        const fs::path file = m_folder / "Baza.xml";
+        if (oldFileExists)
+            data::writeFileAtomically(file.string(), "stari sadržaj");
+
+        data::setWriteFailureForTesting(step);
+        try {
+            data::writeFileAtomically(file.string(), std::string(100000, 'x'));
+            QFAIL("the write succeeded");
+        } catch (const data::WriteError &e) {
+            QVERIFY(!e.reason().empty());
+            QCOMPARE(QString::fromUtf8(e.what()),
+                     u"Datoteku \"%1\" nije moguće spremiti: %2"_s.arg(
+                         QString::fromStdString(file.string()), QString::fromUtf8(e.reason())));
+        }
+        if (oldFileExists) {
+            QCOMPARE(readBytes(file), std::string("stari sadržaj"));
+            QCOMPARE(entries(m_folder), QStringList{u"Baza.xml"_s});
+        } else {
+            QCOMPARE(entries(m_folder), QStringList{});
+        }
+
+        // The next write, with the seam cleared, goes through.
+        data::setWriteFailureForTesting(std::nullopt);
+        data::writeFileAtomically(file.string(), "novi");
+        QCOMPARE(readBytes(file), std::string("novi"));
     }
-    QVERIFY(!std::filesystem::exists(missing));
-}
+
+    void symlinkTargetReplaced()
+    {
+        fs::create_directory(m_folder / "podaci");
+        const fs::path target = m_folder / "podaci" / "Baza.xml";
+        const fs::path link = m_folder / "Baza.xml";
+        data::writeFileAtomically(target.string(), "stari");
+        fs::create_symlink(fs::path("podaci") / "Baza.xml", link);
+
+        data::writeFileAtomically(link.string(), "novi");
+        QVERIFY(fs::is_symlink(link));
+        QCOMPARE(readBytes(target), std::string("novi"));
+        QCOMPARE(entries(m_folder / "podaci"), QStringList{u"Baza.xml"_s});
+    }
+
+    // A pipe without a writer would block a plain open for ever, a link to /dev/zero take all the
+    // memory there is.
+    void readsOnlyRegularFiles()
+    {
+        const fs::path pipe = m_folder / "pipe", folder = m_folder / "folder",
+                       device = m_folder / "zero", large = m_folder / "large";
+        QCOMPARE(::mkfifo(pipe.c_str(), 0600), 0);
+        fs::create_directory(folder);
+        fs::create_symlink("/dev/zero", device);
+        std::ofstream(large).put('x');
+        fs::resize_file(large, (1ull << 30) + 1); // sparse: costs no disk
+        const std::string notAFile = "nije moguće pročitati: to nije obična datoteka";
+        for (const auto &[file, reason] :
+             {std::pair{pipe, notAFile}, std::pair{folder, notAFile}, std::pair{device, notAFile},
+              std::pair{large, std::string("nije moguće pročitati: datoteka je prevelika (najviše "
+                                           "1024 MB)")}}) {
+            try {
+                readWholeFile(file.string());
+                QFAIL("read");
+            } catch (const Error &e) {
+                QVERIFY2(std::string_view(e.what()).ends_with(reason), e.what());
+            }
+        }
+    }
+
+    void systemReasons_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("EACCES") << EACCES << u"Pristup je odbijen"_s;
+        QTest::newRow("EROFS") << EROFS << u"Datotečni sustav je samo za čitanje"_s;
+        QTest::newRow("unknown") << 4321
+                                 << u"sustavska greška 4321: "_s +
+                                        QString::fromStdString(
+                                            std::generic_category().message(4321));
+    }
+
+    void systemReasons()
+    {
+        QFETCH(int, number);
+        QTEST(QString::fromStdString(data::systemReason(number)), "reason");
+        QCOMPARE(QString::fromStdString(exceptionMessage(std::bad_alloc())),
+                 u"Nema dovoljno memorije"_s);
+        QCOMPARE(QString::fromStdString(exceptionMessage(std::logic_error("x"))),
+                 u"Neočekivana greška: x"_s);
+    }
+
+private:
+    std::string path(const char *name) const { return (m_folder / name).string(); }
+    fs::path m_folder;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
 
 QTEST_GUILESS_MAIN(TestDatabaseFile)
 #include "TestDatabaseFile.moc"

@@ -3,32 +3,14 @@
 #include "data/AtomicFile.h"
 #include "export/TextExport.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 using namespace data;
+using namespace Qt::StringLiterals;
 using platform::Dialogs;
 
 namespace {
-
-QString u(const char *text)
-{
-    return QString::fromUtf8(text);
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 // Records in a database file; a record with every field empty is written as <ROW/>.
 qsizetype storedRows(const QByteArray &database)
@@ -36,42 +18,12 @@ qsizetype storedRows(const QByteArray &database)
     return database.count("<ROW ") + database.count("<ROW/>");
 }
 
-// Everything in a folder, hidden files included: a temporary file left behind shows here.
-// What the folder holds besides the lock of the window that runs there.
-QStringList entries(const QString &folder)
+// The error box of a failed write of `path`, with the system's reason after it.
+bool isWriteError(const Dialogs::Shown &shown, const QString &path)
 {
-    QStringList names =
-        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    names.removeOne(u("Baza.xml.lock"));
-    return names;
+    return shown.kind == Dialogs::Kind::Error &&
+           shown.text.startsWith(u"Datoteku \""_s + path + u"\" nije moguće spremiti: "_s);
 }
-
-// A save-dialog answer that confirms `path` and, as the dialog closes, makes every file write
-// fail at `step`. The database is written before the dialog opens, so only the export's own
-// write meets the failure.
-struct FailingAnswer {
-    QString path;
-    WriteStep step;
-};
-
-const WriteStep allSteps[] = {WriteStep::Open, WriteStep::Write, WriteStep::Flush,
-                              WriteStep::Rename};
-
-bool isWriteError(const Dialogs::Shown &shown, const QString &fileName)
-{
-    return shown.kind == Dialogs::Kind::Error && shown.title == u("Kalvendor") &&
-           shown.text.startsWith(u("Datoteku \"") + fileName + u("\" nije moguće spremiti: "));
-}
-
-bool isQuestion(const Dialogs::Shown &shown, const QString &text)
-{
-    return shown.kind == Dialogs::Kind::Question && shown.text == text &&
-           shown.title == u("Pažnja!") && shown.buttons == (QMessageBox::Yes | QMessageBox::No) &&
-           shown.icon == QMessageBox::NoIcon;
-}
-
-const QString firstQuestion = u("Praznim baze?");
-const QString secondQuestion = u("Jeste li SIGURNI?\nNakon ovog nema povratka!");
 
 } // namespace
 
@@ -79,95 +31,73 @@ class TestExportAndErase : public QObject {
     Q_OBJECT
 
 private:
-    // Clicks "Export u tekst" with `answer` for the save dialog; returns what was shown.
-    static QList<Dialogs::Shown> exportWith(WindowFixture &w, const QVariant &answer)
+    // Clicks `button` with the scripted answers; returns the boxes it showed.
+    static QList<Dialogs::Shown> clickWith(WindowFixture &w, const char *button,
+                                           const QVariantList &answers)
     {
         Dialogs::takeShown();
-        Dialogs::addAnswer(answer);
-        w.click("BitBtnExport");
+        for (const QVariant &a : answers)
+            Dialogs::addAnswer(a);
+        w.click(button);
         return w.shownAfterEvents();
     }
-
-    static QList<Dialogs::Shown> eraseWith(WindowFixture &w, std::initializer_list<bool> answers)
+    static QList<Dialogs::Shown> exportWith(WindowFixture &w, const QVariant &answer)
     {
-        Dialogs::takeShown();
-        for (bool a : answers)
-            Dialogs::addAnswer(a);
-        w.click("BitBtnErase");
-        return w.shownAfterEvents();
+        return clickWith(w, "BitBtnExport", {answer});
     }
 
 private slots:
-    void initTestCase()
-    {
-        QMetaType::registerConverter<FailingAnswer, QString>([](const FailingAnswer &a) {
-            setWriteFailureForTesting(a.step);
-            return a.path;
-        });
-    }
     void init() { Dialogs::setScripted(true); }
     void cleanup() { setWriteFailureForTesting(std::nullopt); }
 
     void exportWritesNamedRecordsByteForByte()
     {
         WindowFixture w;
-        w.writeDatabase(WindowFixture::packet({
-            u("Tar_br=\"3005909000\" Naziv=\"Šprica ćelija\" Gen_ime=\"KAT-đ1\" ATK=\"Ž01\" "
-              "Proizvodjac=\"Proizvođač d.o.o.\" Dobavljac=\"Dobavljač\" "
-              "Uvoznik=\"Bolnica Čakovec\" Jed_mjere=\"kom\" Kolicina=\"12.5\" Valuta=\"EUR\" "
-              "Cijena=\"3.20\" Protokol=\"P-ž/1\""),
-            u("Naziv=\"\" Dobavljac=\"bez imena\""),
-            u("Naziv=\"Gaza\""),
-            u("Naziv=\"Kapi &quot;Oko&quot;; 10 ml\" Gen_ime=\"a;b\" Kolicina=\"1e3\" "
-              "Cijena=\"-0.5\" Protokol=\"&quot;\""),
-            u("Naziv=\" \" Kolicina=\"0.10\""),
+        QVERIFY(w.startWith({
+            u"Tar_br=\"3005909000\" Naziv=\"Šprica\" Gen_ime=\"KAT-đ1\" ATK=\"Ž01\" "
+            u"Proizvodjac=\"Proizvođač\" Dobavljac=\"Dobavljač\" Uvoznik=\"Bolnica\" "
+            u"Jed_mjere=\"kom\" Kolicina=\"12.5\" Valuta=\"EUR\" Cijena=\"3.20\" Protokol=\"P/1\""_s,
+            u"Naziv=\"\" Dobavljac=\"bez imena\""_s,
+            u"Naziv=\"Kapi &quot;Oko&quot;; 10 ml\" Gen_ime=\";\" Cijena=\"-0.5\" Protokol=\"&quot;\""_s,
         }));
-        QVERIFY(w.start());
-
         // The record's field order, not the grid's: Protokol is last.
         const QByteArray expected =
-            u("\"3005909000\";\"Šprica ćelija\";\"KAT-đ1\";\"Ž01\";\"Proizvođač d.o.o.\";"
-              "\"Dobavljač\";\"Bolnica Čakovec\";\"kom\";\"12,5\";\"EUR\";\"3,2\";\"P-ž/1\"\r\n"
-              "\"\";\"Gaza\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\"\r\n"
-              "\"\";\"Kapi \"Oko\"; 10 ml\";\"a;b\";\"\";\"\";\"\";\"\";\"\";\"1000\";\"\";"
-              "\"-0,5\";\"\"\"\r\n"
-              "\"\";\" \";\"\";\"\";\"\";\"\";\"\";\"\";\"0,1\";\"\";\"\";\"\"\r\n")
+            u"\"3005909000\";\"Šprica\";\"KAT-đ1\";\"Ž01\";\"Proizvođač\";\"Dobavljač\";"
+            u"\"Bolnica\";\"kom\";\"12,5\";\"EUR\";\"3,2\";\"P/1\"\r\n"
+            u"\"\";\"Kapi \"Oko\"; 10 ml\";\";\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"-0,5\";\"\"\"\r\n"_s
                 .toUtf8();
 
         // The first offer is "trelavo.txt" in Documents, or home when there is none.
-        const QString target = QDir(w.folder()).filePath(u("izvoz.txt"));
+        const QString target = QDir(w.folder()).filePath(u"izvoz.txt"_s);
         auto shown = exportWith(w, target);
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown[0].kind, Dialogs::Kind::SaveFile);
-        QCOMPARE(shown[0].title, u("Tekst (*.txt)"));
+        QCOMPARE(shown[0].title, u"Tekst (*.txt)"_s);
         const QFileInfo offered(shown[0].text);
-        QCOMPARE(offered.fileName(), u("trelavo.txt"));
+        QCOMPARE(offered.fileName(), u"trelavo.txt"_s);
         QVERIFY(offered.absolutePath() ==
                     QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) ||
                 offered.absolutePath() == QDir::homePath());
         QCOMPARE(shown[1].kind, Dialogs::Kind::Message);
-        QCOMPARE(shown[1].text, u("Baza eksportirana u ") + target);
-        QCOMPARE(shown[1].title, u("Poruka"));
-        QCOMPARE(fileBytes(target), expected); // no BOM, CR LF after the last line too
+        QCOMPARE(shown[1].text, u"Baza eksportirana u "_s + target);
+        QCOMPARE(shown[1].title, u"Poruka"_s);
+        QCOMPARE(WindowFixture::read(target),
+                 expected); // no BOM, CR LF after the last line too
         QCOMPARE(w.focus(), w.button("BitBtnAdd"));
 
         // The unnamed record is gone from the database as well; the last record is current.
         const QByteArray database = w.readDatabase();
-        QCOMPARE(storedRows(database), 4);
+        QCOMPARE(storedRows(database), 2);
         QVERIFY(!database.contains("bez imena"));
-        QCOMPARE(w.table().currentRow(), 3u);
+        QCOMPARE(w.table().currentRow(), 1u);
 
-        // A cancel keeps the offer; a confirmed file is offered next time.
-        shown = exportWith(w, QString());
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].text, target);
-        const QString second = QDir(w.folder()).filePath(u("Popis č ć đ š ž.txt"));
+        // A confirmed file is offered next time, and a cancel keeps the offer.
+        QCOMPARE(exportWith(w, QString()).constFirst().text, target);
+        const QString second = QDir(w.folder()).filePath(u"Popis č ć đ š ž.txt"_s);
         shown = exportWith(w, second);
         QCOMPARE(shown[0].text, target);
-        QCOMPARE(shown[1].text, u("Baza eksportirana u ") + second);
-        QCOMPARE(fileBytes(second), expected);
-        shown = exportWith(w, QString());
-        QCOMPARE(shown[0].text, second);
+        QCOMPARE(shown[1].text, u"Baza eksportirana u "_s + second);
+        QCOMPARE(WindowFixture::read(second), expected);
     }
 
     // The checks only show: the window saves and exports what the core alone makes of the file.
@@ -175,236 +105,142 @@ private slots:
     {
         WindowFixture w;
         w.writeDatabase(WindowFixture::packet({
-            u("Tar_br=\"3004.90\" Naziv=\"a\" ATK=\"N2BA01\" Valuta=\"hrk\" Kolicina=\"0\""),
-            u("Naziv=\"b\" Cijena=\"-1\""),
-            u("Naziv=\"b\" Cijena=\"-1\""),
+            u"Tar_br=\"3004.90\" Naziv=\"a\" ATK=\"N2BA01\" Valuta=\"hrk\" Kolicina=\"0\""_s,
+            u"Naziv=\"b\" Cijena=\"-1\""_s,
+            u"Naziv=\"b\" Cijena=\"-1\""_s,
         }));
         Table plain(productSchema());
         plain.loadFromFile(w.databasePath().toStdString());
-        const QString plainFile = QDir(w.folder()).filePath(u("plain.xml"));
+        const QString plainFile = QDir(w.folder()).filePath(u"plain.xml"_s);
         plain.saveToFile(plainFile.toStdString());
         QVERIFY(w.start());
-        QCOMPARE(w.widget<QLabel>("lblNumOfWarnings")->text(), u("Upozorenja: 3"));
+        QCOMPARE(w.widget<QLabel>("lblNumOfWarnings")->text(), u"Upozorenja: 3"_s);
 
-        const QString target = QDir(w.folder()).filePath(u("izvoz.txt"));
+        const QString target = QDir(w.folder()).filePath(u"izvoz.txt"_s);
         QCOMPARE(exportWith(w, target).size(), 2); // the save dialog and the message only
-        QCOMPARE(fileBytes(target), QByteArray::fromStdString(textexport::exportText(plain)));
-        QCOMPARE(w.readDatabase(), fileBytes(plainFile));
+        QCOMPARE(WindowFixture::read(target),
+                 QByteArray::fromStdString(textexport::exportText(plain)));
+        QCOMPARE(w.readDatabase(), WindowFixture::read(plainFile));
         w.form->close();
         QVERIFY(Dialogs::takeShown().isEmpty());
-        QCOMPARE(w.readDatabase(), fileBytes(plainFile));
-    }
-
-    void emptyTableGivesAnEmptyFile()
-    {
-        // No database yet: the window starts on a begun record without a name.
-        WindowFixture w;
-        QVERIFY(w.start());
-        QCOMPARE(w.table().state(), TableState::Insert);
-        const QString target = QDir(w.folder()).filePath(u("prazno.txt"));
-        writeBytes(target, "old contents\r\n");
-        const auto shown = exportWith(w, target);
-        QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown[1].text, u("Baza eksportirana u ") + target);
-        QCOMPARE(shown[1].title, u("Poruka"));
-        QVERIFY(QFileInfo::exists(target));
-        QCOMPARE(QFileInfo(target).size(), 0);
-        QCOMPARE(storedRows(w.readDatabase()), 0);
-        QCOMPARE(w.focus(), w.button("BitBtnAdd"));
+        QCOMPARE(w.readDatabase(), WindowFixture::read(plainFile));
     }
 
     void cancelledExportStillSavesTheDatabase()
     {
         WindowFixture w;
-        w.writeDatabase(WindowFixture::packet({u("Naziv=\"Stari\"")}));
-        QVERIFY(w.start());
+        QVERIFY(w.startWith({u"Naziv=\"Stari\""_s}));
         w.click("BitBtnAdd");
-        w.type(Naziv, u("Novi čaj"));
+        w.type(Naziv, u"Novi čaj"_s);
 
-        const auto shown = exportWith(w, QString());
-        QCOMPARE(shown.size(), 1); // the dialog, no message
-        QCOMPARE(shown[0].kind, Dialogs::Kind::SaveFile);
+        QCOMPARE(exportWith(w, QString()).size(), 1); // the dialog, no message
         const QByteArray database = w.readDatabase();
         QCOMPARE(storedRows(database), 2);
-        QVERIFY(database.indexOf(u("Novi čaj").toUtf8()) >= 0);
-        QVERIFY(database.indexOf(u("Novi čaj").toUtf8()) < database.indexOf("Stari"));
-        QCOMPARE(entries(w.folder()), QStringList{u("Baza.xml")});
+        QVERIFY(database.indexOf(u"Novi čaj"_s.toUtf8()) >= 0);
+        QVERIFY(database.indexOf(u"Novi čaj"_s.toUtf8()) < database.indexOf("Stari"));
+        QCOMPARE(QDir(w.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{u"Baza.xml"_s, u"Baza.xml.lock"_s})); // no export, no temporary file
         QCOMPARE(w.focus(), w.button("BitBtnAdd"));
     }
 
-    void failedExportKeepsTheOldFile()
+    void failedExport()
     {
         WindowFixture w;
-        w.writeDatabase(WindowFixture::packet({u("Naziv=\"a\""), u("Naziv=\"\"")}));
-        QVERIFY(w.start());
-        QVERIFY(QDir(w.folder()).mkdir(u("izvoz")));
-        const QString folder = QDir(w.folder()).filePath(u("izvoz"));
-        const QString target = QDir(folder).filePath(u("lista.txt"));
-        const QByteArray old = "\"stari\";\"izvoz\"\r\n";
-        writeBytes(target, old);
-
-        for (WriteStep step : allSteps) {
-            const auto shown = exportWith(w, QVariant::fromValue(FailingAnswer{target, step}));
-            setWriteFailureForTesting(std::nullopt);
-            QCOMPARE(shown.size(), 2); // the dialog, then the error; no confirmation
-            QCOMPARE(shown[0].kind, Dialogs::Kind::SaveFile);
-            QVERIFY2(isWriteError(shown[1], target), qPrintable(shown[1].text));
-            QCOMPARE(fileBytes(target), old);
-            QCOMPARE(entries(folder), QStringList{u("lista.txt")});
-            QCOMPARE(w.focus(), w.button("BitBtnExport"));
-        }
+        QVERIFY(w.startWith({u"Naziv=\"a\""_s, u"Naziv=\"\""_s}));
+        const QString target = QDir(w.folder()).filePath(u"nema/lista.txt"_s);
+        auto shown = exportWith(w, target);
+        QCOMPARE(shown.size(), 2); // the dialog, then the error; no confirmation
+        QCOMPARE(shown[1].text,
+                 u"Datoteku \""_s + target +
+                     u"\" nije moguće spremiti: Nema takve datoteke ili direktorija"_s);
+        QCOMPARE(w.focus(), w.button("BitBtnExport"));
         // The database was saved before the dialog opened.
         QCOMPARE(storedRows(w.readDatabase()), 1);
 
         // A failure while saving the database stops the export before the dialog.
         w.click("BitBtnAdd");
-        w.type(Naziv, u("b"));
+        w.type(Naziv, u"b"_s);
         const QByteArray database = w.readDatabase();
         setWriteFailureForTesting(WriteStep::Rename);
-        const auto shown = exportWith(w, target);
+        shown = exportWith(w, target);
         QCOMPARE(shown.size(), 1);
-        QVERIFY2(isWriteError(shown[0], w.folder() + u("/Baza.xml")), qPrintable(shown[0].text));
+        QVERIFY2(isWriteError(shown[0], w.folder() + u"/Baza.xml"_s), qPrintable(shown[0].text));
         QCOMPARE(Dialogs::pendingAnswers(), 1);
         QCOMPARE(w.readDatabase(), database);
-        QCOMPARE(entries(w.folder()), (QStringList{u("Baza.xml"), u("izvoz")}));
         QCOMPARE(w.focus(), w.button("BitBtnExport"));
     }
 
-    void exportWithTheTableClosed()
+    // A record was committed with a supplier, and the clerk typed a name into the record begun
+    // after it when "Izbriši baze" is clicked.
+    void erase_data()
     {
-        WindowFixture w;
-        w.writeDatabase("not xml");
-        QVERIFY(w.start());
-        QVERIFY(!w.table().isActive());
-        const auto shown = exportWith(w, QDir(w.folder()).filePath(u("x.txt")));
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].kind, Dialogs::Kind::Message);
-        QCOMPARE(shown[0].text, u("DataSet nije aktivan."));
-        QCOMPARE(shown[0].title, u("Greška!"));
-        QCOMPARE(w.focus(), w.button("BitBtnAdd"));
-        QCOMPARE(w.readDatabase(), QByteArray("not xml"));
-        QCOMPARE(entries(w.folder()), QStringList{u("Baza.xml")});
+        QTest::addColumn<QVariantList>("answers");
+        QTest::addColumn<bool>("writeFails");
+        QTest::newRow("declined") << QVariantList{false} << false;
+        QTest::newRow("declined the second time") << QVariantList{true, false} << false;
+        QTest::newRow("confirmed") << QVariantList{true, true} << false;
+        QTest::newRow("confirmed, write fails") << QVariantList{true, true} << true;
     }
 
-    void declinedEraseChangesNothing()
+    void erase()
     {
+        QFETCH(QVariantList, answers);
+        QFETCH(bool, writeFails);
+        const bool erased = answers.size() == 2 && answers[1].toBool() && !writeFails;
         WindowFixture w;
-        w.writeDatabase(WindowFixture::packet({u("Naziv=\"a\""), u("Naziv=\"b\"")}));
+        w.writeDatabase(WindowFixture::packet({u"Naziv=\"a\" Valuta=\"EUR\""_s, u"Naziv=\"b\""_s}));
+        const QByteArray before = w.readDatabase();
         QVERIFY(w.start());
-        // A committed edit gives the carried-over values; the record begun after it holds them.
-        w.type(Dobavljac, u("Dobavljač 2"));
+        w.type(Dobavljac, u"Dobavljač 2"_s);
         w.click("BitBtnAdd");
-        const QByteArray database = w.readDatabase();
+        w.type(Naziv, u"Novi"_s);
 
-        for (const auto &answers : {std::initializer_list<bool>{false}, {true, false}}) {
-            const auto shown = eraseWith(w, answers);
-            QCOMPARE(shown.size(), static_cast<qsizetype>(answers.size()));
-            QVERIFY(isQuestion(shown[0], firstQuestion));
-            if (shown.size() > 1)
-                QVERIFY(isQuestion(shown[1], secondQuestion));
-            QCOMPARE(w.focus(), w.edit(Tar_br));
-            QCOMPARE(w.table().state(), TableState::Insert);
-            QCOMPARE(w.table().recordCount(), 2u);
-            QCOMPARE(w.value(Dobavljac), u("Dobavljač 2"));
-            QCOMPARE(w.readDatabase(), database);
+        if (writeFails)
+            setWriteFailureForTesting(WriteStep::Rename);
+        const auto shown = clickWith(w, "BitBtnErase", answers);
+        setWriteFailureForTesting(std::nullopt);
+        QCOMPARE(shown.size(), answers.size() + (answers.size() == 2 && answers[1].toBool()));
+        const QString questions[] = {u"Praznim baze?"_s,
+                                     u"Jeste li SIGURNI?\nNakon ovog nema povratka!"_s};
+        for (qsizetype i = 0; i < answers.size(); ++i) {
+            QCOMPARE(shown[i].kind, Dialogs::Kind::Question);
+            QCOMPARE(shown[i].text, questions[i]);
+            QCOMPARE(shown[i].title, u"Pažnja!"_s);
         }
-        // The carried-over values are still there for the next record.
-        w.type(Naziv, u("c"));
-        w.click("BitBtnAdd");
-        QCOMPARE(w.value(Dobavljac), u("Dobavljač 2"));
-        QCOMPARE(w.table().recordCount(), 3u);
-    }
+        QCOMPARE(w.focus(), writeFails ? w.widget("BitBtnErase") : w.edit(Tar_br));
+        if (writeFails)
+            QVERIFY2(isWriteError(shown.constLast(), w.folder() + u"/Baza.xml"_s),
+                     qPrintable(shown.last().text));
 
-    void confirmedEraseDiscardsAPendingChange()
-    {
-        WindowFixture w;
-        w.writeDatabase(WindowFixture::packet({u("Naziv=\"a\" Valuta=\"EUR\""), u("Naziv=\"b\"")}));
-        QVERIFY(w.start());
-        w.type(Dobavljac, u("Stari"));
-        w.click("BitBtnAdd");
-        QCOMPARE(w.value(Dobavljac), u("Stari"));
-        // Typed into the begun record and not committed.
-        w.type(Naziv, u("Novi"));
-        w.type(Uvoznik, u("Korisnik č"));
-
-        const auto shown = eraseWith(w, {true, true});
-        QCOMPARE(shown.size(), 3);
-        QVERIFY(isQuestion(shown[0], firstQuestion));
-        QVERIFY(isQuestion(shown[1], secondQuestion));
-        QCOMPARE(shown[2].kind, Dialogs::Kind::Message);
-        QCOMPARE(shown[2].text, u("Baze prezne!"));
-        QCOMPARE(shown[2].title, u("Kalvendor"));
-        QCOMPARE(w.focus(), w.edit(Tar_br));
-
-        QVERIFY(w.table().isActive());
+        if (!erased) {
+            QCOMPARE(w.readDatabase(), before);
+            QCOMPARE(w.table().recordCount(), 2u);
+            QCOMPARE(w.value(Naziv), u"Novi"_s);
+            // The carried-over values are still there for the next record.
+            w.click("BitBtnAdd");
+            QCOMPARE(w.value(Dobavljac), u"Dobavljač 2"_s);
+            QCOMPARE(w.table().recordCount(), 3u);
+            return;
+        }
+        QCOMPARE(shown.constLast().kind, Dialogs::Kind::Message);
+        QCOMPARE(shown.constLast().text, u"Baze prezne!"_s);
         QCOMPARE(w.table().rowCount(), 0u);
-        QCOMPARE(w.count(), u("0"));
-        QCOMPARE(w.edit(Uvoznik)->text(), QString());
-        const QByteArray database = w.readDatabase();
-        QVERIFY(database.contains("<FIELD"));
-        QCOMPARE(storedRows(database), 0);
-
-        // Neither the earlier carried-over values nor the discarded typing come back.
-        w.click("BitBtnAdd");
-        QCOMPARE(w.table().state(), TableState::Insert);
-        QCOMPARE(w.value(Dobavljac), QString());
-        QCOMPARE(w.value(Uvoznik), QString());
-        QCOMPARE(w.value(Naziv), QString());
-        w.type(Naziv, u("x"));
-        w.form->close();
-        const QByteArray closed = w.readDatabase();
-        QCOMPARE(storedRows(closed), 1);
-        QVERIFY(!closed.contains("Stari") && !closed.contains("Novi") && !closed.contains("EUR"));
-    }
-
-    void erasingAnEmptyDatabase()
-    {
-        WindowFixture w;
-        w.writeDatabase(WindowFixture::packet({}));
-        const QDateTime longAgo(QDate(2001, 1, 1), QTime(0, 0));
-        {
-            QFile f(w.databasePath());
-            QVERIFY(f.open(QIODevice::ReadWrite));
-            QVERIFY(f.setFileTime(longAgo, QFileDevice::FileModificationTime));
-        }
-        QVERIFY(w.start());
-        const auto shown = eraseWith(w, {true, true});
-        QCOMPARE(shown.size(), 3);
-        QCOMPARE(shown[2].text, u("Baze prezne!"));
-        QVERIFY(QFileInfo(w.databasePath()).lastModified() > longAgo);
+        QCOMPARE(w.count(), u"0"_s);
+        QCOMPARE(w.edit(Naziv)->text(), QString());
         QVERIFY(w.readDatabase().contains("<FIELD"));
-        QCOMPARE(w.focus(), w.edit(Tar_br));
-    }
+        QCOMPARE(storedRows(w.readDatabase()), 0);
+        // An export now replaces a file with an empty one.
+        const QString target = QDir(w.folder()).filePath(u"prazno.txt"_s);
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old contents\r\n") > 0);
+        old.close();
+        QCOMPARE(exportWith(w, target).constLast().text, u"Baza eksportirana u "_s + target);
+        QCOMPARE(QFileInfo(target).size(), 0);
+        QVERIFY(QFile::remove(target));
 
-    void failedEraseKeepsTheRecords()
-    {
-        WindowFixture w;
-        w.writeDatabase(WindowFixture::packet({u("Naziv=\"a\""), u("Naziv=\"b\"")}));
-        QVERIFY(w.start());
-        w.type(Dobavljac, u("S2"));
+        // The earlier carried-over values do not come back.
         w.click("BitBtnAdd");
-        const QByteArray database = w.readDatabase();
-
-        for (WriteStep step : allSteps) {
-            setWriteFailureForTesting(step);
-            const auto shown = eraseWith(w, {true, true});
-            setWriteFailureForTesting(std::nullopt);
-            QCOMPARE(shown.size(), 3); // both questions, then the error; no "Baze prezne!"
-            QVERIFY2(isWriteError(shown[2], w.folder() + u("/Baza.xml")),
-                     qPrintable(shown[2].text));
-            QCOMPARE(w.focus(), w.button("BitBtnErase"));
-            QCOMPARE(w.readDatabase(), database);
-            QCOMPARE(entries(w.folder()), QStringList{u("Baza.xml")});
-            QVERIFY(w.table().isActive());
-            QCOMPARE(w.table().recordCount(), 2u);
-            QCOMPARE(w.valueAt(2, Naziv), u("b"));
-            QCOMPARE(w.valueAt(2, Dobavljac), u("S2"));
-        }
-        // Nothing was erased, the carried-over values included.
-        w.type(Naziv, u("c"));
-        w.click("BitBtnAdd");
-        QCOMPARE(w.value(Dobavljac), u("S2"));
-        QCOMPARE(w.table().recordCount(), 3u);
+        QCOMPARE(w.value(Dobavljac), QString());
     }
 };
 

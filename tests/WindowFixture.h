@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ProductListWindow.h"
+#include "data/DatabaseFile.h"
 #include "data/ProductSchema.h"
 #include "platform/Dialogs.h"
 #include "platform/InputGuard.h"
@@ -76,20 +77,12 @@ public:
     // A database file holding one record per entry of `rows`, each given as its ROW attributes.
     static QByteArray packet(const QStringList &rows)
     {
-        QByteArray xml =
-            QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                              "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>");
-        for (const auto &f : data::productSchema()) {
-            xml += "<FIELD attrname=\"" + QByteArray::fromStdString(f.name) + "\" fieldtype=\"";
-            if (f.isNumber())
-                xml += f.kind == data::FieldKind::Money ? "r8\" SUBTYPE=\"Money\"/>" : "r8\"/>";
-            else
-                xml += "string\" WIDTH=\"" + QByteArray::number(qulonglong(f.maxLength)) + "\"/>";
-        }
-        xml += "</FIELDS><PARAMS/></METADATA><ROWDATA>";
+        std::string empty;
+        data::appendDataPacket(empty, data::productSchema(), {});
+        QByteArray xml = QByteArray::fromStdString(empty);
         for (const QString &row : rows)
-            xml += "<ROW " + row.toUtf8() + "/>";
-        return xml + "</ROWDATA></DATAPACKET>\n";
+            xml.insert(xml.lastIndexOf("  </ROWDATA>"), "<ROW " + row.toUtf8() + "/>\n");
+        return xml;
     }
 
     static QByteArray read(const QString &path)
@@ -98,6 +91,13 @@ public:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QByteArray readDatabase() const { return read(databasePath()); }
+
+    // Writes a database of `rows` (see packet()) and starts the window on it.
+    bool startWith(const QStringList &rows)
+    {
+        writeDatabase(packet(rows));
+        return start();
+    }
 
     // Constructs, creates and shows the window, and waits until it has the focus.
     bool start()

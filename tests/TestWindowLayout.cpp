@@ -1,0 +1,176 @@
+#include "app/ProductListWindow.h"
+#include "platform/Dialogs.h"
+#include "platform/ScreenFit.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QTranslator>
+
+using namespace Qt::StringLiterals;
+using platform::Dialogs;
+
+class TestWindowLayout : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // As the program does: Qt's own button texts in Croatian.
+        QVERIFY(m_qtTexts.load(QLocale(QLocale::Croatian, QLocale::Croatia), u"qtbase"_s, u"_"_s,
+                               QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+        QApplication::installTranslator(&m_qtTexts);
+    }
+
+    void columnTitles()
+    {
+        ProductListWindow window;
+        const QAbstractItemModel *model =
+            window.findChild<QTableView *>(u"DBGridLijekovi"_s)->model();
+        QStringList titles;
+        for (int c = 0; c < model->columnCount(); ++c)
+            titles << model->headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(titles,
+                 (QStringList{u"Tar_br"_s, u"Naziv"_s, u"Kataloški broj"_s, u"ATK"_s,
+                              u"Proizvodjac"_s, u"Protokol"_s, u"Dobavljac"_s, u"Korisnik"_s,
+                              u"Jed_mjere"_s, u"Kolicina"_s, u"Valuta"_s, u"Cijena"_s}));
+    }
+
+    // Each row is named by the control's object name; a caption names its edit box.
+    void captions_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("box");
+        const auto row = [](const char *name, const char *text, const char *box = "") {
+            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(box);
+        };
+        row("Form1", "Kalvendor - suglasnost za uvoz medicinskih proizvoda");
+        row("Label6", "Tarifni broj : ", "DBEditTar_br");
+        row("Label13", "Broj zapisa : ");
+        row("lblNumOfRecords", "0");
+        row("Label2", " Naziv :", "DBEditNaziv");
+        row("Label11", "Kataloški broj :", "DBEditGen_ime");
+        row("Label12", "ATK :", "DBEditATK");
+        row("Label5", "Proizvođač :", "DBEditProizvodjac");
+        row("Label10", "Protokol :", "DBEditProtokol");
+        row("Label1", " Dobavljač :", "DBEditDobavljac");
+        row("Label4", "  Korisnik : ", "DBEditUvoznik");
+        row("Label7", " Jedinica mjere :", "DBEditJed_mjere");
+        row("Label3", "Količina :", "DBEditKolicina");
+        row("Label8", "Valuta : ", "DBEditValuta");
+        row("Label9", "Cijena : ", "DBEditCijena");
+    }
+
+    void captions()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, box);
+        ProductListWindow window;
+        const QString name = QString::fromLatin1(QTest::currentDataTag());
+        if (name == window.objectName()) {
+            QCOMPARE(window.windowTitle(), text);
+        } else {
+            auto *label = window.findChild<QLabel *>(name);
+            QVERIFY(label);
+            QCOMPARE(label->text(), text);
+            QCOMPARE(label->buddy() ? label->buddy()->objectName() : QString(), box);
+        }
+    }
+
+    // The boxes as the clerk sees them: the real QMessageBox, answered by a key.
+    void realBoxes_data()
+    {
+        QTest::addColumn<Dialogs::Kind>("kind");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("seen"); // title | buttons, the default in brackets | icon
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("message") << Dialogs::Kind::Message << int(Qt::Key_Return)
+                                 << u"Poruka | [U redu] | 0"_s << false;
+        QTest::newRow("question, Return")
+            << Dialogs::Kind::Question << int(Qt::Key_Return) << u"Pažnja! | Ne [Da] | 0"_s << true;
+        QTest::newRow("question, Esc") << Dialogs::Kind::Question << int(Qt::Key_Escape)
+                                       << u"Pažnja! | Ne [Da] | 0"_s << false;
+        QTest::newRow("question, No the default") << Dialogs::Kind::Question << int(Qt::Key_Return)
+                                                  << u"Pažnja! | Da [Ne] | 0"_s << false;
+        QTest::newRow("error") << Dialogs::Kind::Error << int(Qt::Key_Return)
+                               << u"Kalvendor | [U redu] | 3"_s << false; // 3: the stop icon
+    }
+
+    void realBoxes()
+    {
+        QFETCH(Dialogs::Kind, kind);
+        QFETCH(int, key);
+        Dialogs::setScripted(false);
+        const QString text = u"Praznim baze?\nDrugi red"_s;
+        QString got;
+        QTimer::singleShot(0, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            QStringList buttons;
+            for (QAbstractButton *b : box->buttons()) {
+                const QString shown = b->text().remove(u'&'); // Qt's translation adds Alt keys
+                buttons << (b == box->defaultButton() ? u'[' + shown + u']' : shown);
+            }
+            buttons.sort();
+            got = QStringList{box->text(), box->windowTitle(), buttons.join(u' '),
+                              QString::number(box->icon())}
+                      .join(u" | "_s);
+            QTest::keyClick(box, Qt::Key(key));
+        });
+        bool answer = false;
+        if (kind == Dialogs::Kind::Message)
+            Dialogs::message(nullptr, text, u"Poruka"_s);
+        else if (kind == Dialogs::Kind::Question)
+            answer = Dialogs::question(nullptr, text, u"Pažnja!"_s,
+                                       QTest::currentDataTag() == "question, No the default"_ba);
+        else
+            Dialogs::error(nullptr, text);
+        QFETCH(QString, seen);
+        QCOMPARE(got, text + u" | "_s + seen);
+        QTEST(answer, "yes");
+    }
+
+    void fitIntoScreen_data()
+    {
+        QTest::addColumn<QRect>("wanted"); // the frame's top-left and the client size
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QMargins>("frame");
+        QTest::addColumn<QRect>("fitted");
+        const QMargins frame(4, 24, 4, 4);
+        QTest::newRow("fits") << QRect(197, 109, 782, 545) << QRect(0, 0, 1920, 1080) << frame
+                              << QRect(197, 109, 782, 545);
+        QTest::newRow("moved in from the right and bottom")
+            << QRect(1500, 900, 782, 545) << QRect(0, 0, 1920, 1080) << frame
+            << QRect(1130, 507, 782, 545);
+        QTest::newRow("frame counted") << QRect(215, 130, 782, 545) << QRect(0, 0, 1000, 700)
+                                       << QMargins(5, 30, 5, 5) << QRect(208, 120, 782, 545);
+        QTest::newRow("shrunk, on a second screen")
+            << QRect(197, 109, 782, 545) << QRect(1024, 0, 512, 384) << frame
+            << QRect(1024, 0, 504, 356);
+        QTest::newRow("never below the minimum, top-left kept")
+            << QRect(-50, 900, 782, 545) << QRect(10, 20, 320, 240) << frame
+            << QRect(10, 20, 400, 300);
+    }
+
+    void fitIntoScreen()
+    {
+        QFETCH(QRect, wanted);
+        QFETCH(QRect, available);
+        QFETCH(QMargins, frame);
+        const auto fitted = platform::fitIntoScreen(wanted.topLeft(), wanted.size(),
+                                                    QSize(400, 300), available, frame);
+        QTEST(QRect(fitted.framePosition, fitted.clientSize), "fitted");
+    }
+
+private:
+    QTranslator m_qtTexts;
+};
+
+QTEST_MAIN(TestWindowLayout)
+#include "TestWindowLayout.moc"
