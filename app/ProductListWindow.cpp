@@ -85,6 +85,14 @@ QIcon picture(const char *name, bool withDisabledLook = false)
     return icon;
 }
 
+bool isEmptyRecord(const Record &record)
+{
+    bool empty = true;
+    record.forEachValue(
+        [&](std::size_t, std::string_view value) { empty = empty && value.empty(); });
+    return empty;
+}
+
 bool isInside(const QWidget *widget, const QWidget *container)
 {
     return widget && (widget == container || container->isAncestorOf(widget));
@@ -705,7 +713,12 @@ void ProductListWindow::importList(const std::function<textimport::Source()> &re
     platform::guarded(this, [&] {
         if (!m_products.isActive())
             return;
-        // What is being typed is ended first, so that a refusal comes before the mapping work.
+        // What is being typed is ended first, so that a refusal comes before the mapping work. A
+        // begun record that holds nothing at all is dropped, not kept as an empty row.
+        m_dataSource->updateRecord();
+        if (m_products.state() == TableState::Insert &&
+            isEmptyRecord(m_products.rows()[m_products.currentRow()]))
+            m_products.remove();
         m_products.checkBrowseMode();
         std::optional<std::vector<Record>> records = platform::ImportDialog::run(this, read());
         if (!records || records->empty())

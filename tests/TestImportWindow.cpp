@@ -83,6 +83,13 @@ private slots:
         QCOMPARE(w.table().recordCount(), 3u);
         QCOMPARE(w.valueAt(2, Naziv), u"C"_s);
 
+        // At a first start, the empty begun record gives way to the list.
+        WindowFixture first;
+        QVERIFY(first.start());
+        paste(first, row(u"F"_s), [](ImportDialog &d) { d.accept(); });
+        QCOMPARE(first.table().rowCount(), 1u);
+        QCOMPARE(first.valueAt(0, Naziv), u"F"_s);
+
         const QByteArray saved = w.readDatabase();
         const std::uint64_t changes = w.table().changeCount();
         paste(w, row(u"D"_s) + row(u"E"_s), [](ImportDialog &) {}); // cancelled
