@@ -5,12 +5,14 @@
 #include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
 #include "export/TextExport.h"
+#include "import/TextImport.h"
 #include "platform/DataSource.h"
 #include "platform/Dialogs.h"
 #include "platform/FieldEdit.h"
 #include "platform/FindBar.h"
 #include "platform/FolderLock.h"
 #include "platform/Guard.h"
+#include "platform/ImportDialog.h"
 #include "platform/RecordGrid.h"
 #include "platform/RecoveryCopy.h"
 #include "platform/ScreenFit.h"
@@ -19,15 +21,21 @@
 #include "platform/WarningLook.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -75,6 +83,14 @@ QIcon picture(const char *name, bool withDisabledLook = false)
     if (withDisabledLook)
         icon.addFile(base + QStringLiteral("-disabled.png"), {}, QIcon::Disabled);
     return icon;
+}
+
+bool isEmptyRecord(const Record &record)
+{
+    bool empty = true;
+    record.forEachValue(
+        [&](std::size_t, std::string_view value) { empty = empty && value.empty(); });
+    return empty;
 }
 
 bool isInside(const QWidget *widget, const QWidget *container)
@@ -336,6 +352,9 @@ void ProductListWindow::buildControls()
     m_takeBackAction = addTool(QStringLiteral("Vrati obrisani zapis"), Qt::CTRL | Qt::Key_Z,
                                [this] { onTakeBackClicked(); });
     m_takeBackAction->setEnabled(false);
+    addTool(QStringLiteral("Uvezi popis…"), {}, [this] { onImportFileClicked(); });
+    connect(m_grid, &platform::RecordGrid::pasteRequested, this, &ProductListWindow::onGridPaste);
+    setAcceptDrops(true);
 
     platform::placeOnScreen(this, windowPosition, windowSize);
 }
@@ -358,7 +377,7 @@ void ProductListWindow::bindTable()
     connect(m_dataSource, &platform::DataSource::dataChange, this,
             &ProductListWindow::updateRecordCount);
     connect(m_dataSource, &platform::DataSource::dataChange, this,
-            [this] { m_takeBackAction->setEnabled(m_products.canTakeBack()); });
+            &ProductListWindow::onTakeBackChanged);
 }
 
 bool ProductListWindow::start()
@@ -659,6 +678,84 @@ void ProductListWindow::onTakeBackClicked()
         m_products.takeBack();
         enableDeleteButton();
     });
+}
+
+void ProductListWindow::onTakeBackChanged()
+{
+    m_takeBackAction->setEnabled(m_products.canTakeBack());
+    m_takeBackAction->setText(m_products.takeBackRemovesAppended()
+                                  ? QStringLiteral("Poništi uvoz")
+                                  : QStringLiteral("Vrati obrisani zapis"));
+}
+
+void ProductListWindow::onGridPaste()
+{
+    const std::string text = QGuiApplication::clipboard()->text().toStdString();
+    if (textimport::isRowBlock(text))
+        importList([&] { return textimport::readPasted(text); });
+}
+
+void ProductListWindow::onImportFileClicked()
+{
+    const QString file =
+        platform::Dialogs::openFileName(this, QStringLiteral("Popis (*.csv *.txt)"));
+    if (!file.isEmpty())
+        importFile(file);
+}
+
+void ProductListWindow::importFile(const QString &fileName)
+{
+    importList([&] { return textimport::readFile(fileName.toStdString()); });
+}
+
+void ProductListWindow::importList(const std::function<textimport::Source()> &read)
+{
+    platform::guarded(this, [&] {
+        if (!m_products.isActive())
+            return;
+        // What is being typed is ended first, so that a refusal comes before the mapping work. A
+        // begun record that holds nothing at all is dropped, not kept as an empty row.
+        m_dataSource->updateRecord();
+        if (m_products.state() == TableState::Insert &&
+            isEmptyRecord(m_products.rows()[m_products.currentRow()]))
+            m_products.remove();
+        m_products.checkBrowseMode();
+        std::optional<std::vector<Record>> records = platform::ImportDialog::run(this, read());
+        if (!records || records->empty())
+            return;
+        m_products.appendRecords(std::move(*records));
+        enableDeleteButton();
+    });
+}
+
+namespace {
+
+// The one local text file of a drop, or nothing.
+QString droppedList(const QMimeData *mime)
+{
+    if (!mime->hasUrls() || mime->urls().size() != 1 || !mime->urls().constFirst().isLocalFile())
+        return {};
+    const QString file = mime->urls().constFirst().toLocalFile();
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    return suffix == u"csv" || suffix == u"txt" ? file : QString();
+}
+
+} // namespace
+
+void ProductListWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedList(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void ProductListWindow::dropEvent(QDropEvent *event)
+{
+    const QString file = droppedList(event->mimeData());
+    if (file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The program the file came from waits for the drop to end: the dialog opens after it.
+    QTimer::singleShot(0, this, [this, file] { importFile(file); });
 }
 
 void ProductListWindow::onPriceBoxLeft()

@@ -16,6 +16,10 @@ class QLabel;
 class QMenu;
 class QPushButton;
 
+namespace textimport {
+struct Source;
+} // namespace textimport
+
 namespace platform {
 class DataSource;
 class FieldEdit;
@@ -46,6 +50,8 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildControls();
@@ -69,6 +75,13 @@ private:
     void onExportClicked();
     void onEraseClicked();
     void onTakeBackClicked();
+    void onTakeBackChanged();
+    void onGridPaste();
+    void onImportFileClicked();
+    void importFile(const QString &fileName);
+    // Reads a supplier's list, lets the clerk map its columns, and appends the good rows as one
+    // step that can be taken back.
+    void importList(const std::function<textimport::Source()> &read);
     void onPriceBoxLeft();
     void onGridLeft();
     void captureCarriedOverValues();

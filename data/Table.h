@@ -127,6 +127,11 @@ public:
     // Take-back: every removal of a stored record and every appendRecords() is one step, the
     // most recent taken back first. replaceContent (so load, create and erase) and close clear it.
     bool canTakeBack() const { return !m_history.empty(); }
+    // True when takeBack() would remove appended records rather than restore a removed one.
+    bool takeBackRemovesAppended() const
+    {
+        return !m_history.empty() && m_history.back().appended > 0;
+    }
     // Ends the current record as a cursor move does (a refused hand-over throws, and nothing is
     // taken back), then undoes the most recent step: a removed record returns with every value
     // at its old place in the record order and becomes current; appended records go again.

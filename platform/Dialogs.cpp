@@ -99,6 +99,18 @@ QString Dialogs::saveFileName(QWidget *parent, const QString &suggested, const Q
     return QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
 }
 
+QString Dialogs::openFileName(QWidget *parent, const QString &filter)
+{
+    if (script().active) {
+        script().shown.append(
+            {Kind::OpenFile, {}, filter, QMessageBox::NoButton, QMessageBox::NoIcon});
+        return script().answers.isEmpty() ? QString() : script().answers.dequeue().toString();
+    }
+    const QString file = QFileDialog::getOpenFileName(parent, {}, {}, filter, nullptr,
+                                                      QFileDialog::DontUseNativeDialog);
+    return file.isEmpty() ? file : QFileInfo(file).absoluteFilePath();
+}
+
 void Dialogs::setScripted(bool scripted)
 {
     script() = Script{};

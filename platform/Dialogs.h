@@ -15,7 +15,7 @@ namespace platform {
 // dialogs; a test scripts the answers in advance and reads back what would have been shown.
 class Dialogs {
 public:
-    enum class Kind { Message, Question, Error, SaveFile };
+    enum class Kind { Message, Question, Error, SaveFile, OpenFile };
 
     struct Shown {
         Kind kind;
@@ -44,6 +44,10 @@ public:
     // file's full path, or an empty string when cancelled.
     static QString saveFileName(QWidget *parent, const QString &suggested, const QString &filter,
                                 const QString &defaultSuffix);
+
+    // A file dialog for opening an existing file that matches `filter`. Returns the file's full
+    // path, or an empty string when cancelled.
+    static QString openFileName(QWidget *parent, const QString &filter);
 
     // Test mode: boxes are not shown but recorded; questions take the next scripted answer
     // (bool), save dialogs the next scripted path (QString, empty to cancel). Without a

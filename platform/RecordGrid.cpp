@@ -177,6 +177,15 @@ void RecordGrid::handOver()
     editor->setModified(false);
 }
 
+void RecordGrid::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Paste) && state() != EditingState) {
+        emit pasteRequested();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
 void RecordGrid::mousePressEvent(QMouseEvent *event)
 {
     // The click gave the grid the focus, and an exit handler that ran on it moved the focus on

@@ -55,7 +55,12 @@ public:
     bool hasPendingInput() const override;
     void handOver() override;
 
+signals:
+    // Ctrl+V while no cell is being edited: rows pasted into the grid, not into a cell.
+    void pasteRequested();
+
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void mousePressEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
