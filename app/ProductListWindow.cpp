@@ -421,7 +421,7 @@ bool ProductListWindow::takeFolderLock()
         return true;
     const bool openAnyway = platform::Dialogs::question(
         nullptr,
-        QStringLiteral("Bazu \"%1\" već koristi drugi program (%2).\n\n"
+        QStringLiteral("Bazu „%1” već koristi drugi program (%2).\n\n"
                        "Ako oba programa mijenjaju bazu, jedan će izgubiti rad drugoga. "
                        "Otvoriti je ipak?")
             .arg(databasePath(), m_lock->holder()),
@@ -439,14 +439,14 @@ bool ProductListWindow::offerRecoveryCopies(bool holdsLock)
             platform::Dialogs::message(
                 nullptr,
                 QStringLiteral("Kopiju nespremljenog rada nije moguće pročitati pa je "
-                               "premještena u \"%1\".\n\n%2")
+                               "premještena u „%1”.\n\n%2")
                     .arg(aside, copy.error),
                 warningCaption);
             continue;
         }
         const bool restore = platform::Dialogs::question(
             nullptr,
-            QStringLiteral("Pronađen je nespremljeni rad na bazi \"%1\": kopija spremljena "
+            QStringLiteral("Pronađen je nespremljeni rad na bazi „%1”: kopija spremljena "
                            "%2, broj zapisa: %3.\n\nVratiti nespremljeni rad?")
                 .arg(databasePath(),
                      QLocale(QLocale::Croatian, QLocale::Croatia)
@@ -522,7 +522,7 @@ bool ProductListWindow::saveOnClose()
     const QString copyFailure = m_recovery->writeNow();
     if (m_closingOnSignal)
         return true;
-    QString text = QStringLiteral("Baza \"%1\" nije spremljena: %2").arg(databasePath(), reason);
+    QString text = QStringLiteral("Baza „%1” nije spremljena: %2").arg(databasePath(), reason);
     if (!copyFailure.isEmpty())
         text += QStringLiteral("\nNi kopija nespremljenog rada nije spremljena: ") + copyFailure;
     // Dropping the changes silently would lose the clerk's work: ask.
@@ -539,9 +539,9 @@ bool ProductListWindow::writeDatabase(const std::function<void()> &write)
             !m_closingOnSignal &&
             platform::Dialogs::question(
                 this,
-                QStringLiteral("Bazu \"%1\" je u međuvremenu promijenio drugi program.\n\n"
+                QStringLiteral("Bazu „%1” je u međuvremenu promijenio drugi program.\n\n"
                                "Zamijeniti je podacima iz ovog prozora? Ako odgovorite "
-                               "\"Ne\", baza ostaje kakva jest, a vaš rad ostaje u prozoru "
+                               "„Ne”, baza ostaje kakva jest, a vaš rad ostaje u prozoru "
                                "i u kopiji nespremljenog rada.")
                     .arg(databasePath()),
                 warningCaption, true);

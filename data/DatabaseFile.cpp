@@ -171,7 +171,7 @@ public:
 private:
     [[noreturn]] void fail(std::size_t line, const std::string &what) const
     {
-        throw Error("Datoteka \"" + m_fileName + "\" nije ispravna (redak " + std::to_string(line) +
+        throw Error("Datoteka „" + m_fileName + "” nije ispravna (redak " + std::to_string(line) +
                     "): " + what);
     }
 
@@ -198,7 +198,7 @@ private:
         std::string_view name;
         const DeclaredEncoding declared = declaredEncoding(m_buffer, name);
         if (declared == DeclaredEncoding::Other)
-            fail(1, "nepoznato kodiranje znakova '" + std::string(name) + "'");
+            fail(1, "nepoznato kodiranje znakova „" + std::string(name) + "”");
         if (declared == DeclaredEncoding::Windows1250) {
             m_buffer = windows1250ToUtf8(m_buffer);
             return;
@@ -312,8 +312,8 @@ private:
             any = true;
             const std::string_view type = field.attribute("fieldtype").value();
             if (!isPlausibleType(m_schema[*index].kind, type))
-                fail(lineOf(field), "polje " + m_schema[*index].name + " ima neočekivanu vrstu '" +
-                                        std::string(type) + "'");
+                fail(lineOf(field), "polje " + m_schema[*index].name + " ima neočekivanu vrstu „" +
+                                        std::string(type) + "”");
         }
         if (!any)
             fail(lineOf(fields), "datoteka ne opisuje nijedno polje ove tablice");
@@ -351,7 +351,7 @@ private:
             return value;
         const std::optional<double> number = parseFileNumber(value);
         if (!number)
-            fail(lineOf(row), "vrijednost '" + std::string(value) + "' polja " +
+            fail(lineOf(row), "vrijednost „" + std::string(value) + "” polja " +
                                   m_schema[field].name + " nije broj");
         scratch = storedNumberText(*number);
         return scratch;

@@ -93,7 +93,7 @@ std::optional<double> parseTypedNumber(std::string_view typed)
     if (digits)
         value = parseWhole(plain, std::chars_format::fixed);
     if (!value)
-        throw Error("'" + std::string(typed) + "' nije ispravan broj.");
+        throw Error("„" + std::string(typed) + "” nije ispravan broj.");
     return value;
 }
 

@@ -155,10 +155,7 @@ std::string readings(std::string_view ambiguous)
 
 std::string quoted(std::string_view text)
 {
-    std::string out(1, '"');
-    out.append(data::sanitizeText(text));
-    out.push_back('"');
-    return out;
+    return "„" + data::sanitizeText(text) + "”";
 }
 
 } // namespace
@@ -311,8 +308,7 @@ ImportedNumber readNumber(std::string_view text, bool exportForm)
 ImportResult convert(const Source &source, const Mapping &mapping, bool headerRow)
 {
     if (const auto field = fieldChosenTwice(mapping))
-        throw data::Error("Polje \"" + std::string(fieldCaption(*field)) +
-                          "\" odabrano je dvaput.");
+        throw data::Error("Polje „" + std::string(fieldCaption(*field)) + "” odabrano je dvaput.");
     const data::Schema &schema = data::productSchema();
     ImportResult result;
     std::vector<Problem> rowProblems;

@@ -318,7 +318,7 @@ Source readFile(const std::string &fileName)
     try {
         return readBytes(bytes);
     } catch (const data::Error &e) {
-        throw data::Error("Datoteka \"" + data::absoluteName(fileName) + "\": " + e.what());
+        throw data::Error("Datoteka „" + data::absoluteName(fileName) + "”: " + e.what());
     }
 }
 

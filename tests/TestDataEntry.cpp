@@ -224,7 +224,7 @@ private slots:
         w.type(Kolicina, u"abc"_s);
         QTest::keyClick(w.focus(), Qt::Key_F8);
         QCOMPARE(w.table().currentRow(), 3u);
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"'abc' nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj."_s);
         w.type(Kolicina, u"-1"_s);
         QTest::keyClick(w.focus(), Qt::Key_F8);
         QCOMPARE(w.valueAt(3, Kolicina), u"-1"_s);
@@ -359,7 +359,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&other));
         Dialogs::takeShown();
         w.click("BitBtnDel");
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"'abc' nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj."_s);
         QCOMPARE(w.table().rowCount(), 2u);
         QCOMPARE(grid(w)->currentIndex().row(), int(w.table().currentRow()));
     }
@@ -372,14 +372,14 @@ private slots:
         w.type(Kolicina, u"abc"_s);
         w.tab();
         const auto shown = w.shownAfterEvents();
-        QCOMPARE(WindowFixture::texts(shown), u"'abc' nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(shown), u"„abc” nije ispravan broj."_s);
         QCOMPARE(shown[0].kind, Dialogs::Kind::Error);
         QCOMPARE(w.focus(), w.edit(Kolicina));
         QCOMPARE(w.edit(Kolicina)->text(), u"abc"_s);
 
         // A click on a button is swallowed: no move, no exit.
         w.click("BitBtnFirst");
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"'abc' nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj."_s);
         QCOMPARE(w.table().currentRow(), 1u);
         QCOMPARE(w.focus(), w.edit(Kolicina));
 
@@ -392,7 +392,7 @@ private slots:
         // In the price box neither the exit nor "Dodaj" runs.
         w.type(Cijena, u"1,2,3"_s);
         w.click("BitBtnAdd");
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"'1,2,3' nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„1,2,3” nije ispravan broj."_s);
         QCOMPARE(w.table().rowCount(), 2u);
         QCOMPARE(w.focus(), w.edit(Cijena));
 
@@ -406,14 +406,14 @@ private slots:
         QTest::keyClick(w.edit(Cijena), Qt::Key_Backtab); // back: no new record
         QWidget *editor = editCell(w, 0, 9, u"x1"_s);     // Kolicina
         QTest::keyClick(editor, Qt::Key_Return);
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"'x1' nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„x1” nije ispravan broj."_s);
         QCOMPARE(w.focus(), editor);
         QCOMPARE(qobject_cast<QLineEdit *>(editor)->text(), u"x1"_s);
 
         // A row change keeps the row and reopens the editor with the text.
         QTableView *g = grid(w);
         w.clickAt(g->viewport(), g->visualRect(g->model()->index(1, 1)).center());
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"'x1' nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„x1” nije ispravan broj."_s);
         QCOMPARE(w.table().currentRow(), 0u);
         auto *reopened = qobject_cast<QLineEdit *>(w.focus());
         QVERIFY(reopened);

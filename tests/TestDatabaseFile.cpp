@@ -265,7 +265,7 @@ private slots:
         bad("two roots", decl + olderPacket("", "") + "\n" + olderPacket("", ""),
             "(redak 3): datoteka ima više korijenskih elemenata");
         bad("not a number", olderPacket("", "<ROW Naziv=\"a\"/>\n<ROW Kolicina=\"x\"/>"),
-            "(redak 2): vrijednost 'x' polja Kolicina nije broj");
+            "(redak 2): vrijednost „x” polja Kolicina nije broj");
         std::string changeLog = olderPacket("", "");
         changeLog.replace(changeLog.find("LCID"), 4, "CHANGE_LOG=\"1 0 4\" LCID");
         bad("change log", decl + changeLog, "(redak 2): datoteka sadrži nespojene promjene");
@@ -274,7 +274,7 @@ private slots:
         bad("invalid utf-8 declared", decl + olderPacket("", "\n<ROW Naziv=\"\x9A\"/>"),
             "(redak 3): tekst nije ispravno kodiran (UTF-8)");
         bad("unknown encoding", olderPacket("<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>", ""),
-            "(redak 1): nepoznato kodiranje znakova 'ISO-8859-2'");
+            "(redak 1): nepoznato kodiranje znakova „ISO-8859-2”");
         bad("bad reference", olderPacket("", "<ROW Naziv=\"Johnson & Johnson\"/>"),
             "(redak 1): neispravna oznaka znaka u vrijednosti polja Naziv");
         bad("NUL reference", olderPacket("", "<ROW Naziv=\"a&#0;b\"/>"),
@@ -282,7 +282,7 @@ private slots:
         bad("number field as text",
             "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"Kolicina\" fieldtype=\"string\"/>"
             "</FIELDS></METADATA><ROWDATA/></DATAPACKET>",
-            "(redak 1): polje Kolicina ima neočekivanu vrstu 'string'");
+            "(redak 1): polje Kolicina ima neočekivanu vrstu „string”");
         bad("foreign table",
             "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"Ime\" fieldtype=\"string\"/>"
             "</FIELDS></METADATA><ROWDATA/></DATAPACKET>",
@@ -308,7 +308,7 @@ private slots:
             QFAIL("accepted");
         } catch (const Error &e) {
             QCOMPARE(QString::fromUtf8(e.what()),
-                     u"Datoteka \"%1\" nije ispravna %2"_s.arg(text(file), message));
+                     u"Datoteka „%1” nije ispravna %2"_s.arg(text(file), message));
         }
         QCOMPARE(QByteArray::fromStdString(readBytes(file)), bytes);
     }
@@ -373,7 +373,7 @@ private slots:
         } catch (const data::WriteError &e) {
             QVERIFY(!e.reason().empty());
             QCOMPARE(QString::fromUtf8(e.what()),
-                     u"Datoteku \"%1\" nije moguće spremiti: %2"_s.arg(
+                     u"Datoteku „%1” nije moguće spremiti: %2"_s.arg(
                          QString::fromStdString(file.string()), QString::fromUtf8(e.reason())));
         }
         if (oldFileExists) {

@@ -22,7 +22,7 @@ qsizetype storedRows(const QByteArray &database)
 bool isWriteError(const Dialogs::Shown &shown, const QString &path)
 {
     return shown.kind == Dialogs::Kind::Error &&
-           shown.text.startsWith(u"Datoteku \""_s + path + u"\" nije moguće spremiti: "_s);
+           shown.text.startsWith(u"Datoteku „"_s + path + u"” nije moguće spremiti: "_s);
 }
 
 } // namespace
@@ -151,8 +151,8 @@ private slots:
         auto shown = exportWith(w, target);
         QCOMPARE(shown.size(), 2); // the dialog, then the error; no confirmation
         QCOMPARE(shown[1].text,
-                 u"Datoteku \""_s + target +
-                     u"\" nije moguće spremiti: Nema takve datoteke ili direktorija"_s);
+                 u"Datoteku „"_s + target +
+                     u"” nije moguće spremiti: Nema takve datoteke ili direktorija"_s);
         QCOMPARE(w.focus(), w.button("BitBtnExport"));
         // The database was saved before the dialog opened.
         QCOMPARE(storedRows(w.readDatabase()), 1);

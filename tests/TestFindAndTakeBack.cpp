@@ -51,11 +51,11 @@ private slots:
         QCOMPARE(w.table().state(), TableState::Browse);
         w.type(Kolicina, u"12x"_s);
         QTest::keyClick(w.focus(), Qt::Key_F, Qt::ControlModifier);
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"'12x' nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„12x” nije ispravan broj."_s);
         QCOMPARE(w.focus(), w.edit(Kolicina));
         text->clear();
         WindowFixture::keys(text, u"š"_s);
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"'12x' nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„12x” nije ispravan broj."_s);
         QCOMPARE(w.table().currentRow(), 1u);
     }
 
@@ -83,7 +83,7 @@ private slots:
             w.click(button);
         w.type(Kolicina, u"1x"_s);
         takeBack->trigger();
-        QCOMPARE(WindowFixture::texts(Dialogs::takeShown()), u"'1x' nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(Dialogs::takeShown()), u"„1x” nije ispravan broj."_s);
         QCOMPARE(w.count(), u"3"_s);
         QTest::keyClick(w.focus(), Qt::Key_Escape);
         takeBack->trigger();

@@ -161,8 +161,8 @@ void TestImport::values_data()
                               << u"Naziv: 101 znak, a dopušteno je najviše 100 znakova; Valuta: 4 "
                                  u"znaka, a dopušteno je najviše 3 znaka"_s;
     QTest::newRow("ambiguous") << u"a||1.234"_s << QString()
-                               << u"Cijena: \"1.234\" može biti 1234 ili 1,234"_s;
-    QTest::newRow("not a number") << u"a||12 kn"_s << QString() << u"Cijena: \"12 kn\" nije broj"_s;
+                               << u"Cijena: „1.234” može biti 1234 ili 1,234"_s;
+    QTest::newRow("not a number") << u"a||12 kn"_s << QString() << u"Cijena: „12 kn” nije broj"_s;
     QTest::newRow("no name") << u"||5"_s << QString()
                              << u"nema naziva (zapis bez naziva ne sprema se)"_s;
 }

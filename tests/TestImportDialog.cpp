@@ -30,7 +30,7 @@ void TestImportDialog::fieldChosenTwiceIsRefused()
     auto *chooser = dialog.findChild<QComboBox *>(u"fieldChooser1"_s);
     chooser->setCurrentIndex(chooser->findText(u"Naziv"_s));
     emit chooser->activated(chooser->currentIndex());
-    QCOMPARE(dialog.refusal(), u"Polje „Naziv“ odabrano je dvaput."_s);
+    QCOMPARE(dialog.refusal(), u"Polje „Naziv” odabrano je dvaput."_s);
     QVERIFY(!dialog.importButton()->isEnabled());
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
@@ -41,7 +41,7 @@ void TestImportDialog::problemsFollowTheMapping()
     ImportDialog dialog(readPasted("Gaza\t1.234\nZavoj\t5\n"));
     dialog.setMapping({data::Naziv, data::Cijena});
     QCOMPARE(dialog.findChild<QListWidget *>()->item(0)->text(),
-             u"Redak 1: Cijena: \"1.234\" može biti 1234 ili 1,234"_s);
+             u"Redak 1: Cijena: „1.234” može biti 1234 ili 1,234"_s);
     QCOMPARE(dialog.importButton()->text(), u"Uvezi 1 zapis"_s);
 
     dialog.setMapping({data::Naziv, std::nullopt});

@@ -91,7 +91,7 @@ private slots:
         } catch (const data::Error &e) {
             QCOMPARE(u"refused"_s, stored);
             // The text as typed, spaces included.
-            QCOMPARE(QString::fromUtf8(e.what()), u'\'' + typed + u"' nije ispravan broj."_s);
+            QCOMPARE(QString::fromUtf8(e.what()), u'„' + typed + u"” nije ispravan broj."_s);
         }
     }
 

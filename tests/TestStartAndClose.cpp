@@ -47,7 +47,7 @@ private slots:
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown[1].kind, Dialogs::Kind::Error);
         QVERIFY2(shown[1].text.startsWith(
-                     u"Datoteku \"%1/Baza.xml\" nije moguće spremiti: "_s.arg(w.folder())),
+                     u"Datoteku „%1/Baza.xml” nije moguće spremiti: "_s.arg(w.folder())),
                  qPrintable(shown[1].text));
         QCOMPARE(QDir(w.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{u"Baza.xml.lock"_s});
@@ -95,7 +95,7 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].kind, Dialogs::Kind::Question);
         QCOMPARE(shown[0].title, u"Pažnja!"_s);
-        QVERIFY(shown[0].text.startsWith(u"Baza \"%1\" nije spremljena: "_s.arg(w.databasePath())));
+        QVERIFY(shown[0].text.startsWith(u"Baza „%1” nije spremljena: "_s.arg(w.databasePath())));
         QVERIFY(shown[0].text.endsWith(u"\n\nZatvoriti program bez spremanja?"_s));
         // No: the window stays open with every record, the old file whole.
         QVERIFY(w.form->isVisible());
@@ -123,7 +123,7 @@ private slots:
         w.form->close();
         const auto shown = Dialogs::takeShown();
         QCOMPARE(shown.size(), 1);
-        QVERIFY(shown[0].text.startsWith(u"Baza \"%1\" nije spremljena: "_s.arg(w.databasePath())));
+        QVERIFY(shown[0].text.startsWith(u"Baza „%1” nije spremljena: "_s.arg(w.databasePath())));
         QVERIFY(w.form->isVisible());
         QVERIFY(WindowFixture::read(w.recoveryFiles().value(0)).contains("Naziv=\"prvi\""));
 
@@ -145,7 +145,7 @@ private slots:
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown[1].kind, Dialogs::Kind::Error);
         QVERIFY2(shown[1].text.startsWith(
-                     u"Datoteka \"%1/Baza.xml\" nije ispravna (redak 1): "_s.arg(w.folder())),
+                     u"Datoteka „%1/Baza.xml” nije ispravna (redak 1): "_s.arg(w.folder())),
                  qPrintable(shown[1].text));
 
         QVERIFY(!w.table().isActive());

@@ -235,8 +235,8 @@ private slots:
             QFAIL("read a missing file");
         } catch (const Error &e) {
             QCOMPARE(std::string(e.what()),
-                     "Datoteku \"" + file +
-                         ".nema\" nije moguće pročitati: " + "Nema takve datoteke ili direktorija");
+                     "Datoteku „" + file +
+                         ".nema” nije moguće pročitati: " + "Nema takve datoteke ili direktorija");
         }
         QCOMPARE(namesOf(t), std::string("axc"));
         QCOMPARE(t.currentRow(), 1u);
