@@ -11,10 +11,11 @@ namespace data {
 namespace {
 
 // Worded as the C library's Croatian catalogue words them, so the program speaks as the rest of a
-// Croatian desktop does; a few clumsy or misspelt entries there are reworded. Numbers missing on
-// some systems are guarded.
+// Croatian desktop does; a few clumsy or misspelt entries there are reworded, and a folder is a
+// "mapa", as the desktops' file managers and the program's other texts call it, not a "direktorij".
+// Numbers missing on some systems are guarded.
 constexpr std::pair<int, const char *> reasons[] = {
-    {ENOENT, "Nema takve datoteke ili direktorija"},
+    {ENOENT, "Nema takve datoteke ili mape"},
     {EACCES, "Pristup je odbijen"},
     {EPERM, "Operacija nije dopuštena"},
     {EROFS, "Datotečni sustav je samo za čitanje"},
@@ -23,8 +24,8 @@ constexpr std::pair<int, const char *> reasons[] = {
     {EDQUOT, "Prekoračena je dodijeljena kvota prostora na disku"},
 #endif
     {EIO, "Ulazno/izlazna greška"},
-    {EISDIR, "To je direktorij"},
-    {ENOTDIR, "Nije direktorij"},
+    {EISDIR, "To je mapa"},
+    {ENOTDIR, "Nije mapa"},
     {EFBIG, "Datoteka je prevelika"},
     {ENAMETOOLONG, "Ime datoteke je predugačko"},
     {EMFILE, "Previše otvorenih datoteka"},
@@ -36,7 +37,7 @@ constexpr std::pair<int, const char *> reasons[] = {
     {EBUSY, "Uređaj ili resurs je zauzet"},
     {ETXTBSY, "Izvršna datoteka je zauzeta"},
     {EEXIST, "Datoteka već postoji"},
-    {ENOTEMPTY, "Direktorij nije prazan"},
+    {ENOTEMPTY, "Mapa nije prazna"},
     {EXDEV, "Premještanje na drugi uređaj nije moguće"},
     {ELOOP, "Previše razina simboličkih poveznica"},
     {EAGAIN, "Resurs je privremeno nedostupan"},

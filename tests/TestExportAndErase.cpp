@@ -150,9 +150,8 @@ private slots:
         const QString target = QDir(w.folder()).filePath(u"nema/lista.txt"_s);
         auto shown = exportWith(w, target);
         QCOMPARE(shown.size(), 2); // the dialog, then the error; no confirmation
-        QCOMPARE(shown[1].text,
-                 u"Datoteku „"_s + target +
-                     u"” nije moguće spremiti: Nema takve datoteke ili direktorija"_s);
+        QCOMPARE(shown[1].text, u"Datoteku „"_s + target +
+                                    u"” nije moguće spremiti: Nema takve datoteke ili mape"_s);
         QCOMPARE(w.focus(), w.button("BitBtnExport"));
         // The database was saved before the dialog opened.
         QCOMPARE(storedRows(w.readDatabase()), 1);

@@ -234,9 +234,8 @@ private slots:
             t.loadFromFile(file + ".nema");
             QFAIL("read a missing file");
         } catch (const Error &e) {
-            QCOMPARE(std::string(e.what()),
-                     "Datoteku „" + file +
-                         ".nema” nije moguće pročitati: " + "Nema takve datoteke ili direktorija");
+            QCOMPARE(std::string(e.what()), "Datoteku „" + file + ".nema” nije moguće pročitati: " +
+                                                "Nema takve datoteke ili mape");
         }
         QCOMPARE(namesOf(t), std::string("axc"));
         QCOMPARE(t.currentRow(), 1u);
