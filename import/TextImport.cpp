@@ -216,9 +216,11 @@ void readExportForm(std::string_view text, Source &source)
         const std::size_t count = exportValueCount(content);
         if (count != data::ProductFieldCount) {
             // A value holding `";"` cannot be told from the separator: the format's one gap.
-            source.problems.push_back({line, std::to_string(count) + " vrijednosti umjesto " +
-                                                 std::to_string(data::ProductFieldCount) +
-                                                 " (vrijednost sadrži \";\"?)"});
+            const bool one = count % 10 == 1 && count % 100 != 11;
+            source.problems.push_back(
+                {line,
+                 std::to_string(count) + (one ? " vrijednost umjesto " : " vrijednosti umjesto ") +
+                     std::to_string(data::ProductFieldCount) + " (vrijednost sadrži \";\"?)"});
             return;
         }
         SourceRow row{line, {}};
