@@ -3,6 +3,7 @@
 #include "data/AtomicFile.h"
 #include "data/DatabaseFile.h"
 #include "data/Path.h"
+#include "data/SystemReason.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <system_error>
 
 namespace platform {
 
@@ -39,7 +41,11 @@ bool isRunning(qint64 pid)
 std::string writeCopy(const std::string &path, const std::string &packet)
 {
     try {
-        std::filesystem::create_directories(data::pathFromUtf8(path).parent_path());
+        // The error_code form: the throwing one reports in English.
+        std::error_code ec;
+        std::filesystem::create_directories(data::pathFromUtf8(path).parent_path(), ec);
+        if (ec)
+            throw data::WriteError(path, data::systemReason(ec));
         data::writeFileAtomically(path, packet);
         return {};
     } catch (const std::exception &e) {

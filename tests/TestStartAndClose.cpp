@@ -83,6 +83,10 @@ private slots:
     void aFailedWriteAsksBeforeClosing()
     {
         WindowFixture w;
+        // A file where the copies' folder belongs: the copy fails too, and says why in Croatian.
+        QCoreApplication::setApplicationName(u"Kalvendor-blokiran"_s);
+        QFile blocker(platform::RecoveryCopy::folder());
+        QVERIFY(QDir().mkpath(QFileInfo(blocker).path()) && blocker.open(QIODevice::WriteOnly));
         QVERIFY(w.startWith({u"Naziv=\"a\""_s}));
         const QByteArray before = w.readDatabase();
         Dialogs::takeShown();
@@ -97,6 +101,10 @@ private slots:
         QCOMPARE(shown[0].title, u"Pažnja!"_s);
         QVERIFY(shown[0].text.startsWith(u"Baza „%1” nije spremljena: "_s.arg(w.databasePath())));
         QVERIFY(shown[0].text.endsWith(u"\n\nZatvoriti program bez spremanja?"_s));
+        QVERIFY2(shown[0].text.contains(
+                     u"Ni kopija nespremljenog rada nije spremljena: Datoteku „%1/"_s.arg(
+                         blocker.fileName())),
+                 qPrintable(shown[0].text));
         // No: the window stays open with every record, the old file whole.
         QVERIFY(w.form->isVisible());
         QCOMPARE(w.value(Naziv), u"changed"_s);
@@ -109,6 +117,7 @@ private slots:
         QCOMPARE(w.readDatabase(), before);
         QCOMPARE(QDir(w.folder()).entryList(QDir::Files),
                  (QStringList{u"Baza.xml"_s, u"Baza.xml.lock"_s}));
+        blocker.remove();
     }
 
     // The work survives a folder that vanishes: in the copy while it is gone, in the folder
