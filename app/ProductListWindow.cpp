@@ -525,10 +525,11 @@ bool ProductListWindow::saveOnClose()
     QString text = QStringLiteral("Baza „%1” nije spremljena: %2").arg(databasePath(), reason);
     if (!copyFailure.isEmpty())
         text += QStringLiteral("\nNi kopija nespremljenog rada nije spremljena: ") + copyFailure;
-    // Dropping the changes silently would lose the clerk's work: ask.
+    // Dropping the changes silently would lose the clerk's work: ask. With no copy either, a
+    // closing Enter would lose it for good, so "Ne" is the default.
     return platform::Dialogs::question(
-               this, text + QStringLiteral("\n\nZatvoriti program bez spremanja?"),
-               warningCaption) ||
+               this, text + QStringLiteral("\n\nZatvoriti program bez spremanja?"), warningCaption,
+               !copyFailure.isEmpty()) ||
            m_closingOnSignal;
 }
 

@@ -105,6 +105,7 @@ private slots:
                      u"Ni kopija nespremljenog rada nije spremljena: Datoteku „%1/"_s.arg(
                          blocker.fileName())),
                  qPrintable(shown[0].text));
+        QCOMPARE(shown[0].defaultButton, QMessageBox::No); // Enter must not drop the only copy
         // No: the window stays open with every record, the old file whole.
         QVERIFY(w.form->isVisible());
         QCOMPARE(w.value(Naziv), u"changed"_s);
