@@ -190,7 +190,12 @@ void RecoveryCopy::startWrite()
         std::string bytes;
         data::appendDataPacket(bytes, schema, rows, skip);
         m_workerError = writeCopy(path, bytes);
+        const bool failed = !m_workerError.empty();
         m_writing = false;
+        // A full disk or a lost network folder may come back: try again without waiting for
+        // the clerk's next change, which may never come.
+        if (failed)
+            QMetaObject::invokeMethod(&m_timer, [this] { m_timer.start(delayMs); });
     });
 }
 

@@ -156,6 +156,23 @@ private slots:
                  inFile == u"moj"_s ? QString() : u"moj"_s);
     }
 
+    // A copy that could not be written is tried again, with no further change to prompt it.
+    void aFailedCopyIsTriedAgain()
+    {
+        WindowFixture w;
+        QCoreApplication::setApplicationName(u"Kalvendor-ponovo"_s);
+        QFile blocker(platform::RecoveryCopy::folder()); // a file where the folder belongs
+        QVERIFY(QDir().mkpath(QFileInfo(blocker).path()) && blocker.open(QIODevice::WriteOnly));
+        Table table(productSchema());
+        table.replaceContent({Record(table.schema().size())});
+        platform::RecoveryCopy copy(table, w.databasePath(), true);
+        copy.startWrite();
+        QVERIFY(!copy.writeNow().isEmpty()); // the worker's try has failed by now
+        QVERIFY(blocker.remove());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(copy.path()), 20000);
+        QDir(blocker.fileName()).removeRecursively();
+    }
+
     // SIGTERM closes as "Izlaz" does, with no question, whatever box is open.
     void terminationWritesTheTypedRecord_data()
     {
