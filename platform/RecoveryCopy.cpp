@@ -228,8 +228,9 @@ void RecoveryCopy::noticeChange()
     if (now == m_seenCount)
         return;
     m_seenCount = now;
+    // The interval in full: a retry's start(100) above leaves its own interval behind.
     if (needsCopy())
-        m_timer.start();
+        m_timer.start(delayMs);
 }
 
 } // namespace platform
