@@ -387,7 +387,7 @@ bool ProductListWindow::start()
         return false;
     const bool holdsLock = m_lock->isHeld();
     m_recovery = std::make_unique<platform::RecoveryCopy>(m_products, databasePath(), holdsLock);
-    const bool restored = offerRecoveryCopies(holdsLock);
+    const bool restored = offerRecoveryCopies(!m_lock->isHeldByOther());
     if (m_closingOnSignal)
         return false;
 
@@ -429,10 +429,10 @@ bool ProductListWindow::takeFolderLock()
     return openAnyway && !m_closingOnSignal;
 }
 
-bool ProductListWindow::offerRecoveryCopies(bool holdsLock)
+bool ProductListWindow::offerRecoveryCopies(bool mayTakeFolderCopy)
 {
     using platform::RecoveryCopy;
-    for (const QString &path : RecoveryCopy::leftBehind(databasePath(), holdsLock)) {
+    for (const QString &path : RecoveryCopy::leftBehind(databasePath(), mayTakeFolderCopy)) {
         RecoveryCopy::LeftBehind copy = RecoveryCopy::read(path, m_products.schema());
         if (!copy.error.isEmpty()) {
             const QString aside = RecoveryCopy::setAside(path);

@@ -92,7 +92,7 @@ private:
     // False when another program holds the folder and the clerk leaves it to that program.
     bool takeFolderLock();
     // Offers the copies of unsaved work; true when the table was loaded from one.
-    bool offerRecoveryCopies(bool holdsLock);
+    bool offerRecoveryCopies(bool mayTakeFolderCopy);
     // Runs `write` of the database file, unless another program changed the file since it was
     // read or written here and the clerk keeps that file: then false, the work kept in the
     // window and in the recovery copy. Throws what `write` throws.

@@ -14,7 +14,8 @@ FolderLock::Result FolderLock::take()
 {
     if (m_lock.tryLock(0))
         return Result::Taken;
-    return m_lock.error() == QLockFile::LockFailedError ? Result::HeldByOther : Result::NotPossible;
+    m_heldByOther = m_lock.error() == QLockFile::LockFailedError;
+    return m_heldByOther ? Result::HeldByOther : Result::NotPossible;
 }
 
 QString FolderLock::holder() const

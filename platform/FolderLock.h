@@ -21,11 +21,15 @@ public:
 
     Result take();
     bool isHeld() const { return m_lock.isLocked(); }
+    // Only then can the folder's own recovery copy belong to a running program: where no lock
+    // can be made, no one holds one.
+    bool isHeldByOther() const { return m_heldByOther; }
     // "računalo <host>, proces <pid>, program <name>", as far as the lock tells.
     QString holder() const;
 
 private:
     QLockFile m_lock;
+    bool m_heldByOther = false;
 };
 
 } // namespace platform

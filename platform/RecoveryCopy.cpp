@@ -85,14 +85,14 @@ QString RecoveryCopy::folder()
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }
 
-QStringList RecoveryCopy::leftBehind(const QString &databasePath, bool holdsLock)
+QStringList RecoveryCopy::leftBehind(const QString &databasePath, bool mayTakeFolderCopy)
 {
     const QString key = keyOf(databasePath);
     const QRegularExpression ofOtherProgram(
         QStringLiteral("^oporavak-%1-pid(\\d+)-\\d+\\.xml$").arg(key));
     QStringList found;
     const QDir dir(folder());
-    if (holdsLock && QFileInfo::exists(dir.filePath(ownCopyName(key))))
+    if (mayTakeFolderCopy && QFileInfo::exists(dir.filePath(ownCopyName(key))))
         found << dir.filePath(ownCopyName(key));
     const QFileInfoList copies = dir.entryInfoList(
         {QStringLiteral("oporavak-%1-pid*.xml").arg(key)}, QDir::Files, QDir::Time);

@@ -43,9 +43,9 @@ public:
     static QString folder();
     const QString &path() const { return m_path; }
 
-    // Copies of `databasePath` that may be offered: the folder's own copy (only to the lock's
-    // holder), then copies of programs that no longer run, newest first.
-    static QStringList leftBehind(const QString &databasePath, bool holdsLock);
+    // Copies of `databasePath` that may be offered: the folder's own copy (only when no running
+    // program holds the lock), then copies of programs that no longer run, newest first.
+    static QStringList leftBehind(const QString &databasePath, bool mayTakeFolderCopy);
     static LeftBehind read(const QString &copyPath, const data::Schema &schema);
     // Moves a copy aside under a dated name in the same folder; returns that name.
     static QString setAside(const QString &copyPath);

@@ -124,6 +124,26 @@ private slots:
         }
     }
 
+    // Where no lock can be made (here its name would be too long), no one holds one: the
+    // folder's own copy is offered.
+    void aFolderWithoutALockOffersItsCopy()
+    {
+        QTemporaryDir base;
+        const QString folder = base.path() + u"/m"_s.repeated((4084 - base.path().size()) / 2);
+        QVERIFY(QDir().mkpath(folder));
+        WindowFixture w(folder);
+        QVERIFY(QDir().mkpath(platform::RecoveryCopy::folder()));
+        const QByteArray key =
+            QCryptographicHash::hash(w.databasePath().toUtf8(), QCryptographicHash::Sha1).toHex();
+        w.writeDatabase(WindowFixture::packet({u"Naziv=\"spašen\""_s}));
+        QVERIFY(QFile::rename(w.databasePath(), platform::RecoveryCopy::folder() +
+                                                    u"/oporavak-%1.xml"_s.arg(QLatin1String(key))));
+        Dialogs::addAnswer(true);
+        QVERIFY(w.start());
+        QCOMPARE(w.table().text(0, Naziv), std::string("spašen"));
+        QVERIFY(QFile::remove(w.recoveryFiles().value(0)));
+    }
+
     // A database another program wrote since it was read is replaced only on the clerk's word;
     // one that vanished is simply written again.
     void aChangedDatabaseIsNotOverwritten_data()
