@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <unordered_map>
 
 namespace data {
 
@@ -346,37 +347,81 @@ void Table::removeRecordsWithEmpty(std::size_t field)
 {
     checkActive();
     first();
-    // Removed records that a step goes back before hand that place on to the next one kept.
-    std::vector<std::pair<RowId, Step *>> placesOf;
-    for (Step &step : m_history) {
-        if (step.next != 0)
-            placesOf.emplace_back(step.next, &step);
+    std::vector<RowId> purged;
+    for (std::size_t row = 0; row < m_rows.size(); ++row) {
+        if (m_rows[row].value(field).empty())
+            purged.push_back(m_ids[row]);
     }
-    std::sort(placesOf.begin(), placesOf.end());
+    std::sort(purged.begin(), purged.end());
+    repointSteps(purged);
     resetRows([&] {
-        std::vector<Step *> waiting;
-        const auto gone = [&](std::size_t row) {
-            if (!m_rows[row].value(field).empty())
-                return false;
-            auto [from, to] = std::equal_range(
-                placesOf.begin(), placesOf.end(), std::pair<RowId, Step *>(m_ids[row], nullptr),
-                [](const auto &a, const auto &b) { return a.first < b.first; });
-            for (; from != to; ++from)
-                waiting.push_back(from->second);
-            return true;
-        };
-        const auto kept = [&](std::size_t row) {
-            for (Step *step : waiting)
-                step->next = m_ids[row];
-            waiting.clear();
-        };
-        if (removeRowsIf(gone, kept) != noRow)
+        const auto gone = [&](std::size_t row) { return m_rows[row].value(field).empty(); };
+        if (removeRowsIf(gone, [](std::size_t) {}) != noRow)
             markChanged();
-        for (Step *step : waiting)
-            step->next = 0;
         m_current = m_rows.empty() ? 0 : m_rows.size() - 1;
         m_eof = true;
     });
+}
+
+void Table::repointSteps(const std::vector<RowId> &purged)
+{
+    const auto isPurged = [&](RowId id) {
+        return std::binary_search(purged.begin(), purged.end(), id);
+    };
+    if (std::none_of(m_history.begin(), m_history.end(),
+                     [&](const Step &s) { return s.appended == 0 && isPurged(s.next); }))
+        return;
+    // The order of every row and every removed record, as if each step were taken back, newest
+    // first: a record that a later step brings back may stand between a purged row and the
+    // next kept one.
+    std::unordered_map<RowId, std::pair<RowId, RowId>> links; // previous, next; 0 for none
+    RowId tail = 0;
+    const auto insertBefore = [&](RowId id, RowId next) {
+        if (next == 0 || !links.contains(next)) {
+            links[id] = {tail, 0};
+            if (tail != 0)
+                links[tail].second = id;
+            tail = id;
+            return;
+        }
+        const RowId previous = links[next].first;
+        links[id] = {previous, next};
+        links[next].first = id;
+        if (previous != 0)
+            links[previous].second = id;
+    };
+    for (const RowId id : m_ids)
+        insertBefore(id, 0);
+    std::unordered_map<RowId, std::size_t> removedAt; // a removed record's step
+    for (std::size_t h = m_history.size(); h-- > 0;) {
+        if (m_history[h].appended == 0) {
+            insertBefore(m_history[h].id, m_history[h].next);
+            removedAt[m_history[h].id] = h;
+        }
+    }
+    // A step goes back before the first record that is there when it is taken back: a row kept
+    // and not appended later, or a record a later step has brought back.
+    const auto thereAt = [&](RowId id, std::size_t h) {
+        if (const auto removed = removedAt.find(id); removed != removedAt.end())
+            return removed->second > h;
+        if (isPurged(id))
+            return false;
+        for (std::size_t g = h + 1; g < m_history.size(); ++g) {
+            const Step &s = m_history[g];
+            if (s.appended > 0 && id >= s.id && id - s.id < s.appended)
+                return false;
+        }
+        return true;
+    };
+    for (std::size_t h = 0; h < m_history.size(); ++h) {
+        Step &step = m_history[h];
+        if (step.appended > 0 || !isPurged(step.next))
+            continue;
+        RowId next = step.next;
+        while (next != 0 && !thereAt(next, h))
+            next = links[next].second;
+        step.next = next;
+    }
 }
 
 template <typename Gone, typename Kept> std::size_t Table::removeRowsIf(Gone &&gone, Kept &&kept)

@@ -177,6 +177,9 @@ private:
     // before it moves up. Returns where the first removed row was, counted in kept rows, or noRow.
     template <typename Gone, typename Kept> std::size_t removeRowsIf(Gone &&gone, Kept &&kept);
     void removeAppended(const Step &step);
+    // Steps whose record went back before a row of `purged` (sorted ids) go back before what
+    // follows that row when they are taken back.
+    void repointSteps(const std::vector<RowId> &purged);
     // Before-commit hook, store, Browse, after-commit hook; the hand-over has been done.
     void commit();
     void setState(TableState state);

@@ -173,6 +173,8 @@ private slots:
         QTest::newRow("last record") << u"abc"_s << u"d2 u"_s << u"abc c"_s;
         QTest::newRow("a new record at the old place") << u"abc"_s << u"d1 ix u"_s << u"axbc b"_s;
         QTest::newRow("the next one purged") << u"ab-c"_s << u"d1 p u"_s << u"abc b"_s;
+        QTest::newRow("purged, a later one back first")
+            << u"a-bc"_s << u"d0 d1 p u u"_s << u"abc a"_s;
         QTest::newRow("the next ones purged to the end") << u"ab--"_s << u"d1 p u"_s << u"ab b"_s;
         QTest::newRow("append, deletion in it") << u"ab"_s << u"axyz d3 u"_s << u"abxyz y+"_s;
         QTest::newRow("append and deletion in it") << u"ab"_s << u"axyz d3 u u"_s << u"ab b"_s;
