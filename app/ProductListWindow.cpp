@@ -676,6 +676,7 @@ void ProductListWindow::onEraseClicked()
 void ProductListWindow::onTakeBackClicked()
 {
     platform::guarded(this, [this] {
+        endTypedRecord();
         m_products.takeBack();
         enableDeleteButton();
     });
@@ -687,6 +688,15 @@ void ProductListWindow::onTakeBackChanged()
     m_takeBackAction->setText(m_products.takeBackRemovesAppended()
                                   ? QStringLiteral("Poništi uvoz")
                                   : QStringLiteral("Vrati obrisani zapis"));
+}
+
+void ProductListWindow::endTypedRecord()
+{
+    m_dataSource->updateRecord();
+    if (m_products.state() == TableState::Insert &&
+        isEmptyRecord(m_products.rows()[m_products.currentRow()]))
+        m_products.remove();
+    m_products.checkBrowseMode();
 }
 
 void ProductListWindow::onGridPaste()
@@ -714,13 +724,8 @@ void ProductListWindow::importList(const std::function<textimport::Source()> &re
     platform::guarded(this, [&] {
         if (!m_products.isActive())
             return;
-        // What is being typed is ended first, so that a refusal comes before the mapping work. A
-        // begun record that holds nothing at all is dropped, not kept as an empty row.
-        m_dataSource->updateRecord();
-        if (m_products.state() == TableState::Insert &&
-            isEmptyRecord(m_products.rows()[m_products.currentRow()]))
-            m_products.remove();
-        m_products.checkBrowseMode();
+        // A refusal comes before the mapping work.
+        endTypedRecord();
         std::optional<std::vector<Record>> records = platform::ImportDialog::run(this, read());
         if (!records || records->empty())
             return;

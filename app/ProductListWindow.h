@@ -76,6 +76,10 @@ private:
     void onEraseClicked();
     void onTakeBackClicked();
     void onTakeBackChanged();
+    // Ends what is being typed, as a cursor move does, before a take-back or an import; a begun
+    // record that holds nothing at all (the one deleting the only record begins) is dropped,
+    // not kept as an empty row.
+    void endTypedRecord();
     void onGridPaste();
     void onImportFileClicked();
     void importFile(const QString &fileName);

@@ -99,6 +99,18 @@ private slots:
             u"^.*Kateter.*\n.*Zavoj.*\n.*Štrcaljka.*\n.*Rukavice.*\n$"_s);
         QVERIFY(order.match(QString::fromUtf8(exported.readAll())).hasMatch());
     }
+
+    void onlyRecordTakenBack()
+    {
+        // The empty record that deleting the only one began goes again: no empty row stays.
+        WindowFixture w;
+        QVERIFY(w.startWith({u"Naziv=\"Kateter\""_s}));
+        w.click("BitBtnDel");
+        w.widget("DBGridLijekovi")->setFocus();
+        QTest::keyClick(w.focus(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w.count(), u"1"_s);
+        QVERIFY(w.button("BitBtnDel")->isEnabled());
+    }
 };
 
 QTEST_MAIN(TestFindAndTakeBack)
