@@ -110,11 +110,6 @@ std::size_t invalidUtf8Offset(std::string_view bytes)
     return std::string_view::npos;
 }
 
-bool isValidUtf8(std::string_view bytes)
-{
-    return invalidUtf8Offset(bytes) == std::string_view::npos;
-}
-
 std::string windows1250ToUtf8(std::string_view bytes)
 {
     std::string out;

@@ -5,8 +5,6 @@
 
 namespace data {
 
-// True when `bytes` is well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
-bool isValidUtf8(std::string_view bytes);
 // Offset of the first byte that is not well-formed UTF-8, or std::string_view::npos.
 std::size_t invalidUtf8Offset(std::string_view bytes);
 

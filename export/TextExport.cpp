@@ -13,8 +13,6 @@ namespace {
 
 constexpr std::string_view separator = "\";\"";
 constexpr std::string_view lineEnd = "\r\n";
-// Flushing to the stream in pieces of this size keeps memory flat for any table size.
-constexpr std::size_t chunkSize = 1 << 16;
 
 // Builds lines straight from the stored text: the display form of a number differs from its
 // stored form only in the decimal comma, so no value needs a string of its own.
@@ -65,48 +63,19 @@ private:
     std::optional<std::size_t> m_begunRow;
 };
 
-// Appends every exported line and its line end to `out`, calling afterLine() after each.
-template <typename F> void appendLines(const data::Table &table, std::string &out, F &&afterLine)
-{
-    const LineWriter writer(table);
-    for (std::size_t row = 0; row < table.rowCount(); ++row) {
-        if (!writer.isExported(row))
-            continue;
-        writer.appendLine(out, row);
-        out.append(lineEnd);
-        afterLine();
-    }
-}
-
 } // namespace
-
-std::string exportLine(const data::Table &table, std::size_t row)
-{
-    std::string line;
-    LineWriter(table).appendLine(line, row);
-    return line;
-}
-
-void writeExport(std::ostream &out, const data::Table &table)
-{
-    std::string chunk;
-    chunk.reserve(chunkSize + 4096);
-    const auto write = [&] {
-        out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        chunk.clear();
-    };
-    appendLines(table, chunk, [&] {
-        if (chunk.size() >= chunkSize)
-            write();
-    });
-    write();
-}
 
 std::string exportText(const data::Table &table)
 {
     std::string text;
-    text.reserve(LineWriter(table).estimatedSize());
-    appendLines(table, text, [] {});
+    const LineWriter writer(table);
+    text.reserve(writer.estimatedSize());
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        if (!writer.isExported(row))
+            continue;
+        writer.appendLine(text, row);
+        text.append(lineEnd);
+    }
     return text;
 }
 

@@ -2,21 +2,14 @@
 
 #include "data/Table.h"
 
-#include <ostream>
 #include <string>
 
 // The text export: one line per record, every value between double quotes, values separated by
 // semicolons, CR LF after every line. Values go out unchanged: the receivers rely on this form.
 namespace textexport {
 
-// The line of the table's record at `row`, without its line end.
-std::string exportLine(const data::Table &table, std::size_t row);
-
-// Writes the line of every row of the table, in order. A begun record is not a stored record
-// and is left out. The caller checks the stream's state afterwards.
-void writeExport(std::ostream &out, const data::Table &table);
-
-// The whole export as UTF-8 text, as writeExport writes it.
+// The whole export as UTF-8 text: the line of every row of the table, in order. A begun record
+// is not a stored record and is left out.
 std::string exportText(const data::Table &table);
 
 // Replaces `fileName` with the export, atomically: on failure the old file is left whole and
