@@ -444,15 +444,25 @@ bool ProductListWindow::offerRecoveryCopies(bool mayTakeFolderCopy)
                 warningCaption);
             continue;
         }
-        const bool restore = platform::Dialogs::question(
-            nullptr,
+        const QLocale croatian(QLocale::Croatian, QLocale::Croatia);
+        const QString format = QStringLiteral("d. M. yyyy. 'u' HH:mm:ss");
+        QString text =
             QStringLiteral("Pronađen je nespremljeni rad na bazi „%1”: kopija spremljena "
-                           "%2, broj zapisa: %3.\n\nVratiti nespremljeni rad?")
-                .arg(databasePath(),
-                     QLocale(QLocale::Croatian, QLocale::Croatia)
-                         .toString(copy.written, QStringLiteral("d. M. yyyy. 'u' HH:mm:ss")))
-                .arg(copy.records.size()),
-            QStringLiteral("Oporavak"));
+                           "%2, broj zapisa: %3.")
+                .arg(databasePath(), croatian.toString(copy.written, format))
+                .arg(copy.records.size());
+        // Every write of the database removes the folder's own copy; one older than the database
+        // was left behind by a removal that failed, and bringing it back would undo newer work.
+        const QDateTime saved = QFileInfo(databasePath()).lastModified();
+        const bool olderThanDatabase = path == RecoveryCopy::folderCopyPath(databasePath()) &&
+                                       saved.isValid() && saved > copy.written;
+        if (olderThanDatabase)
+            text += QStringLiteral("\n\nPazite: baza je spremljena %1, poslije ove kopije, pa "
+                                   "je kopija vjerojatno zastarjela.")
+                        .arg(croatian.toString(saved, format));
+        const bool restore = platform::Dialogs::question(
+            nullptr, text + QStringLiteral("\n\nVratiti nespremljeni rad?"),
+            QStringLiteral("Oporavak"), olderThanDatabase);
         if (m_closingOnSignal)
             return false;
         if (restore) {

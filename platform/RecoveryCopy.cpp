@@ -85,6 +85,11 @@ QString RecoveryCopy::folder()
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }
 
+QString RecoveryCopy::folderCopyPath(const QString &databasePath)
+{
+    return QDir(folder()).filePath(ownCopyName(keyOf(databasePath)));
+}
+
 QStringList RecoveryCopy::leftBehind(const QString &databasePath, bool mayTakeFolderCopy)
 {
     const QString key = keyOf(databasePath);
@@ -92,8 +97,8 @@ QStringList RecoveryCopy::leftBehind(const QString &databasePath, bool mayTakeFo
         QStringLiteral("^oporavak-%1-pid(\\d+)-\\d+\\.xml$").arg(key));
     QStringList found;
     const QDir dir(folder());
-    if (mayTakeFolderCopy && QFileInfo::exists(dir.filePath(ownCopyName(key))))
-        found << dir.filePath(ownCopyName(key));
+    if (mayTakeFolderCopy && QFileInfo::exists(folderCopyPath(databasePath)))
+        found << folderCopyPath(databasePath);
     const QFileInfoList copies = dir.entryInfoList(
         {QStringLiteral("oporavak-%1-pid*.xml").arg(key)}, QDir::Files, QDir::Time);
     for (const QFileInfo &copy : copies) {

@@ -41,6 +41,8 @@ public:
     RecoveryCopy &operator=(const RecoveryCopy &) = delete;
 
     static QString folder();
+    // The folder's own copy, the one the holder of its lock writes.
+    static QString folderCopyPath(const QString &databasePath);
     const QString &path() const { return m_path; }
 
     // Copies of `databasePath` that may be offered: the folder's own copy (only when no running

@@ -144,6 +144,32 @@ private slots:
         QVERIFY(QFile::remove(w.recoveryFiles().value(0)));
     }
 
+    // A copy older than the database was left behind by a failed removal: it is offered with a
+    // warning and "Ne" as the default, so an Enter never undoes newer work.
+    void aCopyOlderThanTheDatabaseIsNotTheDefault()
+    {
+        WindowFixture w;
+        QVERIFY(QDir().mkpath(platform::RecoveryCopy::folder()));
+        const QByteArray key =
+            QCryptographicHash::hash(w.databasePath().toUtf8(), QCryptographicHash::Sha1).toHex();
+        QFile copy(platform::RecoveryCopy::folder() +
+                   u"/oporavak-%1.xml"_s.arg(QLatin1String(key)));
+        QVERIFY(copy.open(QIODevice::WriteOnly));
+        copy.write(WindowFixture::packet({u"Naziv=\"stara\""_s}));
+        copy.flush();
+        QVERIFY(copy.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                 QFileDevice::FileModificationTime));
+        copy.close();
+        w.writeDatabase(WindowFixture::packet({u"Naziv=\"nova\""_s}));
+        QVERIFY(w.start());
+        const QList<Dialogs::Shown> shown = Dialogs::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY(shown[1].text.contains(u"vjerojatno zastarjela"_s));
+        QCOMPARE(shown[1].defaultButton, QMessageBox::No);
+        QCOMPARE(w.table().text(0, Naziv), std::string("nova"));
+        QVERIFY(QFile::remove(w.recoveryFiles().value(0))); // set aside, never deleted
+    }
+
     // A database another program wrote since it was read is replaced only on the clerk's word;
     // one that vanished is simply written again.
     void aChangedDatabaseIsNotOverwritten_data()
