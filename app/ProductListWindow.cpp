@@ -688,7 +688,8 @@ void ProductListWindow::onTakeBackClicked()
     platform::guarded(this, [this] {
         endTypedRecord();
         m_products.takeBack();
-        enableDeleteButton();
+        // Taking back an import can leave no record, as a deletion of the last one does.
+        m_deleteButton->setEnabled(m_products.recordCount() > 0);
     });
 }
 

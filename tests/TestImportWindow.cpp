@@ -89,6 +89,9 @@ private slots:
         paste(first, row(u"F"_s), [](ImportDialog &d) { d.accept(); });
         QCOMPARE(first.table().rowCount(), 1u);
         QCOMPARE(first.valueAt(0, Naziv), u"F"_s);
+        takeBack(first)->trigger();
+        QCOMPARE(first.table().recordCount(), 0u);
+        QVERIFY(!first.button("BitBtnDel")->isEnabled());
 
         const QByteArray saved = w.readDatabase();
         const std::uint64_t changes = w.table().changeCount();
