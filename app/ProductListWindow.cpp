@@ -219,7 +219,11 @@ void ProductListWindow::buildControls()
     m_recordCount = label("lblNumOfRecords", QStringLiteral("0"));
     m_warningCount = label("lblNumOfWarnings", QString());
     m_warningCount->setIndent(12);
-    auto *first = line({m_tariffBox, countCaption, m_recordCount, m_warningCount}, true);
+    m_recoveryProblem = label("lblRecoveryProblem", QString());
+    m_recoveryProblem->setIndent(12);
+    m_recoveryProblem->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    auto *first =
+        line({m_tariffBox, countCaption, m_recordCount, m_warningCount, m_recoveryProblem}, true);
     // Commands beyond the nine buttons; out of the tab order, so a click leaves the focus alone.
     auto *tools = new QToolButton(m_panel);
     tools->setObjectName(QStringLiteral("ToolsButton"));
@@ -387,6 +391,16 @@ bool ProductListWindow::start()
         return false;
     const bool holdsLock = m_lock->isHeld();
     m_recovery = std::make_unique<platform::RecoveryCopy>(m_products, databasePath(), holdsLock);
+    m_recovery->problemChanged = [this](const QString &problem) {
+        m_recoveryProblem->setText(
+            problem.isEmpty() ? QString() : QStringLiteral("Kopija rada nije spremljena"));
+        m_recoveryProblem->setToolTip(
+            problem.isEmpty()
+                ? QString()
+                : QStringLiteral("Kopija nespremljenog rada nije spremljena: ") + problem +
+                      QStringLiteral("\nProgram je pokušava spremiti svake dvije "
+                                     "sekunde. Bazu spremite izvozom ili izlazom."));
+    };
     const bool restored = offerRecoveryCopies(!m_lock->isHeldByOther());
     if (m_closingOnSignal)
         return false;

@@ -120,6 +120,7 @@ private:
     QAction *m_takeBackAction = nullptr;
     QWidget *m_panel = nullptr;
     QLabel *m_recordCount = nullptr;
+    QLabel *m_recoveryProblem = nullptr;
     QLabel *m_warningCount = nullptr;
     platform::FieldEdit *m_tariffBox = nullptr;
     platform::FieldEdit *m_priceBox = nullptr;

@@ -157,6 +157,13 @@ void RecoveryCopy::markSaved()
         QFile::remove(m_path);
         m_copyCount.reset();
     }
+    tell({});
+}
+
+void RecoveryCopy::tell(const QString &problem)
+{
+    if (problemChanged)
+        problemChanged(problem);
 }
 
 bool RecoveryCopy::needsCopy() const
@@ -195,12 +202,15 @@ void RecoveryCopy::startWrite()
         std::string bytes;
         data::appendDataPacket(bytes, schema, rows, skip);
         m_workerError = writeCopy(path, bytes);
-        const bool failed = !m_workerError.empty();
+        const QString problem = QString::fromStdString(m_workerError);
         m_writing = false;
-        // A full disk or a lost network folder may come back: try again without waiting for
-        // the clerk's next change, which may never come.
-        if (failed)
-            QMetaObject::invokeMethod(&m_timer, [this] { m_timer.start(delayMs); });
+        QMetaObject::invokeMethod(&m_timer, [this, problem] {
+            tell(problem);
+            // A full disk or a lost network folder may come back: try again without waiting
+            // for the clerk's next change, which may never come.
+            if (!problem.isEmpty())
+                m_timer.start(delayMs);
+        });
     });
 }
 
@@ -210,11 +220,11 @@ QString RecoveryCopy::writeNow()
     finishWorker();
     if (!needsCopy())
         return {};
-    const std::string error = writeCopy(m_path.toStdString(), packet());
-    if (!error.empty())
-        return QString::fromUtf8(error);
-    m_copyCount = m_table.changeCount();
-    return {};
+    const QString problem = QString::fromStdString(writeCopy(m_path.toStdString(), packet()));
+    if (problem.isEmpty())
+        m_copyCount = m_table.changeCount();
+    tell(problem);
+    return problem;
 }
 
 void RecoveryCopy::finishWorker()

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -64,6 +65,10 @@ public:
     // failed, or an empty text.
     QString writeNow();
 
+    // Told on this thread whenever that changes: why the copy could not be written, or an empty
+    // text once it is written or no longer needed. The clerk should not learn of it only at close.
+    std::function<void(const QString &problem)> problemChanged;
+
     // How long the table must stay unchanged before the copy is written.
     static constexpr int delayMs = 2000;
 
@@ -74,6 +79,7 @@ private:
     // Waits for the worker and takes its result.
     void finishWorker();
     void noticeChange();
+    void tell(const QString &problem);
 
     void rowInserted(std::size_t) override { noticeChange(); }
     void rowRemoved(std::size_t) override { noticeChange(); }

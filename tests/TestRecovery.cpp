@@ -212,10 +212,14 @@ private slots:
         Table table(productSchema());
         table.replaceContent({Record(table.schema().size())});
         platform::RecoveryCopy copy(table, w.databasePath(), true);
+        QString problem;
+        copy.problemChanged = [&](const QString &p) { problem = p; };
         copy.startWrite();
         QVERIFY(!copy.writeNow().isEmpty()); // the worker's try has failed by now
+        QVERIFY(!problem.isEmpty());
         QVERIFY(blocker.remove());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(copy.path()), 20000);
+        QTRY_VERIFY(problem.isEmpty());
         QDir(blocker.fileName()).removeRecursively();
     }
 
