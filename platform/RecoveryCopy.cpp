@@ -13,9 +13,17 @@
 #include <QStandardPaths>
 
 #include <cerrno>
-#include <csignal>
 #include <filesystem>
 #include <system_error>
+
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <signal.h>
+#endif
 
 namespace platform {
 
@@ -32,10 +40,25 @@ QString ownCopyName(const QString &key)
     return QStringLiteral("oporavak-%1.xml").arg(key);
 }
 
+#ifdef Q_OS_WIN
 bool isRunning(qint64 pid)
 {
+    const HANDLE process =
+        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!process)
+        return ::GetLastError() == ERROR_ACCESS_DENIED; // someone else's, but there
+    DWORD exitCode = 0;
+    const bool running = ::GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
+    ::CloseHandle(process);
+    return running;
+}
+#else
+bool isRunning(qint64 pid)
+{
+    // EPERM: another user's process, but a live one.
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
+#endif
 
 // Written on the worker: nothing here may touch the table or Qt's objects.
 std::string writeCopy(const std::string &path, const std::string &packet)

@@ -1,5 +1,7 @@
 #include "platform/SignalCloser.h"
 
+#ifdef Q_OS_UNIX
+
 #include <QSocketNotifier>
 
 #include <array>
@@ -66,3 +68,21 @@ void SignalCloser::onReadable()
 }
 
 } // namespace platform
+
+#else
+
+namespace platform {
+
+// No such signals to catch here.
+SignalCloser::SignalCloser(QObject *parent)
+    : QObject(parent)
+{
+}
+
+SignalCloser::~SignalCloser() = default;
+
+void SignalCloser::onReadable() {}
+
+} // namespace platform
+
+#endif
