@@ -72,7 +72,7 @@ std::string writeCopy(const std::string &path, const std::string &packet)
         data::writeFileAtomically(path, packet);
         return {};
     } catch (const std::exception &e) {
-        return e.what();
+        return data::exceptionMessage(e);
     }
 }
 
@@ -138,7 +138,7 @@ RecoveryCopy::LeftBehind RecoveryCopy::read(const QString &copyPath, const data:
     try {
         copy.records = data::readDatabaseFile(copyPath.toStdString(), schema);
     } catch (const std::exception &e) {
-        copy.error = QString::fromUtf8(e.what());
+        copy.error = QString::fromStdString(data::exceptionMessage(e));
     }
     return copy;
 }
