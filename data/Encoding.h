@@ -5,6 +5,22 @@
 
 namespace data {
 
+// Decodes the code point at `at` and moves past it; a malformed byte reads as U+FFFD. Inline:
+// a search runs it over every byte of a large table.
+inline char32_t decodeUtf8(const unsigned char *&at, const unsigned char *end)
+{
+    const unsigned char lead = *at++;
+    if (lead < 0x80)
+        return lead;
+    const int length = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+    if (length < 0 || end - at < length)
+        return U'\uFFFD';
+    char32_t c = lead & (0x3F >> length);
+    for (int i = 0; i < length; ++i)
+        c = (c << 6) | (*at++ & 0x3F);
+    return c;
+}
+
 // Offset of the first byte that is not well-formed UTF-8, or std::string_view::npos.
 std::size_t invalidUtf8Offset(std::string_view bytes);
 

@@ -1,5 +1,7 @@
 #include "data/Find.h"
 
+#include "data/Encoding.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -36,21 +38,6 @@ bool holdsByte(std::uint64_t word, std::uint64_t pattern)
     return ((v - everyByte) & ~v & highBits) != 0;
 }
 
-// Decodes the code point at `at` and moves past it; a malformed byte reads as U+FFFD.
-char32_t decode(const unsigned char *&at, const unsigned char *end)
-{
-    const unsigned char lead = *at++;
-    if (lead < 0x80)
-        return lead;
-    const int length = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-    if (length < 0 || end - at < length)
-        return U'\uFFFD';
-    char32_t c = lead & (0x3F >> length);
-    for (int i = 0; i < length; ++i)
-        c = (c << 6) | (*at++ & 0x3F);
-    return c;
-}
-
 // A number field is shown with a decimal comma: its stored point reads as one.
 char32_t foldIn(char32_t c, bool isNumber)
 {
@@ -79,7 +66,7 @@ FindText::FindText(std::string_view utf8)
         const auto *end = at + utf8.size();
         while (at < end) {
             // Stored text holds no control character, so none can ever match.
-            if (const char32_t c = foldIn(decode(at, end), isNumber); c >= U' ')
+            if (const char32_t c = foldIn(decodeUtf8(at, end), isNumber); c >= U' ')
                 text.push_back(c);
         }
         // Any letter may be written with a diacritic, so a match may begin at every lead byte.
@@ -130,7 +117,7 @@ bool FindText::matchesAt(const unsigned char *at, const unsigned char *end, bool
     for (std::size_t matched = 0; matched < text.size();) {
         if (at == end)
             return false;
-        const char32_t c = foldIn(decode(at, end), isNumber);
+        const char32_t c = foldIn(decodeUtf8(at, end), isNumber);
         if (c == 0)
             continue;
         if (c != text[matched++])

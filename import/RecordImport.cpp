@@ -2,6 +2,7 @@
 
 #include "data/Encoding.h"
 #include "data/Error.h"
+#include "data/Find.h"
 #include "data/NumberText.h"
 #include "data/ProductSchema.h"
 
@@ -22,52 +23,24 @@ constexpr std::array<std::string_view, ProductFieldCount> captions = {
     "Korisnik",     "Jedinica mjere", "Količina",       "Valuta", "Cijena",     "Protokol",
 };
 
-// The two-byte UTF-8 forms of the Croatian letters and the plain letters they fold to.
-struct Fold {
-    std::string_view letter;
-    char plain;
-};
-constexpr std::array<Fold, 10> folds = {{
-    {"č", 'c'},
-    {"Č", 'c'},
-    {"ć", 'c'},
-    {"Ć", 'c'},
-    {"đ", 'd'},
-    {"Đ", 'd'},
-    {"š", 's'},
-    {"Š", 's'},
-    {"ž", 'z'},
-    {"Ž", 'z'},
-}};
-
-// A heading reduced to what tells it apart: lower case, no diacritics, single spaces, without
+// A heading reduced to what tells it apart: folded as a search folds it, single spaces, without
 // the colons and spaces the form's captions carry around them.
-std::string foldHeading(std::string_view text)
+std::u32string foldHeading(std::string_view text)
 {
-    std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const char c = text[i];
-        if (c == ' ' || c == '\t' || c == ':') {
-            if (!out.empty() && out.back() != ' ')
-                out.push_back(' ');
-            ++i;
-            continue;
+    std::u32string out;
+    const auto *at = reinterpret_cast<const unsigned char *>(text.data());
+    const auto *end = at + text.size();
+    while (at < end) {
+        const char32_t c = data::FindText::fold(data::decodeUtf8(at, end));
+        if (c == U' ' || c == U'\t' || c == U':') {
+            if (!out.empty() && out.back() != U' ')
+                out.push_back(U' ');
+        } else if (c != 0) {
+            out.push_back(c);
         }
-        const auto fold = std::find_if(folds.begin(), folds.end(), [&](const Fold &f) {
-            return text.substr(i).starts_with(f.letter);
-        });
-        if (fold != folds.end()) {
-            out.push_back(fold->plain);
-            i += fold->letter.size();
-            continue;
-        }
-        out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
-        ++i;
     }
-    while (!out.empty() && (out.back() == ' ' || out.back() == ':'))
+    if (!out.empty() && out.back() == U' ')
         out.pop_back();
-    if (!out.empty() && out.front() == ' ')
-        out.erase(0, 1);
     return out;
 }
 
@@ -167,7 +140,7 @@ std::string_view fieldCaption(std::size_t field)
 
 std::optional<std::size_t> fieldForHeading(std::string_view cell)
 {
-    const std::string heading = foldHeading(cell);
+    const std::u32string heading = foldHeading(cell);
     if (heading.empty())
         return std::nullopt;
     const data::Schema &schema = data::productSchema();

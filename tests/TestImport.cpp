@@ -190,11 +190,11 @@ void TestImport::mappingGuess()
 {
     const Mapping lastUsed = {std::nullopt, data::Cijena};
     const Source header =
-        rowsOf({u" NAZIV: |Šifra|kataloski BROJ|Tar_br|cijena"_s, u"a|b|c|d|1"_s});
+        rowsOf({u" NAZIV: |Šifra|kataloski BROJ|Tar_br|cijena|PROIZVOĐAČ"_s, u"a|b|c|d|1|e"_s});
     const MappingGuess guess = guessMapping(header, lastUsed);
     QVERIFY(guess.headerRow);
-    QCOMPARE(guess.mapping,
-             Mapping({data::Naziv, std::nullopt, data::Gen_ime, data::Tar_br, data::Cijena}));
+    QCOMPARE(guess.mapping, Mapping({data::Naziv, std::nullopt, data::Gen_ime, data::Tar_br,
+                                     data::Cijena, data::Proizvodjac}));
     QCOMPARE(convert(header, guess.mapping, true).records.size(), std::size_t(1));
 
     // Half the cells naming fields is not enough, nor a field named twice.
