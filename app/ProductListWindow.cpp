@@ -17,6 +17,7 @@
 #include "platform/RecoveryCopy.h"
 #include "platform/ScreenFit.h"
 #include "platform/SignalCloser.h"
+#include "platform/StartUpQuestions.h"
 #include "platform/TableModel.h"
 #include "platform/WarningLook.h"
 
@@ -433,61 +434,20 @@ bool ProductListWindow::takeFolderLock()
     m_lock = std::make_unique<platform::FolderLock>(databasePath());
     if (m_lock->take() != platform::FolderLock::Result::HeldByOther)
         return true;
-    const bool openAnyway = platform::Dialogs::question(
-        nullptr,
-        QStringLiteral("Bazu „%1” već koristi drugi program (%2).\n\n"
-                       "Ako oba programa mijenjaju bazu, jedan će izgubiti rad drugoga. "
-                       "Otvoriti je ipak?")
-            .arg(databasePath(), m_lock->holder()),
-        warningCaption, true);
-    return openAnyway && !m_closingOnSignal;
+    return platform::askToOpenLockedFolder(*m_lock, databasePath()) && !m_closingOnSignal;
 }
 
 bool ProductListWindow::offerRecoveryCopies(bool mayTakeFolderCopy)
 {
-    using platform::RecoveryCopy;
-    for (const QString &path : RecoveryCopy::leftBehind(databasePath(), mayTakeFolderCopy)) {
-        RecoveryCopy::LeftBehind copy = RecoveryCopy::read(path, m_products.schema());
-        if (!copy.error.isEmpty()) {
-            const QString aside = RecoveryCopy::setAside(path);
-            platform::Dialogs::message(
-                nullptr,
-                QStringLiteral("Kopiju nespremljenog rada nije moguće pročitati pa je "
-                               "premještena u „%1”.\n\n%2")
-                    .arg(aside, copy.error),
-                warningCaption);
-            continue;
-        }
-        const QLocale croatian(QLocale::Croatian, QLocale::Croatia);
-        const QString format = QStringLiteral("d. M. yyyy. 'u' HH:mm:ss");
-        QString text =
-            QStringLiteral("Pronađen je nespremljeni rad na bazi „%1”: kopija spremljena "
-                           "%2, broj zapisa: %3.")
-                .arg(databasePath(), croatian.toString(copy.written, format))
-                .arg(copy.records.size());
-        // Every write of the database removes the folder's own copy; one older than the database
-        // was left behind by a removal that failed, and bringing it back would undo newer work.
-        const QDateTime saved = QFileInfo(databasePath()).lastModified();
-        const bool olderThanDatabase = path == RecoveryCopy::folderCopyPath(databasePath()) &&
-                                       saved.isValid() && saved > copy.written;
-        if (olderThanDatabase)
-            text += QStringLiteral("\n\nPazite: baza je spremljena %1, poslije ove kopije, pa "
-                                   "je kopija vjerojatno zastarjela.")
-                        .arg(croatian.toString(saved, format));
-        const bool restore = platform::Dialogs::question(
-            nullptr, text + QStringLiteral("\n\nVratiti nespremljeni rad?"),
-            QStringLiteral("Oporavak"), olderThanDatabase);
-        if (m_closingOnSignal)
-            return false;
-        if (restore) {
-            m_products.replaceContent(std::move(copy.records));
-            m_products.last();
-            m_recovery->takeOver(path);
-            return true;
-        }
-        RecoveryCopy::setAside(path);
-    }
-    return false;
+    std::optional<platform::RecoveryCopy::LeftBehind> copy =
+        platform::offerLeftBehindWork(databasePath(), mayTakeFolderCopy, m_products.schema(),
+                                      [this] { return m_closingOnSignal; });
+    if (!copy)
+        return false;
+    m_products.replaceContent(std::move(copy->records));
+    m_products.last();
+    m_recovery->takeOver(copy->path);
+    return true;
 }
 
 void ProductListWindow::showEvent(QShowEvent *event)
