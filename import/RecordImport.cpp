@@ -278,10 +278,15 @@ ImportedNumber readNumber(std::string_view text, bool exportForm)
     return numberFrom(plain);
 }
 
+std::string chosenTwiceReason(std::size_t field)
+{
+    return "Polje „" + std::string(fieldCaption(field)) + "” odabrano je dvaput.";
+}
+
 ImportResult convert(const Source &source, const Mapping &mapping, bool headerRow)
 {
     if (const auto field = fieldChosenTwice(mapping))
-        throw data::Error("Polje „" + std::string(fieldCaption(*field)) + "” odabrano je dvaput.");
+        throw data::Error(chosenTwiceReason(*field));
     const data::Schema &schema = data::productSchema();
     ImportResult result;
     std::vector<Problem> rowProblems;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,6 +34,8 @@ MappingGuess guessMapping(const Source &source, const Mapping &lastUsed);
 
 // The first field that `mapping` fills from more than one column.
 std::optional<std::size_t> fieldChosenTwice(const Mapping &mapping);
+// Why a mapping that fills `field` from two columns is refused.
+std::string chosenTwiceReason(std::size_t field);
 
 enum class NumberForm { Empty, Number, Ambiguous, Invalid };
 struct ImportedNumber {

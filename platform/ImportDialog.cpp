@@ -196,7 +196,7 @@ void ImportDialog::evaluate()
     if (m_source.rows.empty())
         m_refusal = u"U popisu nema redaka za uvoz."_s;
     else if (const auto twice = textimport::fieldChosenTwice(m_mapping))
-        m_refusal = u"Polje „%1” odabrano je dvaput."_s.arg(caption(*twice));
+        m_refusal = QString::fromStdString(textimport::chosenTwiceReason(*twice));
     else if (std::find(m_mapping.begin(), m_mapping.end(), data::Naziv) == m_mapping.end())
         m_refusal = u"Odaberite stupac za polje „Naziv”: zapis bez naziva ne sprema se."_s;
     else
