@@ -2,6 +2,7 @@
 
 #include "data/CurrencyCodes.h"
 #include "data/NumberText.h"
+#include "data/TariffNumber.h"
 
 #include <algorithm>
 #include <array>
@@ -31,18 +32,8 @@ bool isEmpty(std::string_view v)
 // the clerk's way of grouping them.
 bool notTariffNumber(std::string_view v)
 {
-    std::size_t digits = 0;
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        if (isDigit(v[i])) {
-            ++digits;
-            continue;
-        }
-        const bool grouping = (v[i] == ' ' || v[i] == '.') && i > 0 && i + 1 < v.size() &&
-                              isDigit(v[i - 1]) && isDigit(v[i + 1]);
-        if (!grouping)
-            return true;
-    }
-    return digits != 8 && digits != 10;
+    const auto digits = ungroupedTariffNumber(v);
+    return !digits || (digits->size() != 8 && digits->size() != 10);
 }
 
 bool notAtcGroup(std::string_view v)
