@@ -74,7 +74,7 @@ std::optional<int> processCommandLine(int &argc, char *argv[])
     parser.addOption(help);
     parser.addOption(version);
     parser.addPositionalArgument(
-        u"MAPA"_s, u"Mapa u kojoj program radi i čuva Baza.xml; bez nje trenutna mapa."_s,
+        u"MAPA"_s, u"Mapa u kojoj program radi i čuva Baza.xml; bez nje trenutačna mapa."_s,
         u"[MAPA]"_s);
 
     if (!parser.parse(arguments)) {

@@ -243,8 +243,8 @@ void flushFolder([[maybe_unused]] const fs::path &folder)
 } // namespace
 
 WriteError::WriteError(const std::string &fileName, const std::string &reason)
-    : Error("Datoteku „" + absoluteName(fileName) + "” nije moguće spremiti: " + reason)
-    , m_reason(reason)
+    : Error("Datoteku „" + absoluteName(fileName) + "” nije moguće spremiti: " + afterColon(reason))
+    , m_reason(afterColon(reason))
 {
 }
 
@@ -285,7 +285,8 @@ void writeFileAtomically(const std::string &fileName, std::string_view contents)
 std::string readWholeFile(const std::string &fileName)
 {
     auto fail = [&fileName](const std::string &reason) {
-        return Error("Datoteku „" + absoluteName(fileName) + "” nije moguće pročitati: " + reason);
+        return Error("Datoteku „" + absoluteName(fileName) +
+                     "” nije moguće pročitati: " + afterColon(reason));
     };
     const auto tooLarge = [&] {
         return fail("datoteka je prevelika (najviše " + std::to_string(maxReadSize >> 20) + " MB)");

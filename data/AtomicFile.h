@@ -9,7 +9,7 @@
 namespace data {
 
 // A file that could not be written: `Datoteku "<full path>" nije moguće spremiti: <reason>`;
-// reason() is the reason alone, in Croatian.
+// reason() is the reason alone, in Croatian, as it follows a colon.
 class WriteError : public Error {
 public:
     WriteError(const std::string &fileName, const std::string &reason);

@@ -102,6 +102,14 @@ std::string systemReason(const std::error_code &error)
     return "sustavska greška " + std::to_string(error.value()) + ": " + error.message();
 }
 
+std::string afterColon(std::string reason)
+{
+    // Every wording of ours begins with an ASCII letter; a system's own text is left alone.
+    if (!reason.empty() && reason[0] >= 'A' && reason[0] <= 'Z')
+        reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
+    return reason;
+}
+
 std::string exceptionMessage(const std::exception &e)
 {
     if (dynamic_cast<const Error *>(&e))

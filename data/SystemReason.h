@@ -11,6 +11,9 @@ namespace data {
 std::string systemReason(int errorNumber);
 std::string systemReason(const std::error_code &error);
 
+// A reason as it continues a sentence after a colon: "…nije spremljena: pristup je odbijen".
+std::string afterColon(std::string reason);
+
 // The text of any exception as a clerk should read it: the core's own messages as they are,
 // system failures with their Croatian reason.
 std::string exceptionMessage(const std::exception &e);

@@ -100,7 +100,7 @@ ImportDialog::ImportDialog(textimport::Source source, QWidget *parent)
     m_headerRow->setChecked(guess.headerRow);
 
     auto *intro =
-        new QLabel(u"Za svaki stupac odaberite polje u koje ide. Prikazani redci: %1 od %2."_s
+        new QLabel(u"Za svaki stupac odaberite polje u koje ide. Prikazani retci: %1 od %2."_s
                        .arg(std::min<std::size_t>(previewRows, m_source.rows.size()))
                        .arg(m_source.rows.size()),
                    this);
@@ -216,7 +216,7 @@ void ImportDialog::evaluate()
 void ImportDialog::showProblems()
 {
     const std::vector<textimport::Problem> &problems = m_result.problems;
-    m_problemTitle->setText(u"Redci koji se neće uvesti: %1"_s.arg(problems.size()));
+    m_problemTitle->setText(u"Retci koji se neće uvesti: %1"_s.arg(problems.size()));
     m_problems->clear();
     const std::size_t listed = std::min<std::size_t>(problems.size(), listedProblems);
     QStringList lines;

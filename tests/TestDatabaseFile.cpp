@@ -446,6 +446,10 @@ private slots:
         QTEST(QString::fromStdString(data::systemReason(number)), "reason");
         QCOMPARE(QString::fromStdString(exceptionMessage(std::bad_alloc())),
                  u"Nema dovoljno memorije"_s);
+        // After a colon a reason goes on in lower case; a message of its own starts a sentence.
+        QCOMPARE(std::string(WriteError("x", systemReason(EACCES)).what())
+                     .substr(std::string(WriteError("x", "").what()).size()),
+                 "pristup je odbijen");
         QCOMPARE(QString::fromStdString(exceptionMessage(std::logic_error("x"))),
                  u"Neočekivana greška: x"_s);
     }

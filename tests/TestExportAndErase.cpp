@@ -151,7 +151,7 @@ private slots:
         auto shown = exportWith(w, target);
         QCOMPARE(shown.size(), 2); // the dialog, then the error; no confirmation
         QCOMPARE(shown[1].text, u"Datoteku „"_s + target +
-                                    u"” nije moguće spremiti: Nema takve datoteke ili mape"_s);
+                                    u"” nije moguće spremiti: nema takve datoteke ili mape"_s);
         QCOMPARE(w.focus(), w.button("BitBtnExport"));
         // The database was saved before the dialog opened.
         QCOMPARE(storedRows(w.readDatabase()), 1);

@@ -237,7 +237,7 @@ private slots:
             QFAIL("read a missing file");
         } catch (const Error &e) {
             QCOMPARE(std::string(e.what()), "Datoteku „" + file + ".nema” nije moguće pročitati: " +
-                                                "Nema takve datoteke ili mape");
+                                                "nema takve datoteke ili mape");
         }
         QCOMPARE(namesOf(t), std::string("axc"));
         QCOMPARE(t.currentRow(), 1u);
