@@ -84,6 +84,12 @@ QString RecoveryCopy::folderCopyPath(const QString &databasePath)
     return QDir(folder()).filePath(ownCopyName(keyOf(databasePath)));
 }
 
+void RecoveryCopy::removeLeftoverTemporaries(const QString &databasePath)
+{
+    data::removeLeftoverTemporaries(databasePath.toStdString());
+    data::removeLeftoverTemporaries(folderCopyPath(databasePath).toStdString());
+}
+
 QStringList RecoveryCopy::leftBehind(const QString &databasePath, bool mayTakeFolderCopy)
 {
     const QString key = keyOf(databasePath);
