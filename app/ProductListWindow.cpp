@@ -390,6 +390,7 @@ bool ProductListWindow::start()
     platform::Dialogs::message(nullptr, startUpText(), QString());
     if (m_closingOnSignal || !takeFolderLock())
         return false;
+    platform::RecoveryCopy::removeLeftoverTemporaries(databasePath());
     const bool holdsLock = m_lock->isHeld();
     m_recovery = std::make_unique<platform::RecoveryCopy>(m_products, databasePath(), holdsLock);
     m_recovery->problemChanged = [this](const QString &problem) {

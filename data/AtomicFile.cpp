@@ -1,10 +1,12 @@
 #include "data/AtomicFile.h"
 
 #include "data/Path.h"
+#include "data/Process.h"
 #include "data/SystemReason.h"
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <filesystem>
 #include <system_error>
 
@@ -14,7 +16,6 @@
 
 #ifdef _WIN32
 #include <io.h>
-#include <process.h>
 #else
 #include <unistd.h>
 #endif
@@ -26,6 +27,8 @@ namespace data {
 namespace {
 
 std::optional<WriteStep> g_failingStep;
+std::function<void(const std::string &)> g_hold;
+bool g_namedOnly = false;
 
 #ifdef _WIN32
 int openForWriting(const fs::path &path)
@@ -53,10 +56,6 @@ int flushToDisk(int fd)
 int closeFile(int fd)
 {
     return ::_close(fd);
-}
-int processId()
-{
-    return ::_getpid();
 }
 long long regularFileSize(int fd)
 {
@@ -91,10 +90,6 @@ int closeFile(int fd)
 {
     return ::close(fd);
 }
-int processId()
-{
-    return static_cast<int>(::getpid());
-}
 // -1 for anything but a regular file: a pipe, a device, a folder.
 long long regularFileSize(int fd)
 {
@@ -107,6 +102,32 @@ void makeBlocking(int fd)
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0)
         ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+#endif
+
+#if defined(__linux__) && defined(O_TMPFILE)
+// An unnamed file in `folder`: a process killed while it writes leaves nothing behind. -1 where
+// the file system has none (FAT, many network shares).
+int openUnnamed(const fs::path &folder)
+{
+    return ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+}
+// Gives the unnamed file `fd` the name `path`, which must not exist; false with errno set.
+bool linkUnnamed(int fd, const fs::path &path)
+{
+    // AT_EMPTY_PATH would need a privilege; the link in /proc needs none.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+#else
+int openUnnamed(const fs::path &)
+{
+    return -1;
+}
+bool linkUnnamed(int, const fs::path &)
+{
+    errno = EINVAL;
+    return false;
 }
 #endif
 
@@ -138,18 +159,57 @@ fs::path resolveTarget(const std::string &fileName)
     return path;
 }
 
-// The temporary file: created anew beside the target, so the rename stays within one file system.
+// ".<target>.tmp-<computer>-<process>-<n>": the computer and the process tell a later start
+// whether the file is a leftover it may remove.
+fs::path temporaryPath(const fs::path &target)
+{
+    static std::atomic<unsigned> counter{0};
+    fs::path name = ".";
+    name += target.filename();
+    name += ".tmp-" + computerName() + "-" + std::to_string(currentProcessId()) + "-" +
+            std::to_string(counter++);
+    return target.parent_path() / name;
+}
+
+// Who wrote the file `name` if it is one of temporaryPath()'s from `computer`.
+std::optional<long long> temporaryWriter(std::string_view name, std::string_view computer)
+{
+    const auto takeNumber = [&name]() -> std::optional<long long> {
+        const std::size_t dash = name.find_last_of('-');
+        long long number = 0;
+        if (dash == std::string_view::npos || dash + 1 == name.size())
+            return std::nullopt;
+        const char *end = name.data() + name.size();
+        const auto [at, error] = std::from_chars(name.data() + dash + 1, end, number);
+        if (error != std::errc() || at != end)
+            return std::nullopt;
+        name.remove_suffix(name.size() - dash);
+        return number;
+    };
+    if (!takeNumber())
+        return std::nullopt;
+    const std::optional<long long> process = takeNumber();
+    const std::string tail = ".tmp-" + std::string(computer);
+    if (!process || !name.starts_with('.') || name.size() <= tail.size() + 1 ||
+        !name.ends_with(tail))
+        return std::nullopt;
+    return process;
+}
+
+// The file the new contents go to, beside the target so that the rename stays within one file
+// system. It gets a name only once it is whole where the file system allows that; elsewhere
+// it is named from the start.
 class TemporaryFile {
 public:
     explicit TemporaryFile(const fs::path &target)
+        : m_target(target)
     {
-        static std::atomic<unsigned> counter{0};
-        const fs::path folder = target.parent_path();
+        if (!g_namedOnly)
+            m_fd = openUnnamed(target.parent_path());
+        if (m_fd >= 0)
+            return;
         for (int attempt = 0; attempt < 100; ++attempt) {
-            fs::path name = ".";
-            name += target.filename();
-            name += ".tmp" + std::to_string(processId()) + "-" + std::to_string(counter++);
-            fs::path candidate = folder / name;
+            fs::path candidate = temporaryPath(target);
             m_fd = openForWriting(candidate);
             if (m_fd >= 0) {
                 m_path = std::move(candidate);
@@ -176,6 +236,19 @@ public:
     // Why opening failed.
     int error() const { return m_error; }
     const fs::path &path() const { return m_path; }
+    // Names an unnamed file, for the rename. Until the rename, moments later, a killed process
+    // leaves this name behind, for a later start to remove. 0 or the error number.
+    int giveName()
+    {
+        for (int attempt = 0; m_path.empty() && attempt < 100; ++attempt) {
+            fs::path candidate = temporaryPath(m_target);
+            if (linkUnnamed(m_fd, candidate))
+                m_path = std::move(candidate);
+            else if (errno != EEXIST)
+                return errno;
+        }
+        return m_path.empty() ? EEXIST : 0;
+    }
     int close()
     {
         const int result = closeFile(m_fd);
@@ -186,6 +259,7 @@ public:
     void release() { m_path.clear(); }
 
 private:
+    fs::path m_target;
     int m_fd = -1;
     int m_error = 0;
     fs::path m_path;
@@ -253,6 +327,35 @@ void setWriteFailureForTesting(std::optional<WriteStep> step)
     g_failingStep = step;
 }
 
+void setWriteHoldForTesting(std::function<void(const std::string &fileName)> hold)
+{
+    g_hold = std::move(hold);
+}
+
+void setNamedTemporaryForTesting(bool named)
+{
+    g_namedOnly = named;
+}
+
+void removeLeftoverTemporaries(const std::string &fileName)
+{
+    const fs::path folder = resolveTarget(fileName).parent_path();
+    const std::string computer = computerName();
+    std::error_code ec;
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end;
+         !ec && it != end; it.increment(ec)) {
+        const std::u8string name = it->path().filename().u8string();
+        const std::optional<long long> writer = temporaryWriter(
+            std::string_view(reinterpret_cast<const char *>(name.data()), name.size()), computer);
+        std::error_code statusError;
+        if (writer && !isProcessRunning(*writer) &&
+            fs::is_regular_file(it->symlink_status(statusError))) {
+            std::error_code removeError;
+            fs::remove(it->path(), removeError);
+        }
+    }
+}
+
 void writeFileAtomically(const std::string &fileName, std::string_view contents)
 {
     const fs::path target = resolveTarget(fileName);
@@ -264,11 +367,15 @@ void writeFileAtomically(const std::string &fileName, std::string_view contents)
         throw WriteError(fileName, systemReason(temp.error()));
     copyAttributes(temp.fd(), target);
     writeAll(temp.fd(), contents, fileName);
+    if (g_hold)
+        g_hold(fileName);
 
     if (stepFails(WriteStep::Flush))
         throw WriteError(fileName, injectedReason);
     if (flushToDisk(temp.fd()) != 0)
         throw WriteError(fileName, systemReason(errno));
+    if (const int error = temp.giveName())
+        throw WriteError(fileName, systemReason(error));
     if (temp.close() != 0)
         throw WriteError(fileName, systemReason(errno));
 

@@ -3,6 +3,7 @@
 #include "data/AtomicFile.h"
 #include "data/DatabaseFile.h"
 #include "data/Path.h"
+#include "data/Process.h"
 #include "data/SystemReason.h"
 
 #include <QCoreApplication>
@@ -12,18 +13,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
-#include <cerrno>
 #include <filesystem>
 #include <system_error>
-
-#ifdef Q_OS_WIN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <signal.h>
-#endif
 
 namespace platform {
 
@@ -39,26 +30,6 @@ QString ownCopyName(const QString &key)
 {
     return QStringLiteral("oporavak-%1.xml").arg(key);
 }
-
-#ifdef Q_OS_WIN
-bool isRunning(qint64 pid)
-{
-    const HANDLE process =
-        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
-    if (!process)
-        return ::GetLastError() == ERROR_ACCESS_DENIED; // someone else's, but there
-    DWORD exitCode = 0;
-    const bool running = ::GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
-    ::CloseHandle(process);
-    return running;
-}
-#else
-bool isRunning(qint64 pid)
-{
-    // EPERM: another user's process, but a live one.
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-}
-#endif
 
 // Written on the worker: nothing here may touch the table or Qt's objects.
 std::string writeCopy(const std::string &path, const std::string &packet)
@@ -113,6 +84,12 @@ QString RecoveryCopy::folderCopyPath(const QString &databasePath)
     return QDir(folder()).filePath(ownCopyName(keyOf(databasePath)));
 }
 
+void RecoveryCopy::removeLeftoverTemporaries(const QString &databasePath)
+{
+    data::removeLeftoverTemporaries(databasePath.toStdString());
+    data::removeLeftoverTemporaries(folderCopyPath(databasePath).toStdString());
+}
+
 QStringList RecoveryCopy::leftBehind(const QString &databasePath, bool mayTakeFolderCopy)
 {
     const QString key = keyOf(databasePath);
@@ -126,7 +103,7 @@ QStringList RecoveryCopy::leftBehind(const QString &databasePath, bool mayTakeFo
         {QStringLiteral("oporavak-%1-pid*.xml").arg(key)}, QDir::Files, QDir::Time);
     for (const QFileInfo &copy : copies) {
         const QRegularExpressionMatch match = ofOtherProgram.match(copy.fileName());
-        if (match.hasMatch() && !isRunning(match.captured(1).toLongLong()))
+        if (match.hasMatch() && !data::isProcessRunning(match.captured(1).toLongLong()))
             found << copy.filePath();
     }
     return found;

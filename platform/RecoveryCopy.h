@@ -46,6 +46,10 @@ public:
     static QString folderCopyPath(const QString &databasePath);
     const QString &path() const { return m_path; }
 
+    // Removes what writes killed in the middle left beside `databasePath` and in the data
+    // folder (see data::removeLeftoverTemporaries).
+    static void removeLeftoverTemporaries(const QString &databasePath);
+
     // Copies of `databasePath` that may be offered: the folder's own copy (only when no running
     // program holds the lock), then copies of programs that no longer run, newest first.
     static QStringList leftBehind(const QString &databasePath, bool mayTakeFolderCopy);

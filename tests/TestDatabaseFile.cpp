@@ -12,7 +12,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace data;
 using namespace Qt::StringLiterals;
@@ -88,7 +91,12 @@ private slots:
         QVERIFY(m_dir->isValid());
         m_folder = fs::path(m_dir->path().toStdString());
     }
-    void cleanup() { setWriteFailureForTesting(std::nullopt); }
+    void cleanup()
+    {
+        setWriteFailureForTesting(std::nullopt);
+        setWriteHoldForTesting({});
+        setNamedTemporaryForTesting(false);
+    }
 
     void utf8Validation_data()
     {
@@ -329,15 +337,36 @@ private slots:
                  std::size_t(2));
     }
 
+    // The new contents have no name until they are whole where the file system allows it;
+    // elsewhere the name tells the computer and the process, for a later start to clean up.
+    void replacesAndKeepsPermissions_data()
+    {
+        QTest::addColumn<bool>("named");
+        QTest::newRow("unnamed") << false;
+        QTest::newRow("named") << true;
+    }
     void replacesAndKeepsPermissions()
     {
+        QFETCH(bool, named);
+        const int unnamed = ::open(m_folder.c_str(), O_TMPFILE | O_WRONLY, 0600);
+        if (!named && unnamed < 0)
+            QSKIP("no unnamed files on this file system");
+        if (unnamed >= 0)
+            ::close(unnamed);
+        setNamedTemporaryForTesting(named);
         const fs::path file = m_folder / "Baza.xml";
         data::writeFileAtomically(file.string(), "prvi");
         QCOMPARE(readBytes(file), std::string("prvi"));
 
         fs::permissions(file,
                         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        QStringList whileWriting;
+        setWriteHoldForTesting([&](const std::string &) { whileWriting = entries(m_folder); });
         data::writeFileAtomically(file.string(), "drugi, duži sadržaj");
+        QCOMPARE(whileWriting.size(), named ? 2 : 1);
+        const QString temporary = u".Baza.xml.tmp-%1-%2-"_s.arg(QSysInfo::machineHostName())
+                                      .arg(QCoreApplication::applicationPid());
+        QVERIFY2(!named || whileWriting[0].startsWith(temporary), qPrintable(whileWriting[0]));
         QCOMPARE(readBytes(file), std::string("drugi, duži sadržaj"));
         QCOMPARE(fs::status(file).permissions(),
                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -348,13 +377,17 @@ private slots:
     {
         QTest::addColumn<WriteStep>("step");
         QTest::addColumn<bool>("oldFileExists");
+        QTest::addColumn<bool>("named");
         const std::pair<const char *, WriteStep> steps[] = {{"open", WriteStep::Open},
                                                             {"write", WriteStep::Write},
                                                             {"flush", WriteStep::Flush},
                                                             {"rename", WriteStep::Rename}};
         for (const auto &[name, step] : steps) {
-            QTest::addRow("%s", name) << step << true;
-            QTest::addRow("%s, no old file", name) << step << false;
+            for (const bool named : {false, true}) {
+                const char *kind = named ? ", named" : "";
+                QTest::addRow("%s%s", name, kind) << step << true << named;
+                QTest::addRow("%s, no old file%s", name, kind) << step << false << named;
+            }
         }
     }
 
@@ -362,6 +395,8 @@ private slots:
     {
         QFETCH(data::WriteStep, step);
         QFETCH(bool, oldFileExists);
+        QFETCH(bool, named);
+        setNamedTemporaryForTesting(named);
         const fs::path file = m_folder / "Baza.xml";
         if (oldFileExists)
             data::writeFileAtomically(file.string(), "stari sadržaj");
@@ -389,8 +424,16 @@ private slots:
         QCOMPARE(readBytes(file), std::string("novi"));
     }
 
+    void symlinkTargetReplaced_data()
+    {
+        QTest::addColumn<bool>("named");
+        QTest::newRow("unnamed") << false;
+        QTest::newRow("named") << true;
+    }
     void symlinkTargetReplaced()
     {
+        QFETCH(bool, named);
+        setNamedTemporaryForTesting(named);
         fs::create_directory(m_folder / "podaci");
         const fs::path target = m_folder / "podaci" / "Baza.xml";
         const fs::path link = m_folder / "Baza.xml";
@@ -401,6 +444,39 @@ private slots:
         QVERIFY(fs::is_symlink(link));
         QCOMPARE(readBytes(target), std::string("novi"));
         QCOMPARE(entries(m_folder / "podaci"), QStringList{u"Baza.xml"_s});
+    }
+
+    // Only temporaries of this computer whose process has ended go: a running process's,
+    // another computer's and anything named otherwise stay.
+    void leftoverTemporariesRemoved()
+    {
+        const pid_t ended = ::fork();
+        if (ended == 0)
+            ::_exit(0);
+        QVERIFY(ended > 0 && ::waitpid(ended, nullptr, 0) == ended);
+        const QString host = QSysInfo::machineHostName();
+        const QString gone = QString::number(ended);
+        const QString running = QString::number(::getppid());
+        const QStringList removed = {u".Baza.xml.tmp-%1-%2-0"_s.arg(host, gone),
+                                     u".oporavak-ab12.xml.tmp-%1-%2-17"_s.arg(host, gone)};
+        QStringList kept = {u"Baza.xml"_s,
+                            u".Baza.xml.tmp-%1-%2-0"_s.arg(host, running),
+                            u".Baza.xml.tmp-drugo-%1-%2-0"_s.arg(host, gone),
+                            u".Baza.xml.tmp-drugo-racunalo-%1-0"_s.arg(gone),
+                            u".Baza.xml.tmp%1-0"_s.arg(gone),
+                            u".Baza.xml.tmp-%1-%2-0x"_s.arg(host, gone),
+                            u".Baza.xml.tmp-%1-%2"_s.arg(host, gone),
+                            u"Baza.xml.tmp-%1-%2-0"_s.arg(host, gone),
+                            u".tmp-%1-%2-0"_s.arg(host, gone)};
+        for (const QString &name : removed + kept)
+            std::ofstream(m_folder / name.toStdString()) << "x";
+        const QString folderNamedLikeOurs = u".Baza.xml.tmp-%1-%2-1"_s.arg(host, gone);
+        fs::create_directory(m_folder / folderNamedLikeOurs.toStdString());
+        kept << folderNamedLikeOurs;
+        kept.sort();
+
+        removeLeftoverTemporaries((m_folder / "Baza.xml").string());
+        QCOMPARE(entries(m_folder), kept);
     }
 
     // A pipe without a writer would block a plain open for ever, a link to /dev/zero take all the

@@ -5,6 +5,9 @@
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace data;
 using namespace Qt::StringLiterals;
 using platform::Dialogs;
@@ -23,16 +26,30 @@ QStringList names(const QString &path)
     return n;
 }
 
-// The window driver in `folder`, once it has typed its records and opened what `mode` says.
-std::unique_ptr<QProcess> startDriver(const QString &folder, const QString &mode)
+// The window driver in `folder`, once it has printed `line`: "ready" when it has typed its
+// records and opened what the mode says.
+std::unique_ptr<QProcess> startDriver(const QString &folder, const QStringList &arguments,
+                                      const QByteArray &line = "ready\n")
 {
     auto child = std::make_unique<QProcess>();
     child->setWorkingDirectory(folder);
     child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child->start(QStringLiteral(WINDOW_DRIVER), {mode});
+    child->start(QStringLiteral(WINDOW_DRIVER), arguments);
     while (!child->canReadLine() && child->waitForReadyRead(60000)) {
     }
-    return child->readLine() == "ready\n" ? std::move(child) : nullptr;
+    return child->readLine() == line ? std::move(child) : nullptr;
+}
+
+// The hidden temporary files in `folder` of the files whose names begin with `prefix`.
+QStringList temporaries(const QString &folder, const QString &prefix)
+{
+    return QDir(folder).entryList({u"."_s + prefix + u"*.tmp-*"_s}, QDir::Files | QDir::Hidden);
+}
+
+bool hasUnnamedFiles(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY, 0600);
+    return fd >= 0 && ::close(fd) == 0;
 }
 
 } // namespace
@@ -60,7 +77,7 @@ private slots:
         WindowFixture w(folder.path());
         w.writeDatabase(WindowFixture::packet({u"Naziv=\"stari\" Kolicina=\"2.5\""_s}));
         const QByteArray old = w.readDatabase();
-        std::unique_ptr<QProcess> child = startDriver(folder.path(), u"type"_s);
+        std::unique_ptr<QProcess> child = startDriver(folder.path(), {u"type"_s});
         QVERIFY(child);
         QTRY_VERIFY_WITH_TIMEOUT(WindowFixture::read(w.recoveryFiles().value(0)).contains("drugi"),
                                  20000);
@@ -92,6 +109,52 @@ private slots:
             QVERIFY(QFileInfo(kept[0]).fileName().startsWith(u"odlozeno-"_s));
             QFile::remove(kept[0]);
         }
+    }
+
+    // A program killed in the middle of a write leaves the old file whole and nothing beside it:
+    // an unnamed temporary file goes with the process, a named one (as on a file system without
+    // unnamed files) at the next start.
+    void aKilledWriteLeavesNoTemporaryFile_data()
+    {
+        QTest::addColumn<QString>("held");
+        QTest::addColumn<bool>("named");
+        for (const QString &held : {u"save"_s, u"copy"_s}) {
+            QTest::addRow("%s, unnamed", qPrintable(held)) << held << false;
+            QTest::addRow("%s, named", qPrintable(held)) << held << true;
+        }
+    }
+    void aKilledWriteLeavesNoTemporaryFile()
+    {
+        QFETCH(QString, held);
+        QFETCH(bool, named);
+        WindowFixture w;
+        w.writeDatabase(WindowFixture::packet({u"Naziv=\"stari\""_s}));
+        const QByteArray old = w.readDatabase();
+        const bool save = held == u"save"_s;
+        const QString folder = save ? w.folder() : platform::RecoveryCopy::folder();
+        const QString prefix =
+            save
+                ? u"Baza.xml"_s
+                : u"oporavak-"_s + QLatin1String(QCryptographicHash::hash(w.databasePath().toUtf8(),
+                                                                          QCryptographicHash::Sha1)
+                                                     .toHex());
+        QVERIFY(QDir().mkpath(folder));
+        if (!named && !hasUnnamedFiles(folder))
+            QSKIP("no unnamed files on this file system");
+
+        std::unique_ptr<QProcess> child =
+            startDriver(w.folder(), {held, named ? u"named"_s : u""_s}, "held\n");
+        QVERIFY(child);
+        QCOMPARE(temporaries(folder, prefix).size(), named ? 1 : 0);
+        ::kill(static_cast<pid_t>(child->processId()), SIGKILL);
+        QVERIFY(child->waitForFinished());
+        QCOMPARE(temporaries(folder, prefix).size(), named ? 1 : 0);
+        QCOMPARE(w.readDatabase(), old);
+
+        QVERIFY(w.start());
+        QCOMPARE(temporaries(folder, prefix), QStringList());
+        QCOMPARE(QDir(w.folder()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{u"Baza.xml"_s, u"Baza.xml.lock"_s}));
     }
 
     // "Ne", the default, ends a second program without a file written; "Da" opens the database
@@ -235,7 +298,7 @@ private slots:
     {
         QFETCH(QString, mode);
         QTemporaryDir folder;
-        std::unique_ptr<QProcess> child = startDriver(folder.path(), mode);
+        std::unique_ptr<QProcess> child = startDriver(folder.path(), {mode});
         QVERIFY(child);
         ::kill(static_cast<pid_t>(child->processId()), SIGTERM);
         QVERIFY(child->waitForFinished(60000));

@@ -1,17 +1,34 @@
 // The real window in the current folder, for tests that end a real process: it types two
 // records and begins a third, opens the erase question ("box") or the export's save dialog
-// ("dialog") for real, prints "ready" and runs until a signal or a kill ends it.
+// ("dialog") for real, prints "ready" and runs until a signal or a kill ends it. "save" and
+// "copy" instead stop the write of the database at close, or of the recovery copy, in the
+// middle and print "held"; "named" after them writes through a named temporary file.
 
 #include "WindowFixture.h"
+#include "data/AtomicFile.h"
 
 #include <QTimer>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const QByteArray mode = argc > 1 ? argv[1] : "";
+    const bool holdSave = mode == "save";
+    if (holdSave || mode == "copy") {
+        data::setNamedTemporaryForTesting(argc > 2 && QByteArray(argv[2]) == "named");
+        data::setWriteHoldForTesting([holdSave](const std::string &fileName) {
+            if (fileName.ends_with("Baza.xml") != holdSave)
+                return;
+            std::puts("held");
+            std::fflush(stdout);
+            for (;;)
+                std::this_thread::sleep_for(std::chrono::hours(1));
+        });
+    }
     WindowFixture w(QDir::currentPath());
     if (!w.start())
         return 1;
@@ -22,6 +39,10 @@ int main(int argc, char *argv[])
         w.tab();
     }
     w.type(data::Naziv, QStringLiteral("treći"));
+    if (holdSave)
+        QTimer::singleShot(0, w.form.get(), &QWidget::close);
+    if (holdSave || mode == "copy")
+        return QApplication::exec();
     if (mode != "type") {
         platform::Dialogs::setScripted(false);
         QPushButton *button = w.button(mode == "box" ? "BitBtnErase" : "BitBtnExport");
