@@ -94,8 +94,8 @@ private slots:
         for (const char *kuna : {"HRK", "hrk", "kn", "KN", "Kn", "kuna", "KUNA"})
             row(kuna, Valuta, kuna, "Kunu (HRK)");
         row("KNA", Valuta, "KNA", "ISO 4217");
-        row("BGN", Valuta, "BGN", "Lev (BGN)");
-        row("bgn", Valuta, "bgn", "Lev (BGN)");
+        row("BGN", Valuta, "BGN", "lev (BGN)");
+        row("bgn", Valuta, "bgn", "lev (BGN)");
         row("eur", Valuta, "eur", "velikim");
         row("XYZ", Valuta, "XYZ", "ISO 4217");
         row("no name", Naziv, "", "Zapis bez naziva neće se spremiti");
