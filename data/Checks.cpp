@@ -28,32 +28,9 @@ bool isEmpty(std::string_view v)
     return v.empty();
 }
 
-// 8 digits (Combined Nomenclature) or 10 (TARIC); a space or dot between two digits is only
-// the clerk's way of grouping them.
-bool notTariffNumber(std::string_view v)
+bool hasLowerCase(std::string_view v)
 {
-    const auto digits = ungroupedTariffNumber(v);
-    return !digits || (digits->size() != 8 && digits->size() != 10);
-}
-
-bool notAtcGroup(std::string_view v)
-{
-    return !v.empty() && std::string_view("ABCDGHJLMNPRSV").find(v[0]) == std::string_view::npos;
-}
-
-// The five levels: A, A10, A10B, A10BA, A10BA02.
-bool notAtcCode(std::string_view v)
-{
-    if (v.empty())
-        return false;
-    if (v.size() != 1 && v.size() != 3 && v.size() != 4 && v.size() != 5 && v.size() != 7)
-        return true;
-    static constexpr std::string_view shape = "LDDLLDD";
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        if (!(shape[i] == 'D' ? isDigit(v[i]) : isUpper(v[i])))
-            return true;
-    }
-    return false;
+    return std::ranges::any_of(v, [](char c) { return c >= 'a' && c <= 'z'; });
 }
 
 std::string upper(std::string_view v)
@@ -66,14 +43,105 @@ std::string upper(std::string_view v)
     return s;
 }
 
-bool hasLowerCase(std::string_view v)
+// `v` is `word` (in capitals) written in any case; nothing is copied, as every record's
+// currency is looked at.
+bool isWord(std::string_view v, std::string_view word)
 {
-    return std::ranges::any_of(v, [](char c) { return c >= 'a' && c <= 'z'; });
+    if (v.size() != word.size())
+        return false;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (v[i] != word[i] && v[i] != word[i] - 'A' + 'a')
+            return false;
+    }
+    return true;
+}
+
+// A space, tab or no-break space (U+00A0, U+202F) at the start or the end.
+bool hasSpaceAtEnds(std::string_view v)
+{
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t'; };
+    return !v.empty() && (isSpace(v.front()) || isSpace(v.back()) || v.starts_with("\xC2\xA0") ||
+                          v.ends_with("\xC2\xA0") || v.starts_with("\xE2\x80\xAF") ||
+                          v.ends_with("\xE2\x80\xAF"));
+}
+
+// The rules of a tariff number after the first two may take it for granted that it holds
+// digits with single spaces or dots between them, and nothing else.
+bool notGroupedDigits(std::string_view v)
+{
+    return !v.empty() && !ungroupedTariffNumber(v);
+}
+
+// 8 digits (Combined Nomenclature) or 10 (TARIC).
+bool wrongDigitCount(std::string_view v)
+{
+    const auto digits = std::ranges::count_if(v, isDigit);
+    return digits != 8 && digits != 10;
+}
+
+// Chapter 00 does not exist, and the nomenclature keeps 77 in reserve.
+bool noSuchChapter(std::string_view v)
+{
+    std::array<char, 2> chapter{};
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < v.size() && n < chapter.size(); ++i) {
+        if (isDigit(v[i]))
+            chapter[n++] = v[i];
+    }
+    return n == 2 && chapter[0] == chapter[1] && (chapter[0] == '0' || chapter[0] == '7');
+}
+
+bool isAtcGroup(char c)
+{
+    return std::string_view("ABCDGHJLMNPRSV").find(c) != std::string_view::npos;
+}
+
+// The five levels: A, A10, A10B, A10BA, A10BA02.
+bool hasAtcShape(std::string_view v)
+{
+    if (v.size() != 1 && v.size() != 3 && v.size() != 4 && v.size() != 5 && v.size() != 7)
+        return false;
+    static constexpr std::string_view shape = "LDDLLDD";
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (!(shape[i] == 'D' ? isDigit(v[i]) : isUpper(v[i])))
+            return false;
+    }
+    return true;
+}
+
+// ATCvet: Q before a code of the human form, with I (immunologicals) as a group of its own.
+bool isAtcVetCode(std::string_view v)
+{
+    return v.size() >= 2 && v[0] == 'Q' && (isAtcGroup(v[1]) || v[1] == 'I') &&
+           hasAtcShape(v.substr(1));
+}
+
+bool lowerCaseAtc(std::string_view v)
+{
+    if (!hasLowerCase(v))
+        return false;
+    const std::string u = upper(v);
+    return (isAtcGroup(u[0]) && hasAtcShape(u)) || isAtcVetCode(u);
+}
+
+bool notAtcGroup(std::string_view v)
+{
+    return !v.empty() && !isAtcGroup(v[0]);
+}
+
+bool notAtcCode(std::string_view v)
+{
+    return !v.empty() && !hasAtcShape(v);
 }
 
 bool isKuna(std::string_view v)
 {
-    return v == "HRK" || (hasLowerCase(v) && upper(v) == "HRK");
+    return isWord(v, "HRK") || isWord(v, "KN") || isWord(v, "KUNA");
+}
+
+bool isLev(std::string_view v)
+{
+    return isWord(v, "BGN");
 }
 
 bool notUpperCaseCode(std::string_view v)
@@ -108,13 +176,25 @@ bool negative(std::string_view v)
     return n && *n < 0;
 }
 
+// A field's rules in the order they are tried; the first that questions a value gives its
+// reason, and a rule may take for granted that the ones before it passed.
 constexpr std::array rules = {
+    // The record is dropped at the next save: what its other fields lack no longer matters.
+    CheckRule{Naziv, isEmpty, "Zapis bez naziva neće se spremiti", true},
     CheckRule{Tar_br, isEmpty, "Tarifni broj nije upisan"},
-    CheckRule{Tar_br, notTariffNumber, "Tarifni broj treba imati 8 ili 10 znamenaka"},
+    CheckRule{Tar_br, hasSpaceAtEnds, "Tarifni broj ima razmak na početku ili na kraju"},
+    CheckRule{Tar_br, notGroupedDigits,
+              "Tarifni broj smije imati samo znamenke, s razmakom ili točkom između skupina"},
+    CheckRule{Tar_br, wrongDigitCount, "Tarifni broj treba imati 8 ili 10 znamenaka"},
+    CheckRule{Tar_br, noSuchChapter, "Tarifni broj počinje poglavljem koje ne postoji (00 ili 77)"},
+    CheckRule{ATK, lowerCaseAtc, "ATK se piše velikim slovima"},
+    CheckRule{ATK, isAtcVetCode,
+              "ATK je veterinarska oznaka (ATCvet), a ne oznaka za primjenu kod ljudi"},
     CheckRule{ATK, notAtcGroup, "ATK ne počinje slovom skupine (A B C D G H J L M N P R S V)"},
     CheckRule{ATK, notAtcCode, "ATK nije u obliku A, A10, A10B, A10BA ili A10BA02"},
     CheckRule{Valuta, isEmpty, "Valuta nije upisana"},
     CheckRule{Valuta, isKuna, "Kunu (HRK) je 1. siječnja 2023. zamijenio euro (EUR)"},
+    CheckRule{Valuta, isLev, "Bugarski lev (BGN) je 1. siječnja 2026. zamijenjen eurom (EUR)"},
     CheckRule{Valuta, notUpperCaseCode, "Oznaka valute piše se velikim slovima"},
     CheckRule{Valuta, notCurrencyCode, "Valuta nije važeća oznaka prema ISO 4217"},
     CheckRule{Kolicina, isEmpty, "Količina nije upisana"},
@@ -123,12 +203,13 @@ constexpr std::array rules = {
     CheckRule{Cijena, negative, "Cijena je negativna"},
 };
 
-// A rule's number takes four bits per field.
-static_assert(rules.size() < 16 && ProductFieldCount * 4 <= 64);
+// A rule's number takes five bits per field.
+constexpr unsigned ruleBits = 5;
+static_assert(rules.size() < (1u << ruleBits) && ProductFieldCount * ruleBits <= 64);
 
 unsigned ruleNumber(std::uint64_t rules, std::size_t field)
 {
-    return static_cast<unsigned>(rules >> (4 * field)) & 0xFu;
+    return static_cast<unsigned>(rules >> (ruleBits * field)) & ((1u << ruleBits) - 1);
 }
 
 } // namespace
@@ -220,8 +301,14 @@ bool Checks::checkFields(const Record &record, RowChecks &checks)
     record.forEachValue([&](std::size_t field, std::string_view value) { values[field] = value; });
     for (std::size_t i = 0; i < rules.size(); ++i) {
         const CheckRule &rule = rules[i];
-        if (ruleNumber(checks.rules, rule.field) == 0 && rule.questionable(values[rule.field]))
-            checks.rules |= std::uint64_t(i + 1) << (4 * rule.field);
+        if (ruleNumber(checks.rules, rule.field) != 0 || !rule.questionable(values[rule.field]))
+            continue;
+        const std::uint64_t number = std::uint64_t(i + 1) << (ruleBits * rule.field);
+        if (rule.wholeRecord) {
+            checks.rules = number;
+            break;
+        }
+        checks.rules |= number;
     }
     // A record without a name is dropped at the next save, so it never doubles a product.
     if (values[Naziv].empty())

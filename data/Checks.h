@@ -17,6 +17,8 @@ struct CheckRule {
     ProductField field;
     bool (*questionable)(std::string_view stored); // the stored value, numbers with a dot
     const char *reason;                            // Croatian, as the clerk reads it
+    // The record's one warning when it applies: its other fields are not checked.
+    bool wholeRecord = false;
 };
 
 // The reason of the first rule that questions `stored` as a value of `field`, or null. The
@@ -63,7 +65,7 @@ private:
         std::uint32_t withFieldWarnings = 0; // of those records
     };
     struct RowChecks {
-        std::uint64_t rules = 0; // per field four bits: the number of its rule, or 0
+        std::uint64_t rules = 0; // per field five bits: the number of its rule, or 0
         std::uint32_t group = 0; // its index + 1; 0 for a record without a key
     };
 

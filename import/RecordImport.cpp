@@ -5,6 +5,7 @@
 #include "data/Find.h"
 #include "data/NumberText.h"
 #include "data/ProductSchema.h"
+#include "data/TariffNumber.h"
 
 #include <algorithm>
 #include <array>
@@ -23,25 +24,140 @@ constexpr std::array<std::string_view, ProductFieldCount> captions = {
     "Korisnik",     "Jedinica mjere", "Količina",       "Valuta", "Cijena",     "Protokol",
 };
 
-// A heading reduced to what tells it apart: folded as a search folds it, single spaces, without
-// the colons and spaces the form's captions carry around them.
-std::u32string foldHeading(std::string_view text)
+// How suppliers head a field's column besides its caption and stored name. Abbreviations with
+// a dot ("Kat. br.", "Jed. mjere", "Kol.") match the words they shorten, so only whole words are
+// written here; no wording may belong to two fields.
+constexpr std::array<std::pair<data::ProductField, std::string_view>, 24> wordings = {{
+    {data::Tar_br, "Tarifna oznaka"},
+    {data::Tar_br, "Carinska tarifna oznaka"},
+    {data::Tar_br, "Carinski tarifni broj"},
+    {data::Tar_br, "Oznaka KN"},
+    {data::Naziv, "Naziv artikla"},
+    {data::Naziv, "Artikl"},
+    {data::Naziv, "Proizvod"},
+    {data::Gen_ime, "Kataloška oznaka"},
+    {data::Gen_ime, "REF"},
+    {data::ATK, "ATC"},
+    {data::ATK, "ATK oznaka"},
+    {data::ATK, "ATC oznaka"},
+    {data::Proizvodjac, "Naziv proizvođača"},
+    {data::Dobavljac, "Naziv dobavljača"},
+    {data::Dobavljac, "Isporučitelj"},
+    {data::Uvoznik, "Naziv korisnika"},
+    {data::Uvoznik, "Naziv uvoznika"},
+    {data::Jed_mjere, "JM"},
+    {data::Jed_mjere, "Mjerna jedinica"},
+    {data::Valuta, "Oznaka valute"},
+    {data::Cijena, "Jedinična cijena"},
+    {data::Cijena, "Cijena po jedinici"},
+    {data::Cijena, "Cijena po komadu"},
+    {data::Protokol, "Broj protokola"},
+}};
+
+// Words after a caption that make the column something we do not keep ("Cijena ukupno").
+constexpr std::array<std::string_view, 5> otherMeanings = {"ukupn", "iznos", "pdv", "rabat",
+                                                           "popust"};
+
+// A heading's word, folded as a search folds it; `shortened` when a dot followed it.
+struct Word {
+    std::u32string letters;
+    bool shortened = false;
+};
+
+bool isWordLetter(char32_t c)
 {
-    std::u32string out;
+    return (c >= U'a' && c <= U'z') || (c >= U'0' && c <= U'9') ||
+           (c >= 0xC0 && !(c >= 0x2000 && c < 0x2070));
+}
+
+// The words of a heading: anything but letters and digits parts them (spaces, colons, "_",
+// brackets), and a dot ends an abbreviation.
+std::vector<Word> wordsOf(std::string_view text)
+{
+    std::vector<Word> words(1);
     const auto *at = reinterpret_cast<const unsigned char *>(text.data());
     const auto *end = at + text.size();
     while (at < end) {
         const char32_t c = data::FindText::fold(data::decodeUtf8(at, end));
-        if (c == U' ' || c == U'\t' || c == U':') {
-            if (!out.empty() && out.back() != U' ')
-                out.push_back(U' ');
-        } else if (c != 0) {
-            out.push_back(c);
+        if (c == 0)
+            continue;
+        if (isWordLetter(c)) {
+            words.back().letters.push_back(c);
+            continue;
         }
+        if (words.back().letters.empty())
+            continue;
+        words.back().shortened = c == U'.';
+        words.emplace_back();
     }
-    if (!out.empty() && out.back() == U' ')
-        out.pop_back();
-    return out;
+    if (words.back().letters.empty())
+        words.pop_back();
+    return words;
+}
+
+// A heading's word matches a name's whole word, or its beginning when shortened with a dot.
+bool matches(const Word &heading, const Word &name)
+{
+    return heading.shortened ? name.letters.starts_with(heading.letters)
+                             : heading.letters == name.letters;
+}
+
+// Whether `heading` begins with the words of `name` (all of them when `whole`).
+bool beginsWith(const std::vector<Word> &heading, const std::vector<Word> &name, bool whole)
+{
+    if (name.empty() || heading.size() < name.size() || (whole && heading.size() != name.size()))
+        return false;
+    return std::equal(heading.begin(), heading.begin() + static_cast<std::ptrdiff_t>(name.size()),
+                      name.begin(), matches);
+}
+
+// Every name a field goes by: its caption, its stored name and the wordings.
+std::vector<std::vector<Word>> namesOf(std::size_t field)
+{
+    std::vector<std::vector<Word>> names{wordsOf(captions[field]),
+                                         wordsOf(data::productSchema()[field].name)};
+    for (const auto &[wordingField, wording] : wordings) {
+        if (wordingField == field)
+            names.push_back(wordsOf(wording));
+    }
+    return names;
+}
+
+// The stem of a caption's word that its other forms share: "cijen" for "cijene" and "cijenu".
+std::u32string stemOf(std::u32string word)
+{
+    if (word.size() >= 5 && std::u32string_view(U"aeiou").find(word.back()) != std::u32string::npos)
+        word.pop_back();
+    return word;
+}
+
+// Whether a word names a field other than `field` (a word of that field's caption or one-word
+// stored name, in any form; a word that two fields share names neither), or something none of
+// ours.
+bool namesSomethingElse(const Word &word, std::size_t field)
+{
+    for (std::string_view other : otherMeanings) {
+        if (word.letters.starts_with(std::u32string(other.begin(), other.end())))
+            return true;
+    }
+    std::vector<std::pair<std::u32string, std::size_t>> stems;
+    for (std::size_t f = 0; f < ProductFieldCount; ++f) {
+        for (const Word &w : wordsOf(captions[f]))
+            stems.emplace_back(stemOf(w.letters), f);
+        // A stored name of one word is a name too ("Uvoznik"); "Tar_br" and the like are not.
+        if (const std::vector<Word> stored = wordsOf(data::productSchema()[f].name);
+            stored.size() == 1)
+            stems.emplace_back(stemOf(stored[0].letters), f);
+    }
+    std::optional<std::size_t> named;
+    for (const auto &[stem, f] : stems) {
+        if (!word.letters.starts_with(stem))
+            continue;
+        if (named && *named != f)
+            return false; // a word of two captions ("broj") names neither
+        named = f;
+    }
+    return named && *named != field;
 }
 
 bool isDigit(char c)
@@ -99,17 +215,9 @@ std::size_t codePoints(std::string_view utf8)
     }));
 }
 
-// "znak", "znaka" or "znakova", as the number before it asks.
 std::string characters(std::size_t n)
 {
-    const std::size_t last = n % 10;
-    const std::size_t lastTwo = n % 100;
-    const char *word = "znakova";
-    if (last == 1 && lastTwo != 11)
-        word = "znak";
-    else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
-        word = "znaka";
-    return std::to_string(n) + " " + word;
+    return std::to_string(n) + " " + std::string(pluralForm(n, "znak", "znaka", "znakova"));
 }
 
 // The two readings of an ambiguous number: "1234 ili 1,234".
@@ -140,13 +248,27 @@ std::string_view fieldCaption(std::size_t field)
 
 std::optional<std::size_t> fieldForHeading(std::string_view cell)
 {
-    const std::u32string heading = foldHeading(cell);
+    const std::vector<Word> heading = wordsOf(cell);
     if (heading.empty())
         return std::nullopt;
-    const data::Schema &schema = data::productSchema();
-    for (std::size_t field = 0; field < ProductFieldCount; ++field) {
-        if (heading == foldHeading(captions[field]) || heading == foldHeading(schema[field].name))
-            return field;
+    // First a name as a whole, then a name with words after it that name nothing else. A
+    // heading that two fields could claim is left to the clerk.
+    for (const bool whole : {true, false}) {
+        std::optional<std::size_t> found;
+        for (std::size_t field = 0; field < ProductFieldCount; ++field) {
+            for (const std::vector<Word> &name : namesOf(field)) {
+                if (!beginsWith(heading, name, whole) ||
+                    std::any_of(heading.begin() + static_cast<std::ptrdiff_t>(name.size()),
+                                heading.end(),
+                                [&](const Word &w) { return namesSomethingElse(w, field); }))
+                    continue;
+                if (found && *found != field)
+                    return std::nullopt;
+                found = field;
+            }
+        }
+        if (found)
+            return found;
     }
     return std::nullopt;
 }
@@ -305,12 +427,14 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
         for (std::string &v : values)
             v.clear();
         reasons.clear();
+        std::size_t ungrouped = 0;
         for (std::size_t column = 0; column < mapping.size(); ++column) {
             if (!mapping[column])
                 continue;
             const std::size_t field = *mapping[column];
+            // Spreadsheets keep the spaces typed around a value; no field wants them.
             const std::string_view cell =
-                column < row.cells.size() ? std::string_view(row.cells[column]) : "";
+                trimSpaces(column < row.cells.size() ? std::string_view(row.cells[column]) : "");
             if (schema[field].isNumber()) {
                 const ImportedNumber number = readNumber(cell, source.exportForm);
                 if (number.form == NumberForm::Number)
@@ -321,11 +445,23 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
                     addReason(field, quoted(cell) + " nije broj");
                 continue;
             }
-            values[field] = data::isCleanText(cell) ? std::string(cell) : data::sanitizeText(cell);
+            // Cleaning may turn a control character at an end into a space, or drop it.
+            values[field] = data::isCleanText(cell)
+                                ? std::string(cell)
+                                : std::string(trimSpaces(data::sanitizeText(cell)));
             const std::size_t length = codePoints(values[field]);
-            if (length > schema[field].maxLength)
+            if (length <= schema[field].maxLength)
+                continue;
+            // "3004 90 00 00" is a 10-digit tariff number that its grouping made too long.
+            const auto digits =
+                field == data::Tar_br ? data::ungroupedTariffNumber(values[field]) : std::nullopt;
+            if (digits && digits->size() <= schema[field].maxLength) {
+                values[field] = *digits;
+                ++ungrouped;
+            } else {
                 addReason(field, characters(length) + ", a dopušteno je najviše " +
                                      characters(schema[field].maxLength));
+            }
         }
         if (values[data::Naziv].empty() && reasons.empty())
             reasons = "nema naziva (zapis bez naziva ne sprema se)";
@@ -335,6 +471,7 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
         }
         std::copy(values.begin(), values.end(), views.begin());
         result.records.emplace_back(views);
+        result.ungroupedTariffNumbers += ungrouped;
     }
     std::merge(source.problems.begin(), source.problems.end(), rowProblems.begin(),
                rowProblems.end(), std::back_inserter(result.problems),

@@ -19,8 +19,10 @@ using Mapping = std::vector<std::optional<std::size_t>>;
 // The caption the clerk knows a product field by ("Kataloški broj" for Gen_ime).
 std::string_view fieldCaption(std::size_t field);
 
-// The field a header cell names: its caption or its stored name, ignoring case, diacritics,
-// surrounding spaces and colons.
+// The field a header cell names, ignoring case, diacritics and punctuation: first its caption,
+// stored name or a supplier's usual wording, a word shortened with a dot standing for the word
+// ("Kat. br."); then one of these with words after it that name no other field ("Cijena (EUR)",
+// but not "Naziv proizvođača" as the name). Nothing when two fields could be meant.
 std::optional<std::size_t> fieldForHeading(std::string_view cell);
 
 struct MappingGuess {
@@ -52,12 +54,16 @@ ImportedNumber readNumber(std::string_view text, bool exportForm = false);
 struct ImportResult {
     std::vector<data::Record> records; // the good rows, in order
     std::vector<Problem> problems;     // the rows left out, in line order
+    // Of the good records, those whose tariff number fits only without its spaces and dots.
+    std::size_t ungroupedTariffNumbers = 0;
 };
 
-// Converts every row (but a header row) with `mapping`. Texts are cleaned as typed text is; a
-// row with a value too long for its field, a number that is not one or is ambiguous, or no
-// name (a record without one is never saved) is a problem row and gives no record. Throws
-// data::Error when a field is chosen twice.
+// Converts every row (but a header row) with `mapping`. Every cell loses the spaces, tabs and
+// no-break spaces at its ends first; texts are then cleaned as typed text is. A tariff number
+// too long only for its grouping ("3004 90 00 00") is taken as its digits. A row with any other
+// value too long for its field, a number that is not one or is ambiguous, or no name (a record
+// without one is never saved) is a problem row and gives no record. Throws data::Error when a
+// field is chosen twice.
 ImportResult convert(const Source &source, const Mapping &mapping, bool headerRow);
 
 } // namespace textimport

@@ -10,6 +10,11 @@
 // RecordImport.h for the mapping and the values.
 namespace textimport {
 
+// The form of a Croatian noun that agrees with the number `n` before it: `one` after 1, 21,
+// 101 (not 11), `few` after 2 to 4, 22 to 24 (not 12 to 14), `many` after the rest.
+std::string_view pluralForm(std::size_t n, std::string_view one, std::string_view few,
+                            std::string_view many);
+
 // A row that cannot be taken, with the line of the source where it starts (1-based).
 struct Problem {
     std::size_t line = 0;
@@ -29,7 +34,7 @@ struct Source {
     std::size_t columnCount = 0;   // the most cells of any row
     char separator = '\t';
     // The program's own export: values split on its `";"` and numbers in its form, so an
-    // exported file comes back exactly.
+    // exported file comes back exactly, but for spaces at a value's ends.
     bool exportForm = false;
 };
 

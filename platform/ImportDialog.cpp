@@ -80,7 +80,20 @@ void saveMapping(const textimport::Mapping &mapping)
 // "1 zapis", "2 zapisa", "5 zapisa", "21 zapis".
 QString records(std::size_t n)
 {
-    return n % 10 == 1 && n % 100 != 11 ? u"%1 zapis"_s.arg(n) : u"%1 zapisa"_s.arg(n);
+    return u"%1 "_s.arg(n) + fromUtf8(textimport::pluralForm(n, "zapis", "zapisa", "zapisa"));
+}
+
+// Tariff numbers that fit their field only without the spaces and dots that group them.
+QString ungroupedNote(std::size_t n)
+{
+    if (n == 0)
+        return {};
+    const std::size_t length = data::productSchema()[data::Tar_br].maxLength;
+    return u"Tarifni broj: %1 %2 uvest će se bez razmaka i točaka jer polje ima mjesta za "
+           u"najviše %3 %4."_s.arg(n)
+               .arg(fromUtf8(textimport::pluralForm(n, "vrijednost", "vrijednosti", "vrijednosti")))
+               .arg(length)
+               .arg(fromUtf8(textimport::pluralForm(length, "znak", "znaka", "znakova")));
 }
 
 } // namespace
@@ -91,6 +104,7 @@ ImportDialog::ImportDialog(textimport::Source source, QWidget *parent)
     , m_preview(new QTableWidget(this))
     , m_headerRow(new QCheckBox(u"Prvi redak je zaglavlje"_s, this))
     , m_note(new QLabel(this))
+    , m_ungroupedNote(new QLabel(this))
     , m_problemTitle(new QLabel(this))
     , m_problems(new QListWidget(this))
 {
@@ -107,6 +121,8 @@ ImportDialog::ImportDialog(textimport::Source source, QWidget *parent)
     intro->setWordWrap(true);
     m_note->setStyleSheet(u"color: #b00000"_s);
     m_note->setWordWrap(true);
+    m_ungroupedNote->setObjectName(u"ungroupedNote"_s);
+    m_ungroupedNote->setWordWrap(true);
     auto *buttons = new QDialogButtonBox(this);
     m_importButton = buttons->addButton(QString(), QDialogButtonBox::AcceptRole);
     buttons->addButton(u"Odustani"_s, QDialogButtonBox::RejectRole);
@@ -119,6 +135,7 @@ ImportDialog::ImportDialog(textimport::Source source, QWidget *parent)
     layout->addWidget(m_headerRow);
     layout->addWidget(m_preview, 3);
     layout->addWidget(m_note);
+    layout->addWidget(m_ungroupedNote);
     layout->addWidget(m_problemTitle);
     layout->addWidget(m_problems, 1);
     layout->addWidget(buttons);
@@ -204,6 +221,8 @@ void ImportDialog::evaluate()
 
     m_note->setText(m_refusal);
     m_note->setVisible(!m_refusal.isEmpty());
+    m_ungroupedNote->setText(ungroupedNote(m_result.ungroupedTariffNumbers));
+    m_ungroupedNote->setVisible(!m_ungroupedNote->text().isEmpty());
     m_importButton->setText(u"Uvezi %1"_s.arg(records(m_result.records.size())));
     m_importButton->setEnabled(m_refusal.isEmpty() && !m_result.records.empty());
     if (m_preview->rowCount() > 1)

@@ -66,6 +66,7 @@ private:
     QTableWidget *m_preview;
     QCheckBox *m_headerRow;
     QLabel *m_note;
+    QLabel *m_ungroupedNote;
     QLabel *m_problemTitle;
     QListWidget *m_problems;
     QPushButton *m_importButton;

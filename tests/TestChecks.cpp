@@ -67,16 +67,39 @@ private slots:
         row("dotted", Tar_br, "3004.90.00", "");
         row("no tariff", Tar_br, "", "nije upisan");
         row("digit missing", Tar_br, "3004900", "znamenaka");
+        row("spaced, digit missing", Tar_br, "3004 90 0", "znamenaka");
+        for (const char *v : {"9018-90-84", "9018,90,84", "9018\u00A090\u00A084", "9018  90 84",
+                              "3004 9O 00", "3004 90 00 ."})
+            row(v, Tar_br, v, "samo znamenke");
+        for (const char *v : {" 90189084", "90189084 ", "\u00A090189084", "90189084\u202F"})
+            row(v, Tar_br, v, "razmak na početku ili na kraju");
+        row("chapter 00", Tar_br, "00.01 10 00", "poglavljem");
+        row("chapter 77", Tar_br, "7700000000", "poglavljem");
+        row("chapter 07", Tar_br, "07070000", "");
+        row("chapter 70", Tar_br, "7000000000", "");
         row("no ATC", ATK, "", "");
         for (const char *code : {"A", "A10", "A10B", "A10BA", "A10BA02", "V03AN01"})
             row(code, ATK, code, "");
         row("digit for letter", ATK, "N2BA01", "obliku");
         row("E group", ATK, "E10BA02", "skupine");
+        row("lower case", ATK, "n02be01", "velikim slovima");
+        row("lower case letter", ATK, "A10bA02", "velikim slovima");
+        row("lower case, no code", ATK, "e10ba02", "skupine");
+        row("ATCvet", ATK, "QJ01CA04", "ATCvet");
+        row("ATCvet group I", ATK, "QI07AA", "ATCvet");
+        row("ATCvet, lower case", ATK, "qj01ca04", "velikim slovima");
+        row("Q alone", ATK, "Q", "skupine");
         row("EUR", Valuta, "EUR", "");
         row("no currency", Valuta, "", "nije upisana");
-        row("HRK", Valuta, "HRK", "HRK");
+        for (const char *kuna : {"HRK", "hrk", "kn", "KN", "Kn", "kuna", "KUNA"})
+            row(kuna, Valuta, kuna, "Kunu (HRK)");
+        row("KNA", Valuta, "KNA", "ISO 4217");
+        row("BGN", Valuta, "BGN", "lev (BGN)");
+        row("bgn", Valuta, "bgn", "lev (BGN)");
         row("eur", Valuta, "eur", "velikim");
-        row("BGN", Valuta, "BGN", "ISO 4217");
+        row("XYZ", Valuta, "XYZ", "ISO 4217");
+        row("no name", Naziv, "", "Zapis bez naziva neće se spremiti");
+        row("name of spaces", Naziv, " ", "");
         row("no quantity", Kolicina, "", "nije upisana");
         row("zero quantity", Kolicina, "0", "veća od nule");
         row("quantity", Kolicina, "0.5", "");
@@ -122,6 +145,20 @@ private slots:
         t.setText(Naziv, "Z");
         t.post();
         QCOMPARE(checks.warnedRecordCount(), 4u); // Z lacks its tariff, quantity, ...
+    }
+
+    // A record without a name is dropped at the next save: it has that one warning, on its name.
+    void recordWithoutNameHasOneWarning()
+    {
+        Table t(productSchema());
+        t.replaceContent({product("3004|||HRK||"), product("3004|X|K|HRK|1|2")});
+        Checks checks(t);
+        QCOMPARE(QString::fromUtf8(checks.warning(0, Naziv)),
+                 QString::fromUtf8("Zapis bez naziva neće se spremiti"));
+        for (std::size_t f = 0; f < ProductFieldCount; ++f)
+            QCOMPARE(checks.warning(0, f) != nullptr, f == Naziv);
+        QVERIFY(checks.warning(1, Tar_br) && checks.warning(1, Valuta));
+        QCOMPARE(checks.warnedRecordCount(), 2u);
     }
 
     // Records changed, added and deleted at random, many keys coming and going, so that the checks'

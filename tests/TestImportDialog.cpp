@@ -2,6 +2,7 @@
 #include "platform/ImportDialog.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -18,6 +19,7 @@ private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void fieldChosenTwiceIsRefused();
     void problemsFollowTheMapping();
+    void ungroupedTariffNumbersAreCounted();
     void runKeepsTheMappingOrCancels();
 };
 
@@ -47,6 +49,21 @@ void TestImportDialog::problemsFollowTheMapping()
     dialog.setMapping({data::Naziv, std::nullopt});
     QCOMPARE(dialog.findChild<QListWidget *>()->count(), 0);
     QCOMPARE(dialog.importButton()->text(), u"Uvezi 2 zapisa"_s);
+}
+
+void TestImportDialog::ungroupedTariffNumbersAreCounted()
+{
+    ImportDialog dialog(
+        readPasted("Gaza\t3004 90 00 00\nZavoj\t3004.90.00.10\nVata\t3004 90 00\n"));
+    const auto *note = dialog.findChild<QLabel *>(u"ungroupedNote"_s);
+    dialog.setMapping({data::Naziv, data::Tar_br});
+    QCOMPARE(note->text(), u"Tarifni broj: 2 vrijednosti uvest će se bez razmaka i točaka jer "
+                           u"polje ima mjesta za najviše 10 znakova."_s);
+    QVERIFY(!note->isHidden());
+    dialog.setHeaderRow(true);
+    QVERIFY(note->text().startsWith(u"Tarifni broj: 1 vrijednost uvest će se "_s));
+    dialog.setMapping({data::Naziv, std::nullopt});
+    QVERIFY(note->isHidden());
 }
 
 void TestImportDialog::runKeepsTheMappingOrCancels()

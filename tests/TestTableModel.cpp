@@ -41,7 +41,12 @@ private slots:
         QCOMPARE(model.data(model.index(1, 1), Qt::TextAlignmentRole).toInt(),
                  int(Qt::AlignRight | Qt::AlignVCenter));
         QVERIFY(model.data(model.index(1, 1), Qt::ToolTipRole).isNull()); // begun: unchecked
-        QCOMPARE(model.data(model.index(2, 1), Qt::ToolTipRole).toString(),
+        // A record without a name shows the one warning that it will not be saved.
+        QCOMPARE(model.data(model.index(2, 0), Qt::ToolTipRole).toString(),
+                 u"Zapis bez naziva neće se spremiti"_s);
+        QVERIFY(model.data(model.index(2, 0), Qt::DecorationRole).isValid());
+        QVERIFY(model.data(model.index(2, 1), Qt::ToolTipRole).isNull());
+        QCOMPARE(model.data(model.index(3, 1), Qt::ToolTipRole).toString(),
                  u"Količina nije upisana"_s);
 
         // Writing into another row moves the cursor there first, committing the begun record.
