@@ -1,5 +1,6 @@
 #include "import/RecordImport.h"
 
+#include "data/CharacterCount.h"
 #include "data/Encoding.h"
 #include "data/Error.h"
 #include "data/Find.h"
@@ -97,19 +98,6 @@ std::size_t codePoints(std::string_view utf8)
     return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }));
-}
-
-// "znak", "znaka" or "znakova", as the number before it asks.
-std::string characters(std::size_t n)
-{
-    const std::size_t last = n % 10;
-    const std::size_t lastTwo = n % 100;
-    const char *word = "znakova";
-    if (last == 1 && lastTwo != 11)
-        word = "znak";
-    else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
-        word = "znaka";
-    return std::to_string(n) + " " + word;
 }
 
 // The two readings of an ambiguous number: "1234 ili 1,234".
@@ -324,8 +312,8 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
             values[field] = data::isCleanText(cell) ? std::string(cell) : data::sanitizeText(cell);
             const std::size_t length = codePoints(values[field]);
             if (length > schema[field].maxLength)
-                addReason(field, characters(length) + ", a dopušteno je najviše " +
-                                     characters(schema[field].maxLength));
+                addReason(field, data::characterCount(length) + ", a dopušteno je najviše " +
+                                     data::characterCount(schema[field].maxLength));
         }
         if (values[data::Naziv].empty() && reasons.empty())
             reasons = "nema naziva (zapis bez naziva ne sprema se)";
