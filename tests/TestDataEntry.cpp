@@ -1,8 +1,10 @@
 #include "WindowFixture.h"
+#include "data/Checks.h"
 #include "platform/RecordGrid.h"
 #include "platform/TableModel.h"
 #include "platform/TextLimit.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -242,6 +244,17 @@ private slots:
         const QModelIndex tariffOfB = grid(w)->model()->index(1, 0);
         QVERIFY(!tariffOfB.data(Qt::DecorationRole).isNull());
         QCOMPARE(tariffOfB.data().toString(), QString());
+        // A screen reader gets the cell's column title, its value and the warning's reason.
+        QAccessibleTableInterface *cells =
+            QAccessible::queryAccessibleInterface(grid(w))->tableInterface();
+        QVERIFY(cells);
+        QAccessibleInterface *cellOfB = cells->cellAt(1, 0);
+        QCOMPARE(cellOfB->text(QAccessible::Description),
+                 QString::fromUtf8(questionValue(Tar_br, "")));
+        QCOMPARE(cells->columnDescription(cellOfB->tableCellInterface()->columnIndex()),
+                 u"Tar_br"_s);
+        QCOMPARE(cells->cellAt(0, 0)->text(QAccessible::Name), u"30049000"_s);
+        QCOMPARE(cells->cellAt(0, 0)->text(QAccessible::Description), QString());
 
         // A pending change is committed, and a refused one keeps the clerk where they are.
         w.type(Kolicina, u"abc"_s);
