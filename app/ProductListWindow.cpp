@@ -174,6 +174,11 @@ void ProductListWindow::buildControls()
     m_gridModel = new platform::TableModel(*m_dataSource, std::move(columns), this);
     m_grid = new platform::RecordGrid(*m_gridModel, this);
     m_grid->setObjectName(QStringLiteral("DBGridLijekovi"));
+    // What a screen reader says of the grid; the boxes are named by their captions.
+    m_grid->setAccessibleName(QStringLiteral("Popis proizvoda"));
+    m_grid->setAccessibleDescription(
+        QStringLiteral("Svi upisani proizvodi, jedan po retku. Zapisi s upozorenjem označeni su, "
+                       "a razlog upozorenja čita se u opisu ćelije."));
     m_findBar = new platform::FindBar(*m_dataSource, this);
 
     m_panel = new QWidget(this);

@@ -4,6 +4,7 @@
 #include "data/Error.h"
 #include "data/Find.h"
 #include "data/NumberText.h"
+#include "data/Plural.h"
 #include "data/ProductSchema.h"
 #include "data/TariffNumber.h"
 
@@ -213,11 +214,6 @@ std::size_t codePoints(std::string_view utf8)
     return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }));
-}
-
-std::string characters(std::size_t n)
-{
-    return std::to_string(n) + " " + std::string(pluralForm(n, "znak", "znaka", "znakova"));
 }
 
 // The two readings of an ambiguous number: "1234 ili 1,234".
@@ -459,8 +455,8 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
                 values[field] = *digits;
                 ++ungrouped;
             } else {
-                addReason(field, characters(length) + ", a dopušteno je najviše " +
-                                     characters(schema[field].maxLength));
+                addReason(field, data::characterCount(length) + ", a dopušteno je najviše " +
+                                     data::characterCount(schema[field].maxLength));
             }
         }
         if (values[data::Naziv].empty() && reasons.empty())

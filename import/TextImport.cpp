@@ -4,6 +4,7 @@
 #include "data/Encoding.h"
 #include "data/Error.h"
 #include "data/Path.h"
+#include "data/Plural.h"
 #include "data/ProductSchema.h"
 
 #include <algorithm>
@@ -217,11 +218,11 @@ void readExportForm(std::string_view text, Source &source)
         if (count != data::ProductFieldCount) {
             // A value holding `";"` cannot be told from the separator: the format's one gap.
             source.problems.push_back(
-                {line,
-                 std::to_string(count) + " " +
-                     std::string(pluralForm(count, "vrijednost", "vrijednosti", "vrijednosti")) +
-                     " umjesto " + std::to_string(data::ProductFieldCount) +
-                     " (vrijednost sadrži \";\"?)"});
+                {line, std::to_string(count) + " " +
+                           std::string(data::pluralForm(count, "vrijednost", "vrijednosti",
+                                                        "vrijednosti")) +
+                           " umjesto " + std::to_string(data::ProductFieldCount) +
+                           " (vrijednost sadrži \";\"?)"});
             return;
         }
         SourceRow row{line, {}};
@@ -259,18 +260,6 @@ Source read(std::string_view utf8, char separator, bool exportForm)
 }
 
 } // namespace
-
-std::string_view pluralForm(std::size_t n, std::string_view one, std::string_view few,
-                            std::string_view many)
-{
-    const std::size_t last = n % 10;
-    const std::size_t lastTwo = n % 100;
-    if (last == 1 && lastTwo != 11)
-        return one;
-    if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
-        return few;
-    return many;
-}
 
 std::string decodeText(std::string_view bytes)
 {

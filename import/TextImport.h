@@ -10,11 +10,6 @@
 // RecordImport.h for the mapping and the values.
 namespace textimport {
 
-// The form of a Croatian noun that agrees with the number `n` before it: `one` after 1, 21,
-// 101 (not 11), `few` after 2 to 4, 22 to 24 (not 12 to 14), `many` after the rest.
-std::string_view pluralForm(std::size_t n, std::string_view one, std::string_view few,
-                            std::string_view many);
-
 // A row that cannot be taken, with the line of the source where it starts (1-based).
 struct Problem {
     std::size_t line = 0;

@@ -33,7 +33,7 @@ protected:
     {
         const auto *limit = qobject_cast<const TextLimit *>(validator());
         if (limit && event->matches(QKeySequence::Paste)) {
-            limit->pasteFitting(this);
+            limit->paste();
             return;
         }
         QLineEdit::keyPressEvent(event);

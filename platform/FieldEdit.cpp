@@ -1,6 +1,7 @@
 #include "platform/FieldEdit.h"
 
 #include "data/Checks.h"
+#include "data/ProductSchema.h"
 #include "platform/DataSource.h"
 #include "platform/Guard.h"
 #include "platform/TextLimit.h"
@@ -49,8 +50,13 @@ FieldEdit::~FieldEdit()
 void FieldEdit::setUpperCase(bool upper)
 {
     const auto &def = m_source.table().schema()[m_field];
+    TextLimit::Options options;
+    if (upper)
+        options |= TextLimit::UpperCase;
+    if (m_field == data::Tar_br)
+        options |= TextLimit::TariffNumber;
     delete m_limit;
-    m_limit = new TextLimit(this, static_cast<int>(def.maxLength), upper);
+    m_limit = new TextLimit(this, static_cast<int>(def.maxLength), options);
     setValidator(m_limit);
 }
 
@@ -169,7 +175,7 @@ void FieldEdit::keyPressEvent(QKeyEvent *event)
     if (!isReadOnly() && changesText(event) && !beginEdit())
         return;
     if (!isReadOnly() && event->matches(QKeySequence::Paste)) {
-        m_limit->pasteFitting(this);
+        m_limit->paste();
         return;
     }
     QLineEdit::keyPressEvent(event);

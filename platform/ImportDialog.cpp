@@ -1,5 +1,6 @@
 #include "platform/ImportDialog.h"
 
+#include "data/Plural.h"
 #include "data/ProductSchema.h"
 
 #include <QCheckBox>
@@ -80,7 +81,7 @@ void saveMapping(const textimport::Mapping &mapping)
 // "1 zapis", "2 zapisa", "5 zapisa", "21 zapis".
 QString records(std::size_t n)
 {
-    return u"%1 "_s.arg(n) + fromUtf8(textimport::pluralForm(n, "zapis", "zapisa", "zapisa"));
+    return u"%1 "_s.arg(n) + fromUtf8(data::pluralForm(n, "zapis", "zapisa", "zapisa"));
 }
 
 // Tariff numbers that fit their field only without the spaces and dots that group them.
@@ -91,9 +92,9 @@ QString ungroupedNote(std::size_t n)
     const std::size_t length = data::productSchema()[data::Tar_br].maxLength;
     return u"Tarifni broj: %1 %2 uvest će se bez razmaka i točaka jer polje ima mjesta za "
            u"najviše %3 %4."_s.arg(n)
-               .arg(fromUtf8(textimport::pluralForm(n, "vrijednost", "vrijednosti", "vrijednosti")))
+               .arg(fromUtf8(data::pluralForm(n, "vrijednost", "vrijednosti", "vrijednosti")))
                .arg(length)
-               .arg(fromUtf8(textimport::pluralForm(length, "znak", "znaka", "znakova")));
+               .arg(fromUtf8(data::pluralForm(length, "znak", "znaka", "znakova")));
 }
 
 } // namespace

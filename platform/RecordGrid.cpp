@@ -3,6 +3,7 @@
 #include "platform/CellEditor.h"
 
 #include "data/NumberText.h"
+#include "data/ProductSchema.h"
 #include "platform/DataSource.h"
 #include "platform/Dialogs.h"
 #include "platform/Guard.h"
@@ -35,7 +36,9 @@ QWidget *GridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem 
     const auto &def = table.schema()[field];
     auto *editor = new CellEditor(def.isNumber(), parent);
     editor->setFrame(false);
-    editor->setValidator(new TextLimit(editor, static_cast<int>(def.maxLength)));
+    editor->setValidator(
+        new TextLimit(editor, static_cast<int>(def.maxLength),
+                      field == data::Tar_br ? TextLimit::TariffNumber : TextLimit::Options()));
     // Typing puts the record in Edit at once, so a commit from elsewhere asks for the text.
     connect(editor, &QLineEdit::textEdited, editor, [&table] {
         if (table.state() == data::TableState::Browse) {

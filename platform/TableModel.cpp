@@ -72,6 +72,7 @@ QVariant TableModel::data(const QModelIndex &index, int role) const
     case Qt::DecorationRole:
         return warningAt(index) ? QVariant(m_warningMark) : QVariant();
     case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole: // what a screen reader reads of a cell after its value
         if (const char *reason = warningAt(index))
             return QString::fromUtf8(reason);
         return {};
@@ -171,8 +172,9 @@ void TableModel::repaintWarnings()
     if (revision == m_shownRevision || m_changingRows || rowCount() == 0)
         return;
     m_shownRevision = revision;
-    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
-                     {Qt::BackgroundRole, Qt::DecorationRole, Qt::ToolTipRole});
+    emit dataChanged(
+        index(0, 0), index(rowCount() - 1, columnCount() - 1),
+        {Qt::BackgroundRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
 }
 
 void TableModel::updateMarker()

@@ -22,8 +22,8 @@ struct GridColumn {
 // The table as a grid: one row per table row (the begun record included, at its place), the
 // columns in the grid's own order. It follows the table's specific notifications and does no
 // work proportional to the number of records on any of them but a reset. A cell with a warning
-// of the data source's checks is tinted and marked, with the reason as its tooltip; its text
-// stays the value.
+// of the data source's checks is tinted and marked, with the reason as its tooltip and its
+// accessible description; its text stays the value.
 class TableModel : public QAbstractTableModel {
     Q_OBJECT
 

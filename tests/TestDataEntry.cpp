@@ -1,7 +1,17 @@
 #include "WindowFixture.h"
+#include "data/Checks.h"
+#include "platform/RecordGrid.h"
+#include "platform/TableModel.h"
+#include "platform/TextLimit.h"
 
+#include <QAccessible>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QSignalSpy>
 #include <QTableView>
+#include <QToolTip>
 
 using namespace data;
 using namespace Qt::StringLiterals;
@@ -42,6 +52,21 @@ private:
             line->selectAll();
         WindowFixture::keys(editor, text);
         return editor;
+    }
+
+    static int columnOf(WindowFixture &w, ProductField field)
+    {
+        const auto &model = static_cast<platform::RecordGrid *>(grid(w))->tableModel();
+        for (int c = 0; c < model.columnCount(); ++c) {
+            if (model.fieldAt(c) == field)
+                return c;
+        }
+        return -1;
+    }
+
+    static platform::TextLimit *limitOf(QLineEdit *box)
+    {
+        return qobject_cast<platform::TextLimit *>(const_cast<QValidator *>(box->validator()));
     }
 
 private slots:
@@ -219,6 +244,17 @@ private slots:
         const QModelIndex tariffOfB = grid(w)->model()->index(1, 0);
         QVERIFY(!tariffOfB.data(Qt::DecorationRole).isNull());
         QCOMPARE(tariffOfB.data().toString(), QString());
+        // A screen reader gets the cell's column title, its value and the warning's reason.
+        QAccessibleTableInterface *cells =
+            QAccessible::queryAccessibleInterface(grid(w))->tableInterface();
+        QVERIFY(cells);
+        QAccessibleInterface *cellOfB = cells->cellAt(1, 0);
+        QCOMPARE(cellOfB->text(QAccessible::Description),
+                 QString::fromUtf8(questionValue(Tar_br, "")));
+        QCOMPARE(cells->columnDescription(cellOfB->tableCellInterface()->columnIndex()),
+                 u"Tar_br"_s);
+        QCOMPARE(cells->cellAt(0, 0)->text(QAccessible::Name), u"30049000"_s);
+        QCOMPARE(cells->cellAt(0, 0)->text(QAccessible::Description), QString());
 
         // A pending change is committed, and a refused one keeps the clerk where they are.
         w.type(Kolicina, u"abc"_s);
@@ -249,8 +285,10 @@ private slots:
         w.click("BitBtnFirst");
         QLineEdit *atk = w.edit(ATK);
         QCOMPARE(atk->text(), u"ABCDEFGHIJKL"_s);
+        QSignalSpy notes(limitOf(w.edit(Valuta)), &platform::TextLimit::noted);
         w.type(Valuta, u"ččč€€"_s);
         QCOMPARE(w.edit(Valuta)->text(), u"ččč"_s);
+        QCOMPARE(notes.size(), 0); // typing just stops
         // Eleven characters outside the basic plane are 22 UTF-16 units; ten are taken.
         w.type(Tar_br, QString::fromUcs4(U"😀😀😀😀😀😀😀😀😀😀😀"));
         QCOMPARE(w.edit(Tar_br)->text(), QString::fromUcs4(U"😀😀😀😀😀😀😀😀😀😀"));
@@ -280,6 +318,121 @@ private slots:
         QTest::keyClick(w.focus(), Qt::Key_Return);
         QCoreApplication::processEvents(); // the delegate commits on Return from the event loop
         QCOMPARE(w.value(ATK), u"xy"_s);
+    }
+
+    // Every way a text comes into a box or a cell: what does not fit is cut, and the clerk told.
+    void pastesThatDoNotFit_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("way"); // Ctrl+V, the context menu or a drop
+        QTest::addColumn<bool>("inCell");
+        QTest::addColumn<QString>("before"); // typed first, the cursor left after it
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("note");
+        const QString ungrouped = u"Tarifni broj upisan je bez razmaka i točaka"_s;
+        const auto cut = [](const char *left, const char *max) {
+            return u"Izostavljeno: %1; polje prima najviše %2"_s.arg(QString::fromUtf8(left),
+                                                                     QString::fromUtf8(max));
+        };
+        const auto row = [](const char *name, ProductField f, const char *way, bool inCell,
+                            const QString &before, const QString &pasted, const QString &after,
+                            const QString &note) {
+            QTest::newRow(name) << int(f) << QString::fromLatin1(way) << inCell << before << pasted
+                                << after << note;
+        };
+        const auto n = [](char c, int count) { return QString(count, QLatin1Char(c)); };
+        row("grouped tariff number", Tar_br, "keys", false, {}, u"3004 90 00 00"_s, u"3004900000"_s,
+            ungrouped);
+        row("grouped tariff number from a spreadsheet, cell", Tar_br, "keys", true, {},
+            u"3004.90.00.00\r\n"_s, u"3004900000"_s, ungrouped);
+        row("too long without its spaces too", Tar_br, "menu", false, {}, u"3004 90 00 001"_s,
+            u"3004 90 00"_s, cut("4 znaka", "10 znakova"));
+        row("grouped but fits", Tar_br, "drop", false, {}, u"3004 90 00\n"_s, u"3004 90 00"_s, {});
+        row("one over", Valuta, "keys", false, {}, u"EURO"_s, u"EUR"_s, cut("1 znak", "3 znaka"));
+        row("upper case", ATK, "keys", false, {}, u"n02be01abcde"_s, u"N02BE01ABC"_s,
+            cut("2 znaka", "10 znakova"));
+        row("eleven over, cell", Naziv, "menu", true, {}, n('k', 111), n('k', 100),
+            cut("11 znakova", "100 znakova"));
+        row("twelve over", Jed_mjere, "keys", false, {}, n('j', 22), n('j', 10),
+            cut("12 znakova", "10 znakova"));
+        row("twenty-one over", Dobavljac, "menu", false, {}, n('d', 121), n('d', 100),
+            cut("21 znak", "100 znakova"));
+        row("twenty-two over after typed text", Naziv, "drop", false, u"ab"_s, n('x', 120),
+            u"ab"_s + n('x', 98), cut("22 znaka", "100 znakova"));
+        row("five over, cell", Gen_ime, "drop", true, {}, n('g', 155), n('g', 150),
+            cut("5 znakova", "150 znakova"));
+        row("fits, cell", Naziv, "keys", true, {}, u"Kateter\n"_s, u"Kateter"_s, {});
+    }
+
+    void pastesThatDoNotFit()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, way);
+        QFETCH(bool, inCell);
+        QFETCH(QString, before);
+        QFETCH(QString, pasted);
+        QFETCH(QString, after);
+        QFETCH(QString, note);
+        const auto f = static_cast<ProductField>(field);
+        WindowFixture w;
+        QVERIFY(w.startWith({u"Naziv=\"a\""_s, u"Naziv=\"b\""_s}));
+        // A box shows the current record; a cell of another row opens at once.
+        const std::size_t row = inCell ? 1 - w.table().currentRow() : w.table().currentRow();
+        QLineEdit *box = nullptr;
+        if (inCell) {
+            box = qobject_cast<QLineEdit *>(editCell(w, int(row), columnOf(w, f), before));
+        } else {
+            w.type(f, before);
+            box = w.edit(f);
+        }
+        QVERIFY(box);
+        if (before.isEmpty())
+            QTest::keyClick(box, Qt::Key_Delete);
+        QSignalSpy notes(limitOf(box), &platform::TextLimit::noted);
+
+        QGuiApplication::clipboard()->setText(pasted);
+        QMimeData dropped;
+        dropped.setText(pasted);
+        if (way == u"keys"_s) {
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        } else if (way == u"menu"_s) {
+            QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                    box->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(box, &click);
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            QAction *paste = nullptr;
+            for (QAction *a : menu->actions()) {
+                if (a->text().startsWith(QLineEdit::tr("&Paste")))
+                    paste = a;
+            }
+            QVERIFY(paste);
+            menu->close(); // as a menu does before it runs the chosen item
+            paste->trigger();
+        } else {
+            const QPoint at(box->width() - 2, box->height() / 2);
+            QDragEnterEvent enter(at, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(box, &enter); // makes the box the drop's target
+            QDropEvent drop(at, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(box, &drop);
+            QVERIFY(drop.isAccepted());
+        }
+        QCOMPARE(box->text(), after);
+        QCOMPARE(notes.size(), note.isEmpty() ? 0 : 1);
+        if (!note.isEmpty()) {
+            QCOMPARE(notes[0][0].toString(), note);
+            QCOMPARE(QToolTip::text(), note);
+        }
+
+        // The table takes what the box shows.
+        if (inCell) {
+            QTest::keyClick(box, Qt::Key_Return);
+            QCoreApplication::processEvents();
+        } else {
+            w.tab();
+        }
+        QCOMPARE(w.valueAt(row, f), after);
     }
 
     void gridEditCommitsWhenLeavingTheGrid()

@@ -1,3 +1,4 @@
+#include "data/Plural.h"
 #include "data/ProductSchema.h"
 #include "data/Table.h"
 #include "export/TextExport.h"
@@ -240,8 +241,9 @@ void TestImport::pluralForms()
 {
     QFETCH(int, n);
     QFETCH(QString, form);
-    QCOMPARE(text(pluralForm(std::size_t(n), "vrijednost", "vrijednosti (2)", "vrijednosti (5)")),
-             form);
+    QCOMPARE(
+        text(data::pluralForm(std::size_t(n), "vrijednost", "vrijednosti (2)", "vrijednosti (5)")),
+        form);
 }
 
 void TestImport::headings_data()

@@ -3,6 +3,7 @@
 #include "platform/ScreenFit.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -27,11 +28,11 @@ private slots:
         QApplication::installTranslator(&m_qtTexts);
     }
 
-    void columnTitles()
+    void grid()
     {
         ProductListWindow window;
-        const QAbstractItemModel *model =
-            window.findChild<QTableView *>(u"DBGridLijekovi"_s)->model();
+        auto *grid = window.findChild<QTableView *>(u"DBGridLijekovi"_s);
+        const QAbstractItemModel *model = grid->model();
         QStringList titles;
         for (int c = 0; c < model->columnCount(); ++c)
             titles << model->headerData(c, Qt::Horizontal).toString();
@@ -39,6 +40,14 @@ private slots:
                  (QStringList{u"Tar_br"_s, u"Naziv"_s, u"Kataloški broj"_s, u"ATK"_s,
                               u"Proizvodjac"_s, u"Protokol"_s, u"Dobavljac"_s, u"Korisnik"_s,
                               u"Jed_mjere"_s, u"Kolicina"_s, u"Valuta"_s, u"Cijena"_s}));
+
+        // Named for a screen reader as the boxes are by their captions.
+        QAccessibleInterface *table = QAccessible::queryAccessibleInterface(grid);
+        QCOMPARE(table->role(), QAccessible::Table);
+        QCOMPARE(table->text(QAccessible::Name), u"Popis proizvoda"_s);
+        QCOMPARE(table->text(QAccessible::Description),
+                 u"Svi upisani proizvodi, jedan po retku. Zapisi s upozorenjem označeni su, a "
+                 u"razlog upozorenja čita se u opisu ćelije."_s);
     }
 
     // Each row is named by the control's object name; a caption names its edit box.
