@@ -2,6 +2,7 @@
 #include "app/ProductListWindow.h"
 #include "platform/Guard.h"
 #include "platform/InputGuard.h"
+#include "platform/SignalCloser.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -34,6 +35,10 @@ int main(int argc, char *argv[])
         app.installEventFilter(&inputGuard);
 
         ProductListWindow window;
+        // A logout or a shutdown closes the window in order instead of killing the program.
+        platform::SignalCloser signalCloser;
+        QObject::connect(&signalCloser, &platform::SignalCloser::closeRequested, &window,
+                         &ProductListWindow::closeOnSignal);
         if (window.start()) {
             window.show();
             QApplication::exec();

@@ -76,8 +76,8 @@ void Table::post()
     checkActive();
     if (m_state != TableState::Edit && m_state != TableState::Insert)
         return;
-    if (updateRecord)
-        updateRecord();
+    if (m_typedInput)
+        m_typedInput->handOver();
     commit();
 }
 
@@ -89,22 +89,20 @@ void Table::cancelEdit()
 
 void Table::commit()
 {
-    if (beforePost)
-        beforePost();
+    if (m_rules)
+        m_rules->beforeCommit(*this);
     // Values are written in place, so storing is only leaving the edit state.
     m_modified = false;
     markChanged();
     setState(TableState::Browse);
-    if (afterPost)
-        afterPost();
 }
 
 void Table::checkBrowseMode()
 {
     if (m_state != TableState::Edit && m_state != TableState::Insert)
         return;
-    if (updateRecord)
-        updateRecord();
+    if (m_typedInput)
+        m_typedInput->handOver();
     if (m_modified) {
         commit();
     } else if (m_state == TableState::Insert) {
@@ -152,8 +150,8 @@ void Table::insert()
     notify([&](TableObserver &o) { o.rowInserted(row); });
     notify([](TableObserver &o) { o.currentChanged(); });
     notify([](TableObserver &o) { o.stateChanged(); });
-    if (afterInsert)
-        afterInsert();
+    if (m_rules)
+        m_rules->recordBegun(*this);
 }
 
 void Table::remove()

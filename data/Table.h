@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +35,32 @@ public:
     // The whole content changes: load, create, purge, close.
     virtual void aboutToReset() {}
     virtual void reset() {}
+};
+
+class Table;
+
+// What the table's owner adds to a record's life; the table calls it at these two moments.
+class RecordRules {
+public:
+    virtual ~RecordRules() = default;
+    // Before a commit stores the current record.
+    virtual void beforeCommit(const Table &table) = 0;
+    // After insert() has begun a record, which may be written.
+    virtual void recordBegun(Table &table) = 0;
+
+protected:
+    RecordRules() = default;
+    RecordRules(const RecordRules &) = default;
+    RecordRules &operator=(const RecordRules &) = default;
+};
+
+// The controls that may hold typed text the table has not taken yet.
+class TypedInput {
+public:
+    virtual ~TypedInput() = default;
+    // Hands typed text to the current record, before every commit and cursor move. It may
+    // throw to refuse, and then the commit or move does not happen.
+    virtual void handOver() = 0;
 };
 
 // A table of records over a fixed schema, with one cursor and the states, hooks and operations
@@ -148,12 +173,10 @@ public:
     // Records as stored; while a record is begun, it is among them (see isBegunRow).
     const std::vector<Record> &rows() const { return m_rows; }
 
-    std::function<void()> beforePost;  // runs before every commit
-    std::function<void()> afterPost;   // runs after every commit
-    std::function<void()> afterInsert; // runs after insert() has begun a record
-    // Asks the bound controls to hand over typed text; runs before every commit and cursor
-    // move. It may throw to refuse, and then the commit or move does not happen.
-    std::function<void()> updateRecord;
+    // Who the table calls itself at a record's turning points; none by default. Neither is
+    // owned, and each must outlive the table or be unset first.
+    void setRecordRules(RecordRules *rules) { m_rules = rules; }
+    void setTypedInput(TypedInput *input) { m_typedInput = input; }
 
     void addObserver(TableObserver *observer);
     void removeObserver(TableObserver *observer);
@@ -208,6 +231,8 @@ private:
     TableState m_state = TableState::Inactive;
     std::uint64_t m_changeCount = 0;
     std::vector<TableObserver *> m_observers;
+    RecordRules *m_rules = nullptr;
+    TypedInput *m_typedInput = nullptr;
     std::vector<RowId> m_ids; // one per row
     RowId m_nextId = 1;
     std::vector<Step> m_history;

@@ -64,12 +64,12 @@ DataSource::DataSource(data::Table &table, QObject *parent)
     , m_relay(std::make_unique<Relay>(*this))
 {
     m_table.addObserver(m_relay.get());
-    m_table.updateRecord = [this] { updateRecord(); };
+    m_table.setTypedInput(this);
 }
 
 DataSource::~DataSource()
 {
-    m_table.updateRecord = nullptr;
+    m_table.setTypedInput(nullptr);
     m_table.removeObserver(m_relay.get());
 }
 

@@ -17,7 +17,7 @@ class PendingInput;
 
 // Binds a table to its controls: forwards the table's notifications as signals, and before
 // every commit or cursor move asks the bound controls to hand over what was typed.
-class DataSource : public QObject {
+class DataSource : public QObject, private data::TypedInput {
     Q_OBJECT
 
 public:
@@ -53,6 +53,8 @@ signals:
 
 private:
     class Relay;
+
+    void handOver() override { updateRecord(); }
 
     data::Table &m_table;
     const data::Checks *m_checks = nullptr;

@@ -1,3 +1,4 @@
+#include "data/CarriedValues.h"
 #include "data/Error.h"
 #include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
@@ -106,8 +107,12 @@ private slots:
         QFETCH(QString, names);
         QFETCH(QString, script);
         Table t = tableOf(names.toStdString());
-        int commits = 0;
-        t.beforePost = [&] { ++commits; };
+        struct CountingRules : RecordRules {
+            int commits = 0;
+            void beforeCommit(const Table &) override { ++commits; }
+            void recordBegun(Table &) override {}
+        } rules;
+        t.setRecordRules(&rules);
         static const std::map<char, void (Table::*)()> operations{
             {'f', &Table::first}, {'p', &Table::prior},  {'n', &Table::next},
             {'l', &Table::last},  {'i', &Table::insert}, {'e', &Table::edit},
@@ -124,7 +129,29 @@ private slots:
         QTEST(int(t.currentRow()), "current");
         QTEST(t.eof(), "eof");
         QTEST(t.state(), "state");
-        QTEST(commits, "commits");
+        QTEST(rules.commits, "commits");
+    }
+
+    // Five values go from the last committed record into each new one; the rest start empty.
+    void carriedValues()
+    {
+        Table t = tableOf("");
+        CarriedValues carried;
+        t.setRecordRules(&carried);
+        t.insert();
+        for (std::size_t f = 0; f < t.fieldCount(); ++f)
+            t.setText(f, productSchema()[f].isNumber() ? "1" : "v" + std::to_string(f));
+        t.post();
+        t.insert();
+        std::string carriedOver;
+        for (std::size_t f = 0; f < t.fieldCount(); ++f)
+            carriedOver += t.text(f).empty() ? "-" : t.text(f);
+        QCOMPARE(carriedOver, std::string("----v4v5v6v7-v9--"));
+        t.remove();
+        carried.clear();
+        t.insert();
+        QCOMPARE(t.text(Dobavljac), std::string());
+        t.setRecordRules(nullptr);
     }
 
     void setTextCleansAndParses()

@@ -5,7 +5,9 @@
 // middle and print "held"; "named" after them writes through a named temporary file.
 
 #include "WindowFixture.h"
+
 #include "data/AtomicFile.h"
+#include "platform/SignalCloser.h"
 
 #include <QTimer>
 
@@ -32,6 +34,9 @@ int main(int argc, char *argv[])
     WindowFixture w(QDir::currentPath());
     if (!w.start())
         return 1;
+    platform::SignalCloser signalCloser;
+    QObject::connect(&signalCloser, &platform::SignalCloser::closeRequested, w.form.get(),
+                     &ProductListWindow::closeOnSignal);
     w.click("BitBtnAdd");
     for (const QString &name : {QStringLiteral("prvi"), QStringLiteral("drugi")}) {
         w.type(data::Naziv, name);

@@ -1,0 +1,185 @@
+#include "app/DatabaseSession.h"
+
+#include "data/AtomicFile.h"
+#include "data/ProductDatabase.h"
+#include "data/ProductSchema.h"
+#include "platform/Dialogs.h"
+#include "platform/FolderLock.h"
+#include "platform/Guard.h"
+#include "platform/RecoveryCopy.h"
+#include "platform/StartUpQuestions.h"
+
+#include <QDir>
+#include <QWidget>
+
+using namespace data;
+
+namespace {
+
+const QString warningCaption = QStringLiteral("Pažnja!");
+
+} // namespace
+
+DatabaseSession::DatabaseSession(QWidget *window)
+    : m_window(window)
+    , m_products(productSchema())
+    , m_databaseFile(QDir::current().absoluteFilePath(QStringLiteral("Baza.xml")).toStdString())
+{
+    m_products.setRecordRules(&m_carried);
+}
+
+DatabaseSession::~DatabaseSession()
+{
+    m_products.setRecordRules(nullptr);
+}
+
+bool DatabaseSession::start()
+{
+    if (m_closingOnSignal || !takeFolderLock())
+        return false;
+    platform::RecoveryCopy::removeLeftoverTemporaries(databasePath());
+    m_recovery =
+        std::make_unique<platform::RecoveryCopy>(m_products, databasePath(), m_lock->isHeld());
+    m_recovery->problemChanged = [this](const QString &problem) {
+        emit recoveryProblemChanged(problem);
+    };
+    const bool restored = offerRecoveryCopies(!m_lock->isHeldByOther());
+    if (m_closingOnSignal)
+        return false;
+
+    // Taken before reading: a change made while it is read counts as a change.
+    m_databaseState = FileIdentity::of(m_databaseFile);
+    platform::guarded(m_window, [&] {
+        if (restored || loadExistingDatabase(m_products, m_databaseFile))
+            return;
+        try {
+            writeEmptyDatabase();
+        } catch (...) {
+            // The clerk can type all the same: the recovery copy and the close question keep
+            // the work.
+            resetToEmptyDatabase(m_products);
+            throw;
+        }
+        m_databaseState = FileIdentity::of(m_databaseFile);
+        m_products.open();
+    });
+    if (!restored)
+        m_recovery->markSaved();
+    return !m_closingOnSignal;
+}
+
+bool DatabaseSession::takeFolderLock()
+{
+    m_lock = std::make_unique<platform::FolderLock>(databasePath());
+    if (m_lock->take() != platform::FolderLock::Result::HeldByOther)
+        return true;
+    return platform::askToOpenLockedFolder(*m_lock, databasePath()) && !m_closingOnSignal;
+}
+
+bool DatabaseSession::offerRecoveryCopies(bool mayTakeFolderCopy)
+{
+    std::optional<platform::RecoveryCopy::LeftBehind> copy =
+        platform::offerLeftBehindWork(databasePath(), mayTakeFolderCopy, m_products.schema(),
+                                      [this] { return m_closingOnSignal; });
+    if (!copy)
+        return false;
+    m_products.replaceContent(std::move(copy->records));
+    m_products.last();
+    m_recovery->takeOver(copy->path);
+    return true;
+}
+
+bool DatabaseSession::save()
+{
+    return writeDatabase([this] { saveDatabase(m_products, m_databaseFile); });
+}
+
+bool DatabaseSession::erase()
+{
+    return writeDatabase([this] {
+        writeEmptyDatabase();
+        m_products.loadFromFile(m_databaseFile);
+        m_products.last();
+    });
+}
+
+bool DatabaseSession::saveOnClose()
+{
+    // Nothing was read, so nothing is written: the file stays as it was.
+    if (!m_products.isActive())
+        return true;
+    try {
+        purgeUnnamedRecords(m_products);
+    } catch (const std::exception &e) {
+        if (!m_closingOnSignal) {
+            platform::showException(m_window, e);
+            return false;
+        }
+        // No one is there to correct the entry: the committed work goes into the copy.
+        m_recovery->writeNow();
+        return true;
+    }
+    QString reason;
+    try {
+        if (writeDatabase([this] {
+                m_products.mergeChangeLog();
+                m_products.saveToFile(m_databaseFile);
+            }))
+            return true;
+        reason = QStringLiteral("drugi ju je program u međuvremenu promijenio");
+    } catch (const WriteError &e) {
+        reason = QString::fromStdString(e.reason());
+    } catch (const std::exception &e) {
+        reason = platform::exceptionText(e);
+    }
+    // The work is safe in the recovery copy before anything is asked.
+    const QString copyFailure = m_recovery->writeNow();
+    if (m_closingOnSignal)
+        return true;
+    QString text = QStringLiteral("Baza „%1” nije spremljena: %2").arg(databasePath(), reason);
+    if (!copyFailure.isEmpty())
+        text += QStringLiteral("\nNi kopija nespremljenog rada nije spremljena: ") + copyFailure;
+    // Dropping the changes silently would lose the clerk's work: ask. With no copy either, a
+    // closing Enter would lose it for good, so "Ne" is the default.
+    return platform::Dialogs::question(
+               m_window, text + QStringLiteral("\n\nZatvoriti program bez spremanja?"),
+               warningCaption, !copyFailure.isEmpty()) ||
+           m_closingOnSignal;
+}
+
+bool DatabaseSession::writeDatabase(const std::function<void()> &write)
+{
+    if (m_databaseState.changedOnDisk(m_databaseFile)) {
+        const bool replace =
+            !m_closingOnSignal &&
+            platform::Dialogs::question(
+                m_window,
+                QStringLiteral("Bazu „%1” je u međuvremenu promijenio drugi program.\n\n"
+                               "Zamijeniti je podacima iz ovog prozora? Ako odgovorite "
+                               "„Ne”, baza ostaje kakva jest, a vaš rad ostaje u prozoru "
+                               "i u kopiji nespremljenog rada.")
+                    .arg(databasePath()),
+                warningCaption, true);
+        if (!replace) {
+            m_recovery->writeNow();
+            return false;
+        }
+    }
+    write();
+    m_databaseState = FileIdentity::of(m_databaseFile);
+    m_recovery->markSaved();
+    return true;
+}
+
+void DatabaseSession::writeEmptyDatabase()
+{
+    // The new record must start without carried-over values, but a failed write keeps them.
+    const CarriedValues kept = m_carried;
+    m_carried.clear();
+    try {
+        createEmptyDatabase(m_products, m_databaseFile);
+    } catch (...) {
+        m_carried = kept;
+        throw;
+    }
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "data/CarriedValues.h"
+#include "data/Checks.h"
+#include "data/FileIdentity.h"
+#include "data/Table.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace platform {
+class FolderLock;
+class RecoveryCopy;
+} // namespace platform
+
+// The life of "Baza.xml" in the working folder, as one story: the folder's lock, the work left
+// behind by a program that ended early, the load or the new empty file, every write with its
+// questions, the close and the erase. It owns the product table and what keeps its work safe.
+class DatabaseSession : public QObject {
+    Q_OBJECT
+
+public:
+    // `window` is the parent of every question the session asks.
+    explicit DatabaseSession(QWidget *window);
+    ~DatabaseSession() override;
+
+    data::Table &table() { return m_products; }
+    const data::Table &table() const { return m_products; }
+    const data::Checks &checks() const { return m_checks; }
+    data::CarriedValues &carriedValues() { return m_carried; }
+    QString databasePath() const { return QString::fromStdString(m_databaseFile); }
+
+    // The folder's lock, the question about work left behind, then the database loaded, or
+    // created when absent. False when the program is to end without opening its window.
+    bool start();
+    // Removes unnamed records and writes the database; false when another program changed
+    // the file and the clerk keeps that file. Throws what the write throws.
+    bool save();
+    // Writes an empty database and reads it back; false as for save().
+    bool erase();
+    // The writes at close, with the question when they fail; false when the window is to stay.
+    bool saveOnClose();
+
+    // From now on nothing is asked: the system is ending the program.
+    void setClosingOnSignal() { m_closingOnSignal = true; }
+    bool isClosingOnSignal() const { return m_closingOnSignal; }
+
+signals:
+    // Empty when the recovery copy is written again; otherwise why it is not.
+    void recoveryProblemChanged(const QString &problem);
+
+private:
+    // False when another program holds the folder and the clerk leaves it to that program.
+    bool takeFolderLock();
+    // Offers the copies of unsaved work; true when the table was loaded from one.
+    bool offerRecoveryCopies(bool mayTakeFolderCopy);
+    // Runs `write` of the database file, unless another program changed the file since it was
+    // read or written here and the clerk keeps that file: then false, the work kept in the
+    // window and in the recovery copy. Throws what `write` throws.
+    bool writeDatabase(const std::function<void()> &write);
+    void writeEmptyDatabase();
+
+    QWidget *m_window;
+    data::Table m_products;
+    data::Checks m_checks{m_products}; // before any view: views read it as they are told
+    data::CarriedValues m_carried;
+    std::unique_ptr<platform::FolderLock> m_lock;
+    std::unique_ptr<platform::RecoveryCopy> m_recovery;
+    std::string m_databaseFile;         // absolute, so a folder that comes back is found again
+    data::FileIdentity m_databaseState; // the file as this program last read or wrote it
+    bool m_closingOnSignal = false;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace platform {
+class DataSource;
+class FieldEdit;
+} // namespace platform
+
+// The face below the grid: a captioned edit box per field, the record count with the warning
+// and recovery notes, the "Alati" menu and the nine buttons, in the tab order the clerk types.
+class EntryPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    EntryPanel(platform::DataSource &dataSource, QWidget *parent);
+
+    enum class Button { Add, First, Prior, Next, Last, Delete, Export, Erase, Exit };
+    QPushButton *button(Button which) const;
+    platform::FieldEdit *tariffBox() const { return m_tariffBox; }
+    platform::FieldEdit *priceBox() const { return m_priceBox; }
+    QMenu *toolsMenu() const { return m_tools; }
+
+    void setRecordCount(std::size_t records, std::size_t warned);
+    // Empty when the recovery copy was written; otherwise why not.
+    void setRecoveryProblem(const QString &problem);
+
+private:
+    QLayout *buildFields(platform::DataSource &dataSource);
+    QLayout *buildButtons();
+    void setTabOrder();
+
+    platform::FieldEdit *m_tariffBox = nullptr;
+    platform::FieldEdit *m_priceBox = nullptr;
+    QLabel *m_recordCount = nullptr;
+    QLabel *m_warningCount = nullptr;
+    QLabel *m_recoveryProblem = nullptr;
+    QMenu *m_tools = nullptr;
+    QPushButton *m_buttons[9] = {};
+};
