@@ -3,11 +3,11 @@
 #include "data/AtomicFile.h"
 #include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
-#include "platform/Dialogs.h"
-#include "platform/FolderLock.h"
-#include "platform/Guard.h"
-#include "platform/RecoveryCopy.h"
-#include "platform/StartUpQuestions.h"
+#include "gui/dialogs/Dialogs.h"
+#include "gui/dialogs/ExceptionBox.h"
+#include "gui/dialogs/StartUpQuestions.h"
+#include "system/FolderLock.h"
+#include "system/RecoveryCopy.h"
 
 #include <QDir>
 #include <QWidget>
@@ -37,9 +37,8 @@ bool DatabaseSession::start()
 {
     if (m_closingOnSignal || !takeFolderLock())
         return false;
-    platform::RecoveryCopy::removeLeftoverTemporaries(databasePath());
-    m_recovery =
-        std::make_unique<platform::RecoveryCopy>(m_products, databasePath(), m_lock->isHeld());
+    os::RecoveryCopy::removeLeftoverTemporaries(databasePath());
+    m_recovery = std::make_unique<os::RecoveryCopy>(m_products, databasePath(), m_lock->isHeld());
     m_recovery->problemChanged = [this](const QString &problem) {
         emit recoveryProblemChanged(problem);
     };
@@ -49,7 +48,7 @@ bool DatabaseSession::start()
 
     // Taken before reading: a change made while it is read counts as a change.
     m_databaseState = FileIdentity::of(m_databaseFile);
-    platform::guarded(m_window, [&] {
+    gui::guarded(m_window, [&] {
         if (restored || loadExistingDatabase(m_products, m_databaseFile))
             return;
         try {
@@ -70,17 +69,17 @@ bool DatabaseSession::start()
 
 bool DatabaseSession::takeFolderLock()
 {
-    m_lock = std::make_unique<platform::FolderLock>(databasePath());
-    if (m_lock->take() != platform::FolderLock::Result::HeldByOther)
+    m_lock = std::make_unique<os::FolderLock>(databasePath());
+    if (m_lock->take() != os::FolderLock::Result::HeldByOther)
         return true;
-    return platform::askToOpenLockedFolder(*m_lock, databasePath()) && !m_closingOnSignal;
+    return gui::askToOpenLockedFolder(*m_lock, databasePath()) && !m_closingOnSignal;
 }
 
 bool DatabaseSession::offerRecoveryCopies(bool mayTakeFolderCopy)
 {
-    std::optional<platform::RecoveryCopy::LeftBehind> copy =
-        platform::offerLeftBehindWork(databasePath(), mayTakeFolderCopy, m_products.schema(),
-                                      [this] { return m_closingOnSignal; });
+    std::optional<os::RecoveryCopy::LeftBehind> copy =
+        gui::offerLeftBehindWork(databasePath(), mayTakeFolderCopy, m_products.schema(),
+                                 [this] { return m_closingOnSignal; });
     if (!copy)
         return false;
     m_products.replaceContent(std::move(copy->records));
@@ -112,7 +111,7 @@ bool DatabaseSession::saveOnClose()
         purgeUnnamedRecords(m_products);
     } catch (const std::exception &e) {
         if (!m_closingOnSignal) {
-            platform::showException(m_window, e);
+            gui::showException(m_window, e);
             return false;
         }
         // No one is there to correct the entry: the committed work goes into the copy.
@@ -130,7 +129,7 @@ bool DatabaseSession::saveOnClose()
     } catch (const WriteError &e) {
         reason = QString::fromStdString(e.reason());
     } catch (const std::exception &e) {
-        reason = platform::exceptionText(e);
+        reason = gui::exceptionText(e);
     }
     // The work is safe in the recovery copy before anything is asked.
     const QString copyFailure = m_recovery->writeNow();
@@ -141,9 +140,9 @@ bool DatabaseSession::saveOnClose()
         text += QStringLiteral("\nNi kopija nespremljenog rada nije spremljena: ") + copyFailure;
     // Dropping the changes silently would lose the clerk's work: ask. With no copy either, a
     // closing Enter would lose it for good, so "Ne" is the default.
-    return platform::Dialogs::question(
-               m_window, text + QStringLiteral("\n\nZatvoriti program bez spremanja?"),
-               warningCaption, !copyFailure.isEmpty()) ||
+    return gui::Dialogs::question(m_window,
+                                  text + QStringLiteral("\n\nZatvoriti program bez spremanja?"),
+                                  warningCaption, !copyFailure.isEmpty()) ||
            m_closingOnSignal;
 }
 
@@ -152,7 +151,7 @@ bool DatabaseSession::writeDatabase(const std::function<void()> &write)
     if (m_databaseState.changedOnDisk(m_databaseFile)) {
         const bool replace =
             !m_closingOnSignal &&
-            platform::Dialogs::question(
+            gui::Dialogs::question(
                 m_window,
                 QStringLiteral("Bazu „%1” je u međuvremenu promijenio drugi program.\n\n"
                                "Zamijeniti je podacima iz ovog prozora? Ako odgovorite "

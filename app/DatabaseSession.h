@@ -14,10 +14,10 @@
 
 class QWidget;
 
-namespace platform {
+namespace os {
 class FolderLock;
 class RecoveryCopy;
-} // namespace platform
+} // namespace os
 
 // The life of "Baza.xml" in the working folder, as one story: the folder's lock, the work left
 // behind by a program that ended early, the load or the new empty file, every write with its
@@ -70,8 +70,8 @@ private:
     data::Table m_products;
     data::Checks m_checks{m_products}; // before any view: views read it as they are told
     data::CarriedValues m_carried;
-    std::unique_ptr<platform::FolderLock> m_lock;
-    std::unique_ptr<platform::RecoveryCopy> m_recovery;
+    std::unique_ptr<os::FolderLock> m_lock;
+    std::unique_ptr<os::RecoveryCopy> m_recovery;
     std::string m_databaseFile;         // absolute, so a folder that comes back is found again
     data::FileIdentity m_databaseState; // the file as this program last read or wrote it
     bool m_closingOnSignal = false;

@@ -5,17 +5,17 @@
 #include "data/AtomicFile.h"
 #include "data/ProductSchema.h"
 #include "export/TextExport.h"
-#include "gui/EntryPanel.h"
+#include "gui/binding/DataSource.h"
+#include "gui/binding/TableModel.h"
+#include "gui/dialogs/Dialogs.h"
+#include "gui/dialogs/ExceptionBox.h"
+#include "gui/dialogs/ImportDialog.h"
+#include "gui/widgets/EntryPanel.h"
+#include "gui/widgets/FieldEdit.h"
+#include "gui/widgets/FindBar.h"
+#include "gui/widgets/RecordGrid.h"
+#include "gui/widgets/ScreenFit.h"
 #include "import/TextImport.h"
-#include "platform/DataSource.h"
-#include "platform/Dialogs.h"
-#include "platform/FieldEdit.h"
-#include "platform/FindBar.h"
-#include "platform/Guard.h"
-#include "platform/ImportDialog.h"
-#include "platform/RecordGrid.h"
-#include "platform/ScreenFit.h"
-#include "platform/TableModel.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -36,7 +36,7 @@
 #include <QVBoxLayout>
 
 using namespace data;
-using Button = EntryPanel::Button;
+using Button = gui::EntryPanel::Button;
 
 namespace {
 
@@ -83,7 +83,7 @@ template <typename F> void guardedLater(QWidget *parent, F &&handler)
     try {
         handler();
     } catch (const std::exception &e) {
-        platform::showExceptionLater(parent, e);
+        gui::showExceptionLater(parent, e);
     }
 }
 
@@ -102,7 +102,7 @@ ProductListWindow::ProductListWindow(QWidget *parent)
         flask.addFile(QStringLiteral(":/icons/png/flask-") + QLatin1String(size) +
                       QStringLiteral(".png"));
     setWindowIcon(flask);
-    m_dataSource = new platform::DataSource(m_products, this);
+    m_dataSource = new gui::DataSource(m_products, this);
     m_dataSource->setObjectName(QStringLiteral("DataSourceLijekovi"));
     m_dataSource->setChecks(&m_session->checks());
     buildControls();
@@ -127,7 +127,7 @@ const Table &ProductListWindow::table() const
 
 void ProductListWindow::buildControls()
 {
-    using platform::GridColumn;
+    using gui::GridColumn;
     const auto field = [](ProductField f) { return static_cast<std::size_t>(f); };
     const auto name = [](ProductField f) {
         return QString::fromStdString(productSchema()[f].name);
@@ -146,16 +146,16 @@ void ProductListWindow::buildControls()
         {field(Valuta), name(Valuta)},
         {field(Cijena), name(Cijena)},
     };
-    m_gridModel = new platform::TableModel(*m_dataSource, std::move(columns), this);
-    m_grid = new platform::RecordGrid(*m_gridModel, this);
+    m_gridModel = new gui::TableModel(*m_dataSource, std::move(columns), this);
+    m_grid = new gui::RecordGrid(*m_gridModel, this);
     m_grid->setObjectName(QStringLiteral("DBGridLijekovi"));
     // What a screen reader says of the grid; the boxes are named by their captions.
     m_grid->setAccessibleName(QStringLiteral("Popis proizvoda"));
     m_grid->setAccessibleDescription(
         QStringLiteral("Svi upisani proizvodi, jedan po retku. Zapisi s upozorenjem označeni su, "
                        "a razlog upozorenja čita se u opisu ćelije."));
-    m_findBar = new platform::FindBar(*m_dataSource, this);
-    m_panel = new EntryPanel(*m_dataSource, this);
+    m_findBar = new gui::FindBar(*m_dataSource, this);
+    m_panel = new gui::EntryPanel(*m_dataSource, this);
 
     auto *windowLayout = new QVBoxLayout(this);
     windowLayout->setContentsMargins(0, 0, 0, 0);
@@ -166,7 +166,7 @@ void ProductListWindow::buildControls()
     // The panel before the grid.
     setTabOrder(m_panel->button(Button::Exit), m_grid);
     setAcceptDrops(true);
-    platform::placeOnScreen(this, windowPosition, windowSize);
+    gui::placeOnScreen(this, windowPosition, windowSize);
 }
 
 void ProductListWindow::connectCommands()
@@ -188,8 +188,7 @@ void ProductListWindow::connectCommands()
     for (const bool forward : {true, false}) {
         auto *key = new QShortcut(forward ? Qt::Key_F8 : Qt::SHIFT | Qt::Key_F8, this);
         connect(key, &QShortcut::activated, this, [this, forward] {
-            platform::guarded(this,
-                              [&] { moveToWarning(m_products, m_session->checks(), forward); });
+            gui::guarded(this, [&] { moveToWarning(m_products, m_session->checks(), forward); });
         });
     }
 
@@ -198,12 +197,11 @@ void ProductListWindow::connectCommands()
                                [this] { onTakeBackClicked(); });
     m_takeBackAction->setEnabled(false);
     addTool(QStringLiteral("Uvezi popis…"), {}, [this] { onImportFileClicked(); });
-    connect(m_grid, &platform::RecordGrid::pasteRequested, this, &ProductListWindow::onGridPaste);
+    connect(m_grid, &gui::RecordGrid::pasteRequested, this, &ProductListWindow::onGridPaste);
 
-    connect(m_dataSource, &platform::DataSource::dataChange, this,
-            &ProductListWindow::onTableChanged);
+    connect(m_dataSource, &gui::DataSource::dataChange, this, &ProductListWindow::onTableChanged);
     connect(m_session.get(), &DatabaseSession::recoveryProblemChanged, m_panel,
-            &EntryPanel::setRecoveryProblem);
+            &gui::EntryPanel::setRecoveryProblem);
 }
 
 QAction *ProductListWindow::addTool(const QString &text, const QKeySequence &shortcut,
@@ -218,7 +216,7 @@ QAction *ProductListWindow::addTool(const QString &text, const QKeySequence &sho
 
 bool ProductListWindow::start()
 {
-    platform::Dialogs::message(nullptr, startUpText(), QString());
+    gui::Dialogs::message(nullptr, startUpText(), QString());
     if (!m_session->start())
         return false;
     if (m_products.isActive() && m_products.recordCount() == 0)
@@ -233,7 +231,7 @@ void ProductListWindow::showEvent(QShowEvent *event)
         m_activated = true;
         // Now the window manager's frame is known, or about to be.
         QTimer::singleShot(0, this,
-                           [this] { platform::placeOnScreen(this, windowPosition, windowSize); });
+                           [this] { gui::placeOnScreen(this, windowPosition, windowSize); });
         m_panel->button(Button::Add)->setFocus();
     }
 }
@@ -267,7 +265,7 @@ void ProductListWindow::closeOnSignal()
 
 void ProductListWindow::onAddClicked()
 {
-    platform::guarded(this, [this] {
+    gui::guarded(this, [this] {
         m_products.insert();
         m_panel->tariffBox()->setFocus();
     });
@@ -275,7 +273,7 @@ void ProductListWindow::onAddClicked()
 
 void ProductListWindow::moveCursor(void (*move)(Table &))
 {
-    platform::guarded(this, [this, move] {
+    gui::guarded(this, [this, move] {
         if (m_products.isActive())
             move(m_products);
     });
@@ -283,7 +281,7 @@ void ProductListWindow::moveCursor(void (*move)(Table &))
 
 void ProductListWindow::onDeleteClicked()
 {
-    platform::guarded(this, [this] {
+    gui::guarded(this, [this] {
         const std::size_t before = m_products.recordCount();
         if (before > 0)
             m_products.remove();
@@ -299,16 +297,16 @@ void ProductListWindow::onDeleteClicked()
 
 void ProductListWindow::onExportClicked()
 {
-    platform::guarded(this, [this] {
+    gui::guarded(this, [this] {
         if (!m_products.isActive()) {
-            platform::Dialogs::message(this, QStringLiteral("DataSet nije aktivan."),
-                                       QStringLiteral("Greška!"));
+            gui::Dialogs::message(this, QStringLiteral("DataSet nije aktivan."),
+                                  QStringLiteral("Greška!"));
         } else if (m_session->save()) {
             // Built before the dialog opens: the file shows the table as it was saved.
             const std::string text = textexport::exportText(m_products);
             if (m_saveDialog.execute(this)) {
                 writeFileAtomically(m_saveDialog.fileName().toStdString(), text);
-                platform::Dialogs::message(
+                gui::Dialogs::message(
                     this, QStringLiteral("Baza eksportirana u ") + m_saveDialog.fileName(),
                     QStringLiteral("Poruka"));
             }
@@ -320,19 +318,19 @@ void ProductListWindow::onExportClicked()
 void ProductListWindow::onEraseClicked()
 {
     const QString caption = QStringLiteral("Pažnja!");
-    platform::guarded(this, [&] {
-        if (platform::Dialogs::question(this, QStringLiteral("Praznim baze?"), caption) &&
-            platform::Dialogs::question(
+    gui::guarded(this, [&] {
+        if (gui::Dialogs::question(this, QStringLiteral("Praznim baze?"), caption) &&
+            gui::Dialogs::question(
                 this, QStringLiteral("Jeste li SIGURNI?\nNakon ovog nema povratka!"), caption) &&
             m_session->erase())
-            platform::Dialogs::message(this, QStringLiteral("Baze prezne!"));
+            gui::Dialogs::message(this, QStringLiteral("Baze prezne!"));
         m_panel->tariffBox()->setFocus();
     });
 }
 
 void ProductListWindow::onTakeBackClicked()
 {
-    platform::guarded(this, [this] {
+    gui::guarded(this, [this] {
         endTypedRecord();
         m_products.takeBack();
         // Taking back an import can leave no record, as a deletion of the last one does.
@@ -370,8 +368,7 @@ void ProductListWindow::onGridPaste()
 
 void ProductListWindow::onImportFileClicked()
 {
-    const QString file =
-        platform::Dialogs::openFileName(this, QStringLiteral("Popis (*.csv *.txt)"));
+    const QString file = gui::Dialogs::openFileName(this, QStringLiteral("Popis (*.csv *.txt)"));
     if (!file.isEmpty())
         importFile(file);
 }
@@ -383,12 +380,12 @@ void ProductListWindow::importFile(const QString &fileName)
 
 void ProductListWindow::importList(const std::function<textimport::Source()> &read)
 {
-    platform::guarded(this, [&] {
+    gui::guarded(this, [&] {
         if (!m_products.isActive())
             return;
         // A refusal comes before the mapping work.
         endTypedRecord();
-        std::optional<std::vector<Record>> records = platform::ImportDialog::run(this, read());
+        std::optional<std::vector<Record>> records = gui::ImportDialog::run(this, read());
         if (!records || records->empty())
             return;
         m_products.appendRecords(std::move(*records));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SaveDialog.h"
+#include "gui/dialogs/SaveDialog.h"
 
 #include <QWidget>
 
@@ -8,7 +8,6 @@
 #include <memory>
 
 class DatabaseSession;
-class EntryPanel;
 class QAction;
 
 namespace data {
@@ -19,12 +18,13 @@ namespace textimport {
 struct Source;
 } // namespace textimport
 
-namespace platform {
+namespace gui {
 class DataSource;
+class EntryPanel;
 class FindBar;
 class RecordGrid;
 class TableModel;
-} // namespace platform
+} // namespace gui
 
 // The program's one window: the grid of all records above, an edit box per field below, and
 // the record commands. The table is the one source of truth; the window reacts to it.
@@ -80,13 +80,13 @@ private:
 
     std::unique_ptr<DatabaseSession> m_session;
     data::Table &m_products;
-    platform::DataSource *m_dataSource = nullptr;
-    platform::TableModel *m_gridModel = nullptr;
-    platform::SaveDialog m_saveDialog;
+    gui::DataSource *m_dataSource = nullptr;
+    gui::TableModel *m_gridModel = nullptr;
+    gui::SaveDialog m_saveDialog;
 
-    platform::RecordGrid *m_grid = nullptr;
-    platform::FindBar *m_findBar = nullptr;
-    EntryPanel *m_panel = nullptr;
+    gui::RecordGrid *m_grid = nullptr;
+    gui::FindBar *m_findBar = nullptr;
+    gui::EntryPanel *m_panel = nullptr;
     QAction *m_takeBackAction = nullptr;
     bool m_closing = false;
     bool m_activated = false;

@@ -1,8 +1,8 @@
 #include "app/CommandLine.h"
 #include "app/ProductListWindow.h"
-#include "platform/Guard.h"
-#include "platform/InputGuard.h"
-#include "platform/SignalCloser.h"
+#include "gui/binding/InputGuard.h"
+#include "gui/dialogs/ExceptionBox.h"
+#include "system/SignalCloser.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -31,20 +31,20 @@ int main(int argc, char *argv[])
                               QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
             QApplication::installTranslator(&qtTranslator);
 
-        platform::InputGuard inputGuard;
+        gui::InputGuard inputGuard;
         app.installEventFilter(&inputGuard);
 
         ProductListWindow window;
         // A logout or a shutdown closes the window in order instead of killing the program.
-        platform::SignalCloser signalCloser;
-        QObject::connect(&signalCloser, &platform::SignalCloser::closeRequested, &window,
+        os::SignalCloser signalCloser;
+        QObject::connect(&signalCloser, &os::SignalCloser::closeRequested, &window,
                          &ProductListWindow::closeOnSignal);
         if (window.start()) {
             window.show();
             QApplication::exec();
         }
     } catch (const std::exception &e) {
-        platform::showException(nullptr, e);
+        gui::showException(nullptr, e);
     }
     return 0;
 }

@@ -19,7 +19,7 @@
 #include "data/Table.h"
 #include "export/TextExport.h"
 #include "import/RecordImport.h"
-#include "platform/RecoveryCopy.h"
+#include "system/RecoveryCopy.h"
 
 #include "WindowBench.h"
 
@@ -169,7 +169,7 @@ RecoveryFigures timeRecoveryWrite(std::size_t count, int runs)
     QStandardPaths::setTestModeEnabled(true); // never the clerk's own data folder
     data::Table table(data::productSchema());
     table.replaceContent(makeRecords(count, false));
-    platform::RecoveryCopy copy(table, QStringLiteral("/kalvendor-bench/Baza.xml"), true);
+    os::RecoveryCopy copy(table, QStringLiteral("/kalvendor-bench/Baza.xml"), true);
     copy.markSaved();
     RecoveryFigures best;
     for (int i = 0; i < runs; ++i) {

@@ -1,8 +1,8 @@
 #include "WindowBench.h"
 
 #include "app/ProductListWindow.h"
-#include "platform/Dialogs.h"
-#include "platform/InputGuard.h"
+#include "gui/binding/InputGuard.h"
+#include "gui/dialogs/Dialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,9 +28,9 @@ void typeKeys(QWidget *target, const QString &text)
 
 WindowFigures measureWindow(const std::string &folder, int cycles)
 {
-    platform::InputGuard guard;
+    gui::InputGuard guard;
     qApp->installEventFilter(&guard);
-    platform::Dialogs::setScripted(true);
+    gui::Dialogs::setScripted(true);
     const QString previous = QDir::currentPath();
     QDir::setCurrent(QString::fromStdString(folder));
 
@@ -77,6 +77,6 @@ WindowFigures measureWindow(const std::string &folder, int cycles)
     form->hide();
     form.reset();
     QDir::setCurrent(previous);
-    platform::Dialogs::setScripted(false);
+    gui::Dialogs::setScripted(false);
     return figures;
 }

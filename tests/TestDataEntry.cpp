@@ -1,8 +1,8 @@
 #include "WindowFixture.h"
 #include "data/Checks.h"
-#include "platform/RecordGrid.h"
-#include "platform/TableModel.h"
-#include "platform/TextLimit.h"
+#include "gui/binding/TableModel.h"
+#include "gui/widgets/RecordGrid.h"
+#include "gui/widgets/TextLimit.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -15,7 +15,7 @@
 
 using namespace data;
 using namespace Qt::StringLiterals;
-using platform::Dialogs;
+using gui::Dialogs;
 
 namespace {
 
@@ -56,7 +56,7 @@ private:
 
     static int columnOf(WindowFixture &w, ProductField field)
     {
-        const auto &model = static_cast<platform::RecordGrid *>(grid(w))->tableModel();
+        const auto &model = static_cast<gui::RecordGrid *>(grid(w))->tableModel();
         for (int c = 0; c < model.columnCount(); ++c) {
             if (model.fieldAt(c) == field)
                 return c;
@@ -64,9 +64,9 @@ private:
         return -1;
     }
 
-    static platform::TextLimit *limitOf(QLineEdit *box)
+    static gui::TextLimit *limitOf(QLineEdit *box)
     {
-        return qobject_cast<platform::TextLimit *>(const_cast<QValidator *>(box->validator()));
+        return qobject_cast<gui::TextLimit *>(const_cast<QValidator *>(box->validator()));
     }
 
 private slots:
@@ -285,7 +285,7 @@ private slots:
         w.click("BitBtnFirst");
         QLineEdit *atk = w.edit(ATK);
         QCOMPARE(atk->text(), u"ABCDEFGHIJKL"_s);
-        QSignalSpy notes(limitOf(w.edit(Valuta)), &platform::TextLimit::noted);
+        QSignalSpy notes(limitOf(w.edit(Valuta)), &gui::TextLimit::noted);
         w.type(Valuta, u"ččč€€"_s);
         QCOMPARE(w.edit(Valuta)->text(), u"ččč"_s);
         QCOMPARE(notes.size(), 0); // typing just stops
@@ -389,7 +389,7 @@ private slots:
         QVERIFY(box);
         if (before.isEmpty())
             QTest::keyClick(box, Qt::Key_Delete);
-        QSignalSpy notes(limitOf(box), &platform::TextLimit::noted);
+        QSignalSpy notes(limitOf(box), &gui::TextLimit::noted);
 
         QGuiApplication::clipboard()->setText(pasted);
         QMimeData dropped;

@@ -8,7 +8,7 @@
 
 using namespace data;
 using namespace Qt::StringLiterals;
-using platform::Dialogs;
+using gui::Dialogs;
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 using namespace data;
 using namespace Qt::StringLiterals;
-using platform::Dialogs;
+using gui::Dialogs;
 
 class TestFindAndTakeBack : public QObject {
     Q_OBJECT

@@ -1,5 +1,5 @@
 #include "data/ProductSchema.h"
-#include "platform/ImportDialog.h"
+#include "gui/dialogs/ImportDialog.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -10,7 +10,7 @@
 
 using namespace textimport;
 using namespace Qt::StringLiterals;
-using platform::ImportDialog;
+using gui::ImportDialog;
 
 class TestImportDialog : public QObject {
     Q_OBJECT

@@ -1,14 +1,14 @@
 #include "WindowFixture.h"
 
-#include "platform/ImportDialog.h"
+#include "gui/dialogs/ImportDialog.h"
 
 #include <QClipboard>
 #include <QMenu>
 
 using namespace data;
 using namespace Qt::StringLiterals;
-using platform::Dialogs;
-using platform::ImportDialog;
+using gui::Dialogs;
+using gui::ImportDialog;
 
 // A supplier's list pasted into the grid: rows of twelve values in the export's order.
 class TestImportWindow : public QObject {

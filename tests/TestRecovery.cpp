@@ -10,7 +10,7 @@
 
 using namespace data;
 using namespace Qt::StringLiterals;
-using platform::Dialogs;
+using gui::Dialogs;
 
 namespace {
 
@@ -131,7 +131,7 @@ private slots:
         w.writeDatabase(WindowFixture::packet({u"Naziv=\"stari\""_s}));
         const QByteArray old = w.readDatabase();
         const bool save = held == u"save"_s;
-        const QString folder = save ? w.folder() : platform::RecoveryCopy::folder();
+        const QString folder = save ? w.folder() : os::RecoveryCopy::folder();
         const QString prefix =
             save
                 ? u"Baza.xml"_s
@@ -195,11 +195,11 @@ private slots:
         const QString folder = base.path() + u"/m"_s.repeated((4084 - base.path().size()) / 2);
         QVERIFY(QDir().mkpath(folder));
         WindowFixture w(folder);
-        QVERIFY(QDir().mkpath(platform::RecoveryCopy::folder()));
+        QVERIFY(QDir().mkpath(os::RecoveryCopy::folder()));
         const QByteArray key =
             QCryptographicHash::hash(w.databasePath().toUtf8(), QCryptographicHash::Sha1).toHex();
         w.writeDatabase(WindowFixture::packet({u"Naziv=\"spašen\""_s}));
-        QVERIFY(QFile::rename(w.databasePath(), platform::RecoveryCopy::folder() +
+        QVERIFY(QFile::rename(w.databasePath(), os::RecoveryCopy::folder() +
                                                     u"/oporavak-%1.xml"_s.arg(QLatin1String(key))));
         Dialogs::addAnswer(true);
         QVERIFY(w.start());
@@ -212,11 +212,10 @@ private slots:
     void aCopyOlderThanTheDatabaseIsNotTheDefault()
     {
         WindowFixture w;
-        QVERIFY(QDir().mkpath(platform::RecoveryCopy::folder()));
+        QVERIFY(QDir().mkpath(os::RecoveryCopy::folder()));
         const QByteArray key =
             QCryptographicHash::hash(w.databasePath().toUtf8(), QCryptographicHash::Sha1).toHex();
-        QFile copy(platform::RecoveryCopy::folder() +
-                   u"/oporavak-%1.xml"_s.arg(QLatin1String(key)));
+        QFile copy(os::RecoveryCopy::folder() + u"/oporavak-%1.xml"_s.arg(QLatin1String(key)));
         QVERIFY(copy.open(QIODevice::WriteOnly));
         copy.write(WindowFixture::packet({u"Naziv=\"stara\""_s}));
         copy.flush();
@@ -270,11 +269,11 @@ private slots:
     {
         WindowFixture w;
         QCoreApplication::setApplicationName(u"Kalvendor-ponovo"_s);
-        QFile blocker(platform::RecoveryCopy::folder()); // a file where the folder belongs
+        QFile blocker(os::RecoveryCopy::folder()); // a file where the folder belongs
         QVERIFY(QDir().mkpath(QFileInfo(blocker).path()) && blocker.open(QIODevice::WriteOnly));
         Table table(productSchema());
         table.replaceContent({Record(table.schema().size())});
-        platform::RecoveryCopy copy(table, w.databasePath(), true);
+        os::RecoveryCopy copy(table, w.databasePath(), true);
         QString problem;
         copy.problemChanged = [&](const QString &p) { problem = p; };
         copy.startWrite();

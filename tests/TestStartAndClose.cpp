@@ -6,7 +6,7 @@
 
 using namespace data;
 using namespace Qt::StringLiterals;
-using platform::Dialogs;
+using gui::Dialogs;
 
 class TestStartAndClose : public QObject {
     Q_OBJECT
@@ -85,7 +85,7 @@ private slots:
         WindowFixture w;
         // A file where the copies' folder belongs: the copy fails too, and says why in Croatian.
         QCoreApplication::setApplicationName(u"Kalvendor-blokiran"_s);
-        QFile blocker(platform::RecoveryCopy::folder());
+        QFile blocker(os::RecoveryCopy::folder());
         QVERIFY(QDir().mkpath(QFileInfo(blocker).path()) && blocker.open(QIODevice::WriteOnly));
         QVERIFY(w.startWith({u"Naziv=\"a\""_s}));
         const QByteArray before = w.readDatabase();

@@ -1,8 +1,8 @@
 #include "data/Checks.h"
 #include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
-#include "platform/DataSource.h"
-#include "platform/TableModel.h"
+#include "gui/binding/DataSource.h"
+#include "gui/binding/TableModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -24,9 +24,9 @@ private slots:
         rows[2].setValue(Naziv, "b");
         table.replaceContent(std::move(rows));
         Checks checks(table);
-        platform::DataSource source(table);
+        gui::DataSource source(table);
         source.setChecks(&checks);
-        platform::TableModel model(source, {{Naziv, u"Naziv"_s, 80}, {Kolicina, u"Kolicina"_s}});
+        gui::TableModel model(source, {{Naziv, u"Naziv"_s, 80}, {Kolicina, u"Kolicina"_s}});
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy resets(&model, &QAbstractItemModel::modelReset);

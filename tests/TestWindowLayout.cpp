@@ -1,6 +1,6 @@
 #include "app/ProductListWindow.h"
-#include "platform/Dialogs.h"
-#include "platform/ScreenFit.h"
+#include "gui/dialogs/Dialogs.h"
+#include "gui/widgets/ScreenFit.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -14,7 +14,7 @@
 #include <QTranslator>
 
 using namespace Qt::StringLiterals;
-using platform::Dialogs;
+using gui::Dialogs;
 
 class TestWindowLayout : public QObject {
     Q_OBJECT
@@ -172,8 +172,8 @@ private slots:
         QFETCH(QRect, wanted);
         QFETCH(QRect, available);
         QFETCH(QMargins, frame);
-        const auto fitted = platform::fitIntoScreen(wanted.topLeft(), wanted.size(),
-                                                    QSize(400, 300), available, frame);
+        const auto fitted =
+            gui::fitIntoScreen(wanted.topLeft(), wanted.size(), QSize(400, 300), available, frame);
         QTEST(QRect(fitted.framePosition, fitted.clientSize), "fitted");
     }
 

@@ -7,7 +7,7 @@
 #include "WindowFixture.h"
 
 #include "data/AtomicFile.h"
-#include "platform/SignalCloser.h"
+#include "system/SignalCloser.h"
 
 #include <QTimer>
 
@@ -34,8 +34,8 @@ int main(int argc, char *argv[])
     WindowFixture w(QDir::currentPath());
     if (!w.start())
         return 1;
-    platform::SignalCloser signalCloser;
-    QObject::connect(&signalCloser, &platform::SignalCloser::closeRequested, w.form.get(),
+    os::SignalCloser signalCloser;
+    QObject::connect(&signalCloser, &os::SignalCloser::closeRequested, w.form.get(),
                      &ProductListWindow::closeOnSignal);
     w.click("BitBtnAdd");
     for (const QString &name : {QStringLiteral("prvi"), QStringLiteral("drugi")}) {
@@ -49,7 +49,7 @@ int main(int argc, char *argv[])
     if (holdSave || mode == "copy")
         return QApplication::exec();
     if (mode != "type") {
-        platform::Dialogs::setScripted(false);
+        gui::Dialogs::setScripted(false);
         QPushButton *button = w.button(mode == "box" ? "BitBtnErase" : "BitBtnExport");
         QTimer::singleShot(0, button, &QPushButton::click);
     }

@@ -3,9 +3,9 @@
 #include "app/ProductListWindow.h"
 #include "data/DatabaseFile.h"
 #include "data/ProductSchema.h"
-#include "platform/Dialogs.h"
-#include "platform/InputGuard.h"
-#include "platform/RecoveryCopy.h"
+#include "gui/binding/InputGuard.h"
+#include "gui/dialogs/Dialogs.h"
+#include "system/RecoveryCopy.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -30,7 +30,7 @@ public:
     {
         QStandardPaths::setTestModeEnabled(true);
         QCoreApplication::setApplicationName(QStringLiteral("Kalvendor"));
-        platform::Dialogs::setScripted(true);
+        gui::Dialogs::setScripted(true);
         QDir::setCurrent(m_path);
         qApp->installEventFilter(&m_guard);
     }
@@ -40,7 +40,7 @@ public:
         form.reset();
         qApp->removeEventFilter(&m_guard);
         QDir::setCurrent(m_oldFolder);
-        platform::Dialogs::setScripted(false);
+        gui::Dialogs::setScripted(false);
         if (m_folder.path() == m_path) {
             for (const QString &copy : recoveryFiles())
                 QFile::remove(copy);
@@ -53,7 +53,7 @@ public:
         const QByteArray key =
             QCryptographicHash::hash(databasePath().toUtf8(), QCryptographicHash::Sha1).toHex();
         QStringList files;
-        const QDir dir(platform::RecoveryCopy::folder());
+        const QDir dir(os::RecoveryCopy::folder());
         for (const QFileInfo &f : dir.entryInfoList(QDir::Files, QDir::Time | QDir::Reversed)) {
             if (f.fileName().contains(QLatin1String(key)))
                 files << f.filePath();
@@ -160,7 +160,7 @@ public:
     QWidget *focus() const { return QApplication::focusWidget(); }
 
     // The texts of boxes shown, joined for a readable comparison.
-    static QString texts(const QList<platform::Dialogs::Shown> &shown)
+    static QString texts(const QList<gui::Dialogs::Shown> &shown)
     {
         QStringList t;
         for (const auto &s : shown)
@@ -169,11 +169,11 @@ public:
     }
 
     // The boxes a handler queued for the event loop.
-    QList<platform::Dialogs::Shown> shownAfterEvents() const
+    QList<gui::Dialogs::Shown> shownAfterEvents() const
     {
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
-        return platform::Dialogs::takeShown();
+        return gui::Dialogs::takeShown();
     }
 
     std::unique_ptr<ProductListWindow> form;
@@ -182,5 +182,5 @@ private:
     QString m_oldFolder;
     QTemporaryDir m_folder;
     QString m_path;
-    platform::InputGuard m_guard;
+    gui::InputGuard m_guard;
 };

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "data/Table.h"
+
+#include <QObject>
+
+#include <memory>
+#include <vector>
+
+namespace data {
+class Checks;
+}
+
+namespace gui {
+
+class PendingInput;
+
+// Binds a table to its controls: forwards the table's notifications as signals, and before
+// every commit or cursor move asks the bound controls to hand over what was typed.
+class DataSource : public QObject, private data::TypedInput {
+    Q_OBJECT
+
+public:
+    explicit DataSource(data::Table &table, QObject *parent = nullptr);
+    ~DataSource() override;
+
+    data::Table &table() const { return m_table; }
+    // The warnings the bound controls show, if any; set before the controls are made.
+    void setChecks(const data::Checks *checks) { m_checks = checks; }
+    const data::Checks *checks() const { return m_checks; }
+
+    void addControl(PendingInput *control);
+    void removeControl(PendingInput *control);
+    // Hands over the typed text of every bound control; throws when one is refused.
+    void updateRecord();
+    // After typing was cancelled in a control: a record put in Edit by it, with nothing
+    // written and no other control holding typed text, goes back to Browse, so that leaving it
+    // commits nothing.
+    void cancelUntouchedEdit();
+
+signals:
+    void valueChanged(int row, int field);
+    void rowAboutToBeInserted(int row);
+    void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);
+    void rowRemoved(int row);
+    void currentChanged();
+    void stateChanged();
+    void aboutToReset();
+    void reset();
+    // After every change above (not after the "about to" ones).
+    void dataChange();
+
+private:
+    class Relay;
+
+    void handOver() override { updateRecord(); }
+
+    data::Table &m_table;
+    const data::Checks *m_checks = nullptr;
+    std::unique_ptr<Relay> m_relay;
+    std::vector<PendingInput *> m_controls;
+};
+
+} // namespace gui

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QMessageBox>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+class QWidget;
+
+namespace gui {
+
+// Every box and dialog the program shows goes through here. The program gets the real Qt
+// dialogs; a test scripts the answers in advance and reads back what would have been shown.
+class Dialogs {
+public:
+    enum class Kind { Message, Question, Error, SaveFile, OpenFile };
+
+    struct Shown {
+        Kind kind;
+        QString text;
+        QString title;
+        QMessageBox::StandardButtons buttons;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    };
+
+    // The title of a box that has no caption of its own.
+    static QString defaultTitle();
+
+    // Modal box with an OK button and no icon; no caption gives the default title.
+    static void message(QWidget *parent, const QString &text,
+                        const std::optional<QString> &caption = std::nullopt);
+    // Modal Yes/No box without icon, Yes the default unless `defaultNo`; true when Yes was
+    // pressed.
+    static bool question(QWidget *parent, const QString &text,
+                         const std::optional<QString> &caption = std::nullopt,
+                         bool defaultNo = false);
+    // The standard exception box: stop icon, OK, the default title.
+    static void error(QWidget *parent, const QString &text);
+    // A file dialog for saving: `suggested` is the path offered first, `filter` a name filter
+    // such as "Tekst (*.txt)". Asks before replacing an existing file. Returns the confirmed
+    // file's full path, or an empty string when cancelled.
+    static QString saveFileName(QWidget *parent, const QString &suggested, const QString &filter,
+                                const QString &defaultSuffix);
+
+    // A file dialog for opening an existing file that matches `filter`. Returns the file's full
+    // path, or an empty string when cancelled.
+    static QString openFileName(QWidget *parent, const QString &filter);
+
+    // Test mode: boxes are not shown but recorded; questions take the next scripted answer
+    // (bool), save dialogs the next scripted path (QString, empty to cancel). Without a
+    // scripted answer a question answers No and a save dialog is cancelled.
+    static void setScripted(bool scripted);
+    static void addAnswer(const QVariant &answer);
+    static QList<Shown> takeShown();
+    static int pendingAnswers();
+};
+
+} // namespace gui

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "data/NumberText.h"
+#include "gui/binding/PendingInput.h"
+#include "gui/widgets/TextLimit.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+
+namespace gui {
+
+// The editor of one cell. It refuses to be left with a number that does not parse.
+class CellEditor : public QLineEdit, public PendingInput {
+public:
+    CellEditor(bool isNumber, QWidget *parent)
+        : QLineEdit(parent)
+        , m_isNumber(isNumber)
+    {
+    }
+
+    bool hasPendingInput() const override { return isModified(); }
+    // Only checks the text: the delegate writes it when the editor closes.
+    void handOver() override { check(); }
+
+    void check() const
+    {
+        if (m_isNumber)
+            data::parseTypedNumber(text().toStdString());
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const auto *limit = qobject_cast<const TextLimit *>(validator());
+        if (limit && event->matches(QKeySequence::Paste)) {
+            limit->paste();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+
+private:
+    bool m_isNumber;
+};
+
+} // namespace gui

@@ -1,0 +1,237 @@
+#include "gui/widgets/EntryPanel.h"
+
+#include "data/ProductSchema.h"
+#include "gui/widgets/FieldEdit.h"
+#include "gui/widgets/WarningLook.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <initializer_list>
+
+using namespace data;
+
+namespace {
+
+QIcon picture(const char *name, bool withDisabledLook = false)
+{
+    const QString base = QStringLiteral(":/icons/png/") + QLatin1String(name);
+    QIcon icon;
+    icon.addFile(base + QStringLiteral(".png"), {}, QIcon::Normal);
+    if (withDisabledLook)
+        icon.addFile(base + QStringLiteral("-disabled.png"), {}, QIcon::Disabled);
+    return icon;
+}
+
+QHBoxLayout *line(std::initializer_list<QWidget *> widgets, bool stretch)
+{
+    auto *box = new QHBoxLayout;
+    box->setSpacing(6);
+    for (QWidget *w : widgets)
+        box->addWidget(w);
+    if (stretch)
+        box->addStretch(1);
+    return box;
+}
+
+} // namespace
+
+namespace gui {
+
+EntryPanel::EntryPanel(DataSource &dataSource, QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Panel1"));
+    auto *panelLayout = new QVBoxLayout(this);
+    panelLayout->setContentsMargins(8, 10, 37, 8);
+    panelLayout->setSpacing(6);
+    panelLayout->addLayout(buildFields(dataSource));
+    panelLayout->addSpacing(4);
+    panelLayout->addLayout(buildButtons());
+    panelLayout->addStretch(1);
+    // The panel keeps its height at the bottom; the grid takes what the window gains.
+    setFixedHeight(std::max(298, panelLayout->sizeHint().height()));
+    setTabOrder();
+}
+
+QLayout *EntryPanel::buildFields(DataSource &dataSource)
+{
+    const auto label = [this](const char *objectName, const QString &caption) {
+        auto *l = new QLabel(caption, this);
+        l->setObjectName(QLatin1String(objectName));
+        return l;
+    };
+    const auto edit = [&](ProductField f, int width, QLabel *caption) {
+        auto *e = new FieldEdit(dataSource, f, this);
+        e->setObjectName(QStringLiteral("DBEdit") +
+                         QString::fromStdString(productSchema()[f].name));
+        if (width > 0)
+            e->setFixedWidth(width);
+        caption->setBuddy(e);
+        return e;
+    };
+
+    auto *fields = new QGridLayout;
+    fields->setHorizontalSpacing(4);
+    fields->setVerticalSpacing(3);
+    int row = 0;
+    const auto addRow = [&](QLabel *caption, QLayout *content) {
+        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        fields->addWidget(caption, row, 0);
+        fields->addLayout(content, row, 1);
+        ++row;
+    };
+
+    QLabel *tariffCaption = label("Label6", QStringLiteral("Tarifni broj : "));
+    m_tariffBox = edit(Tar_br, 129, tariffCaption);
+    QLabel *countCaption = label("Label13", QStringLiteral("Broj zapisa : "));
+    m_recordCount = label("lblNumOfRecords", QStringLiteral("0"));
+    m_warningCount = label("lblNumOfWarnings", QString());
+    m_warningCount->setIndent(12);
+    m_recoveryProblem = label("lblRecoveryProblem", QString());
+    m_recoveryProblem->setIndent(12);
+    m_recoveryProblem->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    auto *first =
+        line({m_tariffBox, countCaption, m_recordCount, m_warningCount, m_recoveryProblem}, true);
+    // Commands beyond the nine buttons; out of the tab order, so a click leaves the focus alone.
+    auto *tools = new QToolButton(this);
+    tools->setObjectName(QStringLiteral("ToolsButton"));
+    tools->setText(QStringLiteral("Alati"));
+    tools->setPopupMode(QToolButton::InstantPopup);
+    tools->setFocusPolicy(Qt::NoFocus);
+    m_tools = new QMenu(tools);
+    tools->setMenu(m_tools);
+    first->addWidget(tools);
+    addRow(tariffCaption, first);
+
+    QLabel *nameCaption = label("Label2", QStringLiteral(" Naziv :"));
+    addRow(nameCaption, line({edit(Naziv, 0, nameCaption)}, false));
+    QLabel *catalogueCaption = label("Label11", QStringLiteral("Kataloški broj :"));
+    addRow(catalogueCaption, line({edit(Gen_ime, 0, catalogueCaption)}, false));
+    QLabel *atkCaption = label("Label12", QStringLiteral("ATK :"));
+    FieldEdit *atkBox = edit(ATK, 129, atkCaption);
+    atkBox->setUpperCase(true);
+    addRow(atkCaption, line({atkBox}, true));
+    QLabel *manufacturerCaption = label("Label5", QStringLiteral("Proizvođač :"));
+    addRow(manufacturerCaption, line({edit(Proizvodjac, 0, manufacturerCaption)}, false));
+    QLabel *protocolCaption = label("Label10", QStringLiteral("Protokol :"));
+    addRow(protocolCaption, line({edit(Protokol, 297, protocolCaption)}, true));
+    QLabel *supplierCaption = label("Label1", QStringLiteral(" Dobavljač :"));
+    addRow(supplierCaption, line({edit(Dobavljac, 0, supplierCaption)}, false));
+    QLabel *importerCaption = label("Label4", QStringLiteral("  Korisnik : "));
+    addRow(importerCaption, line({edit(Uvoznik, 0, importerCaption)}, false));
+
+    QLabel *unitCaption = label("Label7", QStringLiteral(" Jedinica mjere :"));
+    QLabel *quantityCaption = label("Label3", QStringLiteral("Količina :"));
+    QLabel *currencyCaption = label("Label8", QStringLiteral("Valuta : "));
+    QLabel *priceCaption = label("Label9", QStringLiteral("Cijena : "));
+    FieldEdit *unitBox = edit(Jed_mjere, 121, unitCaption);
+    FieldEdit *quantityBox = edit(Kolicina, 121, quantityCaption);
+    FieldEdit *currencyBox = edit(Valuta, 81, currencyCaption);
+    m_priceBox = edit(Cijena, 137, priceCaption);
+    quantityBox->setAlignment(Qt::AlignRight);
+    m_priceBox->setAlignment(Qt::AlignRight);
+    addRow(unitCaption, line({unitBox, quantityCaption, quantityBox, currencyCaption, currencyBox,
+                              priceCaption, m_priceBox},
+                             true));
+    return fields;
+}
+
+QLayout *EntryPanel::buildButtons()
+{
+    struct Look {
+        const char *objectName;
+        QString caption;
+        const char *picture;
+        bool disabledLook;
+        int width;
+    };
+    const Look looks[] = {
+        {"BitBtnAdd", QStringLiteral("Dodaj"), "add", false, 153},
+        {"BitBtnFirst", QStringLiteral("Prvi"), "first", false, 90},
+        {"BitBtnPrev", QStringLiteral("Prethodni"), "prev", false, 90},
+        {"BitBtnNext", QStringLiteral("Sljedeći"), "next", false, 90},
+        {"BitBtnLast", QStringLiteral("Zadnji"), "last", false, 90},
+        {"BitBtnDel", QStringLiteral("Izbriši"), "delete", false, 161},
+        {"BitBtnExport", QStringLiteral("Export u tekst"), "export", true, 153},
+        {"BitBtnErase", QStringLiteral("Izbriši baze"), "erase", true, 153},
+        {"BitBtnExit", QStringLiteral("Izlaz"), "exit", true, 153},
+    };
+    for (std::size_t i = 0; i < std::size(looks); ++i) {
+        const Look &look = looks[i];
+        auto *b = new QPushButton(picture(look.picture, look.disabledLook), look.caption, this);
+        b->setObjectName(QLatin1String(look.objectName));
+        b->setAutoDefault(true); // Return on a focused button presses it
+        b->setDefault(false);
+        b->setMinimumWidth(look.width);
+        m_buttons[i] = b;
+    }
+
+    auto *commands = new QHBoxLayout;
+    commands->setSpacing(1);
+    commands->addStretch(1);
+    commands->addWidget(button(Button::Add));
+    commands->addSpacing(6);
+    for (Button b : {Button::First, Button::Prior, Button::Next, Button::Last})
+        commands->addWidget(button(b));
+    commands->addSpacing(5);
+    commands->addWidget(button(Button::Delete));
+    commands->addStretch(1);
+
+    auto *fileCommands = new QHBoxLayout;
+    fileCommands->setSpacing(7);
+    fileCommands->addStretch(1);
+    for (Button b : {Button::Export, Button::Erase, Button::Exit})
+        fileCommands->addWidget(button(b));
+    fileCommands->addStretch(1);
+
+    auto *both = new QVBoxLayout;
+    both->setSpacing(6);
+    both->addLayout(commands);
+    both->addLayout(fileCommands);
+    return both;
+}
+
+void EntryPanel::setTabOrder()
+{
+    // The edit boxes in order, then the buttons.
+    QWidget *previous = nullptr;
+    for (QWidget *w : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (w->focusPolicy() == Qt::NoFocus)
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
+}
+
+QPushButton *EntryPanel::button(Button which) const
+{
+    return m_buttons[static_cast<std::size_t>(which)];
+}
+
+void EntryPanel::setRecordCount(std::size_t records, std::size_t warned)
+{
+    m_recordCount->setText(QString::asprintf("%i", static_cast<int>(records)));
+    m_warningCount->setText(warningCountText(warned));
+}
+
+void EntryPanel::setRecoveryProblem(const QString &problem)
+{
+    m_recoveryProblem->setText(problem.isEmpty() ? QString()
+                                                 : QStringLiteral("Kopija rada nije spremljena"));
+    m_recoveryProblem->setToolTip(
+        problem.isEmpty()
+            ? QString()
+            : QStringLiteral("Kopija nespremljenog rada nije spremljena: ") + problem +
+                  QStringLiteral("\nProgram je pokušava spremiti svake dvije "
+                                 "sekunde. Bazu spremite izvozom ili izlazom."));
+}
+
+} // namespace gui

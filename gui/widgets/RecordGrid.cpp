@@ -1,0 +1,265 @@
+#include "gui/widgets/RecordGrid.h"
+
+#include "gui/widgets/CellEditor.h"
+
+#include "data/NumberText.h"
+#include "data/ProductSchema.h"
+#include "gui/binding/DataSource.h"
+#include "gui/binding/TableModel.h"
+#include "gui/dialogs/Dialogs.h"
+#include "gui/dialogs/ExceptionBox.h"
+#include "gui/widgets/TextLimit.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QResizeEvent>
+#include <QTimer>
+
+#include <utility>
+
+namespace gui {
+
+GridDelegate::GridDelegate(TableModel &model, QObject *parent)
+    : QStyledItemDelegate(parent)
+    , m_model(model)
+{
+}
+
+QWidget *GridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
+                                    const QModelIndex &index) const
+{
+    const std::size_t field = m_model.fieldAt(index.column());
+    data::Table &table = m_model.dataSource().table();
+    const auto &def = table.schema()[field];
+    auto *editor = new CellEditor(def.isNumber(), parent);
+    editor->setFrame(false);
+    editor->setValidator(
+        new TextLimit(editor, static_cast<int>(def.maxLength),
+                      field == data::Tar_br ? TextLimit::TariffNumber : TextLimit::Options()));
+    // Typing puts the record in Edit at once, so a commit from elsewhere asks for the text.
+    connect(editor, &QLineEdit::textEdited, editor, [&table] {
+        if (table.state() == data::TableState::Browse) {
+            try {
+                table.edit();
+            } catch (const std::exception &e) {
+                showExceptionLater(nullptr, e);
+            }
+        }
+    });
+    m_editor = editor;
+    return editor;
+}
+
+void GridDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
+{
+    if (auto *limit = qobject_cast<TextLimit *>(
+            const_cast<QValidator *>(static_cast<CellEditor *>(editor)->validator())))
+        limit->allowFor(index.data(Qt::EditRole).toString());
+    QStyledItemDelegate::setEditorData(editor, index);
+}
+
+void GridDelegate::destroyEditor(QWidget *editor, const QModelIndex &index) const
+{
+    if (editor == m_editor)
+        m_editor = nullptr;
+    QStyledItemDelegate::destroyEditor(editor, index);
+}
+
+void GridDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
+                                const QModelIndex &index) const
+{
+    auto *cell = static_cast<CellEditor *>(editor);
+    try {
+        cell->check();
+    } catch (const std::exception &e) {
+        emit refused(index, cell->text(), exceptionText(e));
+        return;
+    }
+    if (cell->isModified())
+        model->setData(index, cell->text(), Qt::EditRole);
+}
+
+bool GridDelegate::eventFilter(QObject *object, QEvent *event)
+{
+    auto *cell = dynamic_cast<CellEditor *>(object);
+    if (!cell)
+        return QStyledItemDelegate::eventFilter(object, event);
+    bool leaving = event->type() == QEvent::FocusOut;
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Escape) {
+            // The typed text is dropped: the record is as untouched as before the first key.
+            cell->setModified(false);
+            const bool handled = QStyledItemDelegate::eventFilter(object, event);
+            m_model.dataSource().cancelUntouchedEdit();
+            return handled;
+        }
+        leaving = key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Return ||
+                  key == Qt::Key_Enter;
+    }
+    if (leaving) {
+        try {
+            cell->check();
+        } catch (const std::exception &e) {
+            // Losing the focus inside the grid ends in a row or column change, which reopens
+            // the editor and reports; a click elsewhere never gets here (see InputGuard).
+            if (event->type() != QEvent::FocusOut)
+                showExceptionLater(cell, e);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+}
+
+RecordGrid::RecordGrid(TableModel &model, QWidget *parent)
+    : QTableView(parent)
+    , m_model(model)
+    , m_delegate(new GridDelegate(model, this))
+{
+    setModel(&model);
+    setItemDelegate(m_delegate);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultSectionSize(64); // a column without a width of its own
+    for (int c = 0; c < model.columnCount(); ++c) {
+        const int width = model.columns()[static_cast<std::size_t>(c)].width;
+        if (width > 0)
+            horizontalHeader()->resizeSection(c, width);
+    }
+
+    DataSource &source = model.dataSource();
+    source.addControl(this);
+    connect(&source, &DataSource::currentChanged, this, &RecordGrid::followCursor);
+    connect(&source, &DataSource::reset, this, &RecordGrid::followCursor);
+    connect(m_delegate, &GridDelegate::refused, this,
+            [this](const QModelIndex &index, const QString &text, const QString &message) {
+                if (m_model.isChangingRows())
+                    return; // the record goes, and the text with it
+                m_refusedEdit = true;
+                const QPersistentModelIndex cell(index);
+                QTimer::singleShot(0, this,
+                                   [this, cell, text, message] { reopen(cell, text, message); });
+            });
+    followCursor();
+}
+
+RecordGrid::~RecordGrid()
+{
+    m_model.dataSource().removeControl(this);
+}
+
+bool RecordGrid::hasPendingInput() const
+{
+    const CellEditor *editor = m_delegate->openEditor();
+    return editor && editor->isModified();
+}
+
+void RecordGrid::handOver()
+{
+    CellEditor *editor = m_delegate->openEditor();
+    if (!editor || !editor->isModified())
+        return;
+    editor->check();
+    data::Table &table = m_model.dataSource().table();
+    const QModelIndex index = currentIndex();
+    if (!index.isValid() || static_cast<std::size_t>(index.row()) != table.currentRow())
+        return;
+    if (table.state() == data::TableState::Browse)
+        table.edit();
+    table.setText(m_model.fieldAt(index.column()), editor->text().toStdString());
+    editor->setModified(false);
+}
+
+void RecordGrid::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Paste) && state() != EditingState) {
+        emit pasteRequested();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void RecordGrid::mousePressEvent(QMouseEvent *event)
+{
+    // The click gave the grid the focus, and an exit handler that ran on it moved the focus on
+    // (leaving the price box begins a record): the click has done its part.
+    QWidget *focus = QApplication::focusWidget();
+    if (focus != this && !isAncestorOf(focus)) {
+        event->ignore();
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void RecordGrid::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    // A grid made shorter (the find bar opening below it) keeps the current record in sight.
+    if (event->size().height() < event->oldSize().height() && currentIndex().isValid())
+        scrollTo(currentIndex());
+}
+
+void RecordGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous); // commits and closes an open editor
+    // A refused cell is reopened and the cursor stays. While rows come and go the selection
+    // model moves the current index by itself; the table sets its own cursor and the grid
+    // follows it afterwards.
+    const bool refused = std::exchange(m_refusedEdit, false);
+    if (refused || m_following || !current.isValid() || m_model.isChangingRows())
+        return;
+    data::Table &table = m_model.dataSource().table();
+    if (!table.isActive() || static_cast<std::size_t>(current.row()) == table.currentRow())
+        return;
+    try {
+        table.moveTo(static_cast<std::size_t>(current.row()));
+    } catch (const std::exception &e) {
+        showExceptionLater(this, e);
+        QTimer::singleShot(0, this, &RecordGrid::followCursor);
+    }
+}
+
+void RecordGrid::followCursor()
+{
+    const data::Table &table = m_model.dataSource().table();
+    const int row =
+        table.isActive() && table.rowCount() > 0 ? static_cast<int>(table.currentRow()) : -1;
+    const QModelIndex now = currentIndex();
+    if (row < 0 || row >= m_model.rowCount()) {
+        return;
+    }
+    if (now.isValid() && now.row() == row)
+        return;
+    m_following = true;
+    const QModelIndex target = m_model.index(row, now.isValid() ? now.column() : 0);
+    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    scrollTo(target);
+    m_following = false;
+}
+
+void RecordGrid::reopen(const QModelIndex &index, const QString &text, const QString &message)
+{
+    if (!index.isValid())
+        return;
+    m_following = true;
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    m_following = false;
+    edit(index);
+    if (CellEditor *editor = m_delegate->openEditor()) {
+        editor->setText(text);
+        editor->setModified(true);
+    }
+    Dialogs::error(this, message);
+}
+
+} // namespace gui

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "gui/binding/PendingInput.h"
+#include "gui/widgets/CellEditor.h"
+
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+namespace gui {
+
+class DataSource;
+class TableModel;
+
+// Edits a cell: limits text to its field's length and refuses a number that does not parse
+// before the editor is let go.
+class GridDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    explicit GridDelegate(TableModel &model, QObject *parent = nullptr);
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override;
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override;
+    void setModelData(QWidget *editor, QAbstractItemModel *model,
+                      const QModelIndex &index) const override;
+    void destroyEditor(QWidget *editor, const QModelIndex &index) const override;
+
+    CellEditor *openEditor() const { return m_editor; }
+
+signals:
+    // A typed text was refused as the editor closed; the grid reopens it.
+    void refused(const QModelIndex &index, const QString &text, const QString &message) const;
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override;
+
+private:
+    TableModel &m_model;
+    mutable QPointer<CellEditor> m_editor;
+};
+
+// The grid of all records: the current row is always the table's current record, and choosing
+// another row moves the table's cursor.
+class RecordGrid : public QTableView, public PendingInput {
+    Q_OBJECT
+
+public:
+    RecordGrid(TableModel &model, QWidget *parent = nullptr);
+    ~RecordGrid() override;
+
+    TableModel &tableModel() const { return m_model; }
+
+    bool hasPendingInput() const override;
+    void handOver() override;
+
+signals:
+    // Ctrl+V while no cell is being edited: rows pasted into the grid, not into a cell.
+    void pasteRequested();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void followCursor();
+    void reopen(const QModelIndex &index, const QString &text, const QString &message);
+
+    TableModel &m_model;
+    GridDelegate *m_delegate;
+    bool m_following = false;
+    bool m_refusedEdit = false;
+};
+
+} // namespace gui
