@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/Version.h"
+#include "system/Console.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -16,14 +17,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void print(std::FILE *stream, const QString &text)
-{
-    std::fputs(text.toUtf8().constData(), stream);
-}
-
 int usageError(const QString &error)
 {
-    print(stderr, u"kalvendor: "_s + error + u"\nUpute: kalvendor --help\n"_s);
+    os::writeText(stderr, u"kalvendor: "_s + error + u"\nUpute: kalvendor --help\n"_s);
     return 2;
 }
 
@@ -84,11 +80,11 @@ std::optional<int> processCommandLine(int &argc, char *argv[])
     }
     if (parser.isSet(help)) {
         const CroatianCore core(argc, argv);
-        print(stdout, parser.helpText());
+        os::writeText(stdout, parser.helpText());
         return 0;
     }
     if (parser.isSet(version)) {
-        print(stdout, u"Kalvendor " KALVENDOR_VERSION "\n"_s);
+        os::writeText(stdout, u"Kalvendor " KALVENDOR_VERSION "\n"_s);
         return 0;
     }
 

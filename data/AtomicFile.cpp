@@ -1,24 +1,14 @@
 #include "data/AtomicFile.h"
 
+#include "data/NativeFile.h"
 #include "data/Path.h"
 #include "data/Process.h"
 #include "data/SystemReason.h"
 
 #include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <filesystem>
 #include <system_error>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -29,107 +19,6 @@ namespace {
 std::optional<WriteStep> g_failingStep;
 std::function<void(const std::string &)> g_hold;
 bool g_namedOnly = false;
-
-#ifdef _WIN32
-int openForWriting(const fs::path &path)
-{
-    return ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-}
-int openForReading(const fs::path &path)
-{
-    return ::_wopen(path.c_str(), _O_RDONLY | _O_BINARY);
-}
-long long writeSome(int fd, const char *data, std::size_t size)
-{
-    const unsigned chunk = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
-    return ::_write(fd, data, chunk);
-}
-long long readSome(int fd, char *data, std::size_t size)
-{
-    const unsigned chunk = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
-    return ::_read(fd, data, chunk);
-}
-int flushToDisk(int fd)
-{
-    return ::_commit(fd);
-}
-int closeFile(int fd)
-{
-    return ::_close(fd);
-}
-long long regularFileSize(int fd)
-{
-    struct _stat64 info;
-    return ::_fstat64(fd, &info) == 0 && (info.st_mode & _S_IFREG) ? info.st_size : -1;
-}
-void makeBlocking(int) {}
-#else
-int openForWriting(const fs::path &path)
-{
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-}
-int openForReading(const fs::path &path)
-{
-    // A named pipe without a writer would block the open for ever; nothing is read before the
-    // file is known to be a regular one.
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-}
-long long writeSome(int fd, const char *data, std::size_t size)
-{
-    return ::write(fd, data, size);
-}
-long long readSome(int fd, char *data, std::size_t size)
-{
-    return ::read(fd, data, size);
-}
-int flushToDisk(int fd)
-{
-    return ::fsync(fd);
-}
-int closeFile(int fd)
-{
-    return ::close(fd);
-}
-// -1 for anything but a regular file: a pipe, a device, a folder.
-long long regularFileSize(int fd)
-{
-    struct stat info;
-    return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<long long>(info.st_size)
-                                                            : -1;
-}
-void makeBlocking(int fd)
-{
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-}
-#endif
-
-#if defined(__linux__) && defined(O_TMPFILE)
-// An unnamed file in `folder`: a process killed while it writes leaves nothing behind. -1 where
-// the file system has none (FAT, many network shares).
-int openUnnamed(const fs::path &folder)
-{
-    return ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-}
-// Gives the unnamed file `fd` the name `path`, which must not exist; false with errno set.
-bool linkUnnamed(int fd, const fs::path &path)
-{
-    // AT_EMPTY_PATH would need a privilege; the link in /proc needs none.
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
-}
-#else
-int openUnnamed(const fs::path &)
-{
-    return -1;
-}
-bool linkUnnamed(int, const fs::path &)
-{
-    errno = EINVAL;
-    return false;
-}
-#endif
 
 // Far beyond any list a clerk types; reading more would only exhaust the memory.
 constexpr long long maxReadSize = 1LL << 30;
@@ -205,113 +94,82 @@ public:
         : m_target(target)
     {
         if (!g_namedOnly)
-            m_fd = openUnnamed(target.parent_path());
-        if (m_fd >= 0)
+            m_file = native::createUnnamed(target.parent_path());
+        if (m_file != native::noHandle)
             return;
         for (int attempt = 0; attempt < 100; ++attempt) {
             fs::path candidate = temporaryPath(target);
-            m_fd = openForWriting(candidate);
-            if (m_fd >= 0) {
+            m_error.clear();
+            m_file = native::createNew(candidate, m_error);
+            if (m_file != native::noHandle) {
                 m_path = std::move(candidate);
                 return;
             }
-            m_error = errno;
-            if (m_error != EEXIST)
+            if (m_error != std::errc::file_exists)
                 break;
         }
     }
     ~TemporaryFile()
     {
-        if (m_fd >= 0)
-            closeFile(m_fd);
-        if (!m_path.empty()) {
-            std::error_code ec;
-            fs::remove(m_path, ec);
-        }
+        std::error_code ignored;
+        if (m_file != native::noHandle)
+            native::close(m_file, ignored);
+        if (!m_path.empty())
+            fs::remove(m_path, ignored);
     }
     TemporaryFile(const TemporaryFile &) = delete;
     TemporaryFile &operator=(const TemporaryFile &) = delete;
 
-    int fd() const { return m_fd; }
+    native::Handle handle() const { return m_file; }
     // Why opening failed.
-    int error() const { return m_error; }
+    std::error_code error() const { return m_error; }
     const fs::path &path() const { return m_path; }
     // Names an unnamed file, for the rename. Until the rename, moments later, a killed process
-    // leaves this name behind, for a later start to remove. 0 or the error number.
-    int giveName()
+    // leaves this name behind, for a later start to remove.
+    std::error_code giveName()
     {
+        std::error_code error;
         for (int attempt = 0; m_path.empty() && attempt < 100; ++attempt) {
             fs::path candidate = temporaryPath(m_target);
-            if (linkUnnamed(m_fd, candidate))
+            error.clear();
+            if (native::nameUnnamed(m_file, candidate, error))
                 m_path = std::move(candidate);
-            else if (errno != EEXIST)
-                return errno;
+            else if (error != std::errc::file_exists)
+                return error;
         }
-        return m_path.empty() ? EEXIST : 0;
+        return m_path.empty() ? std::make_error_code(std::errc::file_exists) : std::error_code();
     }
-    int close()
+    std::error_code close()
     {
-        const int result = closeFile(m_fd);
-        m_fd = -1;
-        return result;
+        std::error_code error;
+        native::close(m_file, error);
+        m_file = native::noHandle;
+        return error;
     }
     // After a successful rename there is nothing left to remove.
     void release() { m_path.clear(); }
 
 private:
     fs::path m_target;
-    int m_fd = -1;
-    int m_error = 0;
+    native::Handle m_file = native::noHandle;
+    std::error_code m_error;
     fs::path m_path;
 };
 
-void writeAll(int fd, std::string_view contents, const std::string &fileName)
+void writeAll(native::Handle file, std::string_view contents, const std::string &fileName)
 {
     if (stepFails(WriteStep::Write))
         throw WriteError(fileName, injectedReason);
     while (!contents.empty()) {
-        const long long written = writeSome(fd, contents.data(), contents.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            throw WriteError(fileName, systemReason(errno));
-        }
+        std::error_code error;
+        const long long written = native::writeSome(file, contents.data(), contents.size(), error);
+        if (written < 0)
+            throw WriteError(fileName, systemReason(error));
         if (written == 0)
-            throw WriteError(fileName, systemReason(ENOSPC));
+            throw WriteError(fileName,
+                             systemReason(std::make_error_code(std::errc::no_space_on_device)));
         contents.remove_prefix(static_cast<std::size_t>(written));
     }
-}
-
-// Gives the new file the old one's permission bits (and owner, where allowed).
-void copyAttributes(int fd, const fs::path &target)
-{
-#ifdef _WIN32
-    (void)fd;
-    (void)target;
-#else
-    struct stat old;
-    if (::stat(target.c_str(), &old) != 0)
-        return;
-    struct stat fresh;
-    if (::fstat(fd, &fresh) == 0 && (fresh.st_uid != old.st_uid || fresh.st_gid != old.st_gid)) {
-        // Only root may give a file away; anyone else keeps owning the file they wrote.
-        [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
-    }
-    ::fchmod(fd, old.st_mode & 07777);
-#endif
-}
-
-// Makes the rename itself durable; a failure here no longer endangers the old contents.
-void flushFolder([[maybe_unused]] const fs::path &folder)
-{
-#ifndef _WIN32
-    const int fd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#endif
 }
 
 } // namespace
@@ -363,30 +221,29 @@ void writeFileAtomically(const std::string &fileName, std::string_view contents)
         throw WriteError(fileName, injectedReason);
 
     TemporaryFile temp(target);
-    if (temp.fd() < 0)
+    if (temp.handle() == native::noHandle)
         throw WriteError(fileName, systemReason(temp.error()));
-    copyAttributes(temp.fd(), target);
-    writeAll(temp.fd(), contents, fileName);
+    native::copyAttributes(temp.handle(), target);
+    writeAll(temp.handle(), contents, fileName);
     if (g_hold)
         g_hold(fileName);
 
     if (stepFails(WriteStep::Flush))
         throw WriteError(fileName, injectedReason);
-    if (flushToDisk(temp.fd()) != 0)
-        throw WriteError(fileName, systemReason(errno));
-    if (const int error = temp.giveName())
+    std::error_code error;
+    if (!native::flush(temp.handle(), error))
         throw WriteError(fileName, systemReason(error));
-    if (temp.close() != 0)
-        throw WriteError(fileName, systemReason(errno));
+    if ((error = temp.giveName()))
+        throw WriteError(fileName, systemReason(error));
+    if ((error = temp.close()))
+        throw WriteError(fileName, systemReason(error));
 
     if (stepFails(WriteStep::Rename))
         throw WriteError(fileName, injectedReason);
-    std::error_code ec;
-    fs::rename(temp.path(), target, ec);
-    if (ec)
-        throw WriteError(fileName, systemReason(ec));
+    if (!native::replace(temp.path(), target, error))
+        throw WriteError(fileName, systemReason(error));
     temp.release();
-    flushFolder(target.parent_path());
+    native::flushFolder(target.parent_path());
 }
 
 std::string readWholeFile(const std::string &fileName)
@@ -398,16 +255,25 @@ std::string readWholeFile(const std::string &fileName)
     const auto tooLarge = [&] {
         return fail("datoteka je prevelika (najviše " + std::to_string(maxReadSize >> 20) + " MB)");
     };
-    const int fd = openForReading(pathFromUtf8(fileName));
-    if (fd < 0)
-        throw fail(systemReason(errno));
+    std::error_code error;
+    const native::Handle file = native::openForReading(pathFromUtf8(fileName), error);
+    if (file == native::noHandle)
+        throw fail(systemReason(error));
+    // Closed on every path; a failed close of a file only read loses nothing.
+    struct Closer {
+        native::Handle file;
+        ~Closer()
+        {
+            std::error_code ignored;
+            native::close(file, ignored);
+        }
+    } closer{file};
 
-    const long long size = regularFileSize(fd);
-    if (size < 0 || size > maxReadSize) {
-        closeFile(fd);
-        throw size < 0 ? fail("to nije obična datoteka") : tooLarge();
-    }
-    makeBlocking(fd);
+    const long long size = native::regularFileSize(file);
+    if (size < 0)
+        throw fail("to nije obična datoteka");
+    if (size > maxReadSize)
+        throw tooLarge();
     std::string contents;
     std::size_t used = 0;
     // One byte more than the size, so that reaching the end needs no second growth.
@@ -416,24 +282,17 @@ std::string readWholeFile(const std::string &fileName)
     for (;;) {
         if (used == contents.size())
             contents.resize(contents.size() < 4096 ? 4096 : contents.size() * 2);
-        const long long got = readSome(fd, contents.data() + used, contents.size() - used);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            closeFile(fd);
+        const long long got =
+            native::readSome(file, contents.data() + used, contents.size() - used, error);
+        if (got < 0)
             throw fail(systemReason(error));
-        }
         if (got == 0)
             break;
         used += static_cast<std::size_t>(got);
         // A file that grows while it is read is held to the same limit.
-        if (used > static_cast<std::size_t>(maxReadSize)) {
-            closeFile(fd);
+        if (used > static_cast<std::size_t>(maxReadSize))
             throw tooLarge();
-        }
     }
-    closeFile(fd);
     contents.resize(used);
     return contents;
 }

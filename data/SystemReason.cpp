@@ -80,6 +80,37 @@ constexpr std::pair<int, const char *> reasons[] = {
 #endif
 };
 
+#ifdef _WIN32
+// Windows' own numbers for what a clerk meets, worded as the errno ones are. A file that another
+// program holds (an antivirus scanner, a backup, a spreadsheet) says so.
+constexpr std::pair<int, const char *> windowsReasons[] = {
+    {2, "Nema takve datoteke ili mape"},                            // ERROR_FILE_NOT_FOUND
+    {3, "Nema takve datoteke ili mape"},                            // ERROR_PATH_NOT_FOUND
+    {5, "Pristup je odbijen"},                                      // ERROR_ACCESS_DENIED
+    {8, "Nema dovoljno memorije"},                                  // ERROR_NOT_ENOUGH_MEMORY
+    {14, "Nema dovoljno memorije"},                                 // ERROR_OUTOFMEMORY
+    {15, "Disk nije pronađen"},                                     // ERROR_INVALID_DRIVE
+    {19, "Medij je zaštićen od pisanja"},                           // ERROR_WRITE_PROTECT
+    {21, "Uređaj nije spreman"},                                    // ERROR_NOT_READY
+    {32, "Datoteku trenutačno koristi drugi program"},              // ERROR_SHARING_VIOLATION
+    {33, "Dio datoteke zaključao je drugi program"},                // ERROR_LOCK_VIOLATION
+    {39, "Nema više prostora na disku"},                            // ERROR_HANDLE_DISK_FULL
+    {53, "Mrežna putanja nije pronađena"},                          // ERROR_BAD_NETPATH
+    {59, "Neočekivana mrežna greška"},                              // ERROR_UNEXP_NET_ERR
+    {64, "Mrežno ime više nije dostupno"},                          // ERROR_NETNAME_DELETED
+    {67, "Mrežno ime nije pronađeno"},                              // ERROR_BAD_NET_NAME
+    {80, "Datoteka već postoji"},                                   // ERROR_FILE_EXISTS
+    {112, "Nema više prostora na disku"},                           // ERROR_DISK_FULL
+    {123, "Ime datoteke, mape ili diska nije ispravno"},            // ERROR_INVALID_NAME
+    {145, "Mapa nije prazna"},                                      // ERROR_DIR_NOT_EMPTY
+    {183, "Datoteka već postoji"},                                  // ERROR_ALREADY_EXISTS
+    {206, "Ime datoteke je predugačko"},                            // ERROR_FILENAME_EXCED_RANGE
+    {267, "Nije mapa"},                                             // ERROR_DIRECTORY
+    {1224, "Datoteku trenutačno koristi drugi program"},            // ERROR_USER_MAPPED_FILE
+    {1392, "Datoteka ili mapa je oštećena i ne može se pročitati"}, // ERROR_FILE_CORRUPT
+};
+#endif
+
 } // namespace
 
 std::string systemReason(int errorNumber)
@@ -95,7 +126,15 @@ std::string systemReason(int errorNumber)
 
 std::string systemReason(const std::error_code &error)
 {
-    // Windows reports its own numbers; those that have an errno equivalent map to it here.
+#ifdef _WIN32
+    if (error.category() == std::system_category()) {
+        for (const auto &[number, reason] : windowsReasons) {
+            if (number == error.value())
+                return reason;
+        }
+    }
+#endif
+    // Other systems' numbers that have an errno equivalent map to it here.
     const std::error_condition condition = error.default_error_condition();
     if (condition.category() == std::generic_category())
         return systemReason(condition.value());

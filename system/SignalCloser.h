@@ -6,9 +6,10 @@ class QSocketNotifier;
 
 namespace os {
 
-// Turns SIGTERM, SIGHUP and SIGINT into a signal on the event loop, so that a logout or a
-// shutdown closes the program in order instead of killing it. One at a time per process; the
-// handlers that were there before come back when it goes. Unix only: elsewhere it never fires.
+// Turns the system's request to end the program into a signal on the event loop, so that a
+// logout or a shutdown closes it in order instead of killing it: SIGTERM, SIGHUP and SIGINT on
+// Unix; the end of the session and a console's Ctrl+C or closing on Windows. One at a time per
+// process; what was there before comes back when it goes.
 class SignalCloser : public QObject {
     Q_OBJECT
 

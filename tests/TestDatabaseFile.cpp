@@ -2,6 +2,8 @@
 #include "data/DatabaseFile.h"
 #include "data/Encoding.h"
 #include "data/Error.h"
+#include "data/NativeFile.h"
+#include "data/Process.h"
 #include "data/ProductSchema.h"
 #include "data/SystemReason.h"
 
@@ -11,11 +13,11 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
-#include <fcntl.h>
+#ifndef _WIN32
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 using namespace data;
 using namespace Qt::StringLiterals;
@@ -24,6 +26,14 @@ namespace fs = std::filesystem;
 Q_DECLARE_METATYPE(data::WriteStep)
 
 namespace {
+
+// Whether the file system offers the unnamed files the atomic write takes where it can.
+bool hasUnnamedFiles(const std::filesystem::path &folder)
+{
+    const data::native::Handle file = data::native::createUnnamed(folder);
+    std::error_code ignored;
+    return file != data::native::noHandle && data::native::close(file, ignored);
+}
 
 QString text(std::string_view s)
 {
@@ -348,18 +358,21 @@ private slots:
     void replacesAndKeepsPermissions()
     {
         QFETCH(bool, named);
-        const int unnamed = ::open(m_folder.c_str(), O_TMPFILE | O_WRONLY, 0600);
-        if (!named && unnamed < 0)
+        if (!named && !hasUnnamedFiles(m_folder))
             QSKIP("no unnamed files on this file system");
-        if (unnamed >= 0)
-            ::close(unnamed);
         setNamedTemporaryForTesting(named);
         const fs::path file = m_folder / "Baza.xml";
         data::writeFileAtomically(file.string(), "prvi");
         QCOMPARE(readBytes(file), std::string("prvi"));
 
-        fs::permissions(file,
-                        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        // Windows keeps only a read-only flag, which a writable database never has.
+        const fs::perms kept =
+#ifdef _WIN32
+            fs::status(file).permissions();
+#else
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+#endif
+        fs::permissions(file, kept);
         QStringList whileWriting;
         setWriteHoldForTesting([&](const std::string &) { whileWriting = entries(m_folder); });
         data::writeFileAtomically(file.string(), "drugi, duži sadržaj");
@@ -368,8 +381,7 @@ private slots:
                                       .arg(QCoreApplication::applicationPid());
         QVERIFY2(!named || whileWriting[0].startsWith(temporary), qPrintable(whileWriting[0]));
         QCOMPARE(readBytes(file), std::string("drugi, duži sadržaj"));
-        QCOMPARE(fs::status(file).permissions(),
-                 fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        QCOMPARE(fs::status(file).permissions(), kept);
         QCOMPARE(entries(m_folder), QStringList{u"Baza.xml"_s});
     }
 
@@ -450,13 +462,13 @@ private slots:
     // another computer's and anything named otherwise stay.
     void leftoverTemporariesRemoved()
     {
-        const pid_t ended = ::fork();
-        if (ended == 0)
-            ::_exit(0);
-        QVERIFY(ended > 0 && ::waitpid(ended, nullptr, 0) == ended);
-        const QString host = QSysInfo::machineHostName();
-        const QString gone = QString::number(ended);
-        const QString running = QString::number(::getppid());
+        QProcess ended; // this test program, listing its functions
+        ended.start(QCoreApplication::applicationFilePath(), {u"-functions"_s});
+        QVERIFY(ended.waitForStarted());
+        const QString gone = QString::number(ended.processId());
+        QVERIFY(ended.waitForFinished());
+        const QString host = QString::fromStdString(computerName());
+        const QString running = QString::number(QCoreApplication::applicationPid());
         const QStringList removed = {u".Baza.xml.tmp-%1-%2-0"_s.arg(host, gone),
                                      u".oporavak-ab12.xml.tmp-%1-%2-17"_s.arg(host, gone)};
         QStringList kept = {u"Baza.xml"_s,
@@ -483,18 +495,24 @@ private slots:
     // memory there is.
     void readsOnlyRegularFiles()
     {
-        const fs::path pipe = m_folder / "pipe", folder = m_folder / "folder",
-                       device = m_folder / "zero", large = m_folder / "large";
-        QCOMPARE(::mkfifo(pipe.c_str(), 0600), 0);
+        const fs::path folder = m_folder / "folder", large = m_folder / "large";
         fs::create_directory(folder);
-        fs::create_symlink("/dev/zero", device);
         std::ofstream(large).put('x');
         fs::resize_file(large, (1ull << 30) + 1); // sparse: costs no disk
         const std::string notAFile = "nije moguće pročitati: to nije obična datoteka";
-        for (const auto &[file, reason] :
-             {std::pair{pipe, notAFile}, std::pair{folder, notAFile}, std::pair{device, notAFile},
-              std::pair{large, std::string("nije moguće pročitati: datoteka je prevelika (najviše "
-                                           "1024 MB)")}}) {
+        std::vector cases{std::pair{folder, notAFile},
+                          std::pair{large, std::string("nije moguće pročitati: datoteka je "
+                                                       "prevelika (najviše 1024 MB)")}};
+#ifdef _WIN32
+        cases.emplace_back("NUL", notAFile); // the null device
+#else
+        const fs::path pipe = m_folder / "pipe", device = m_folder / "zero";
+        QCOMPARE(::mkfifo(pipe.c_str(), 0600), 0);
+        fs::create_symlink("/dev/zero", device);
+        cases.emplace_back(pipe, notAFile);
+        cases.emplace_back(device, notAFile);
+#endif
+        for (const auto &[file, reason] : cases) {
             try {
                 readWholeFile(file.string());
                 QFAIL("read");
@@ -531,7 +549,10 @@ private slots:
     }
 
 private:
-    std::string path(const char *name) const { return (m_folder / name).string(); }
+    std::string path(const char *name) const
+    {
+        return (m_folder / name).string();
+    }
     fs::path m_folder;
     std::unique_ptr<QTemporaryDir> m_dir;
 };

@@ -1,7 +1,5 @@
 #include "system/SignalCloser.h"
 
-#ifdef Q_OS_UNIX
-
 #include <QSocketNotifier>
 
 #include <array>
@@ -68,21 +66,3 @@ void SignalCloser::onReadable()
 }
 
 } // namespace os
-
-#else
-
-namespace os {
-
-// No such signals to catch here.
-SignalCloser::SignalCloser(QObject *parent)
-    : QObject(parent)
-{
-}
-
-SignalCloser::~SignalCloser() = default;
-
-void SignalCloser::onReadable() {}
-
-} // namespace os
-
-#endif

@@ -1,0 +1,161 @@
+#include "data/NativeFile.h"
+#include "data/Process.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+// Every path reaches the system as UTF-16 (std::filesystem::path is wide here), so a folder such
+// as C:\Users\Đurđa\Dokumenti works whatever the code page.
+
+namespace fs = std::filesystem;
+
+namespace data {
+
+namespace native {
+
+namespace {
+
+HANDLE handleOf(Handle file)
+{
+    return reinterpret_cast<HANDLE>(file);
+}
+
+Handle toHandle(HANDLE handle, std::error_code &error)
+{
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = {static_cast<int>(::GetLastError()), std::system_category()};
+        return noHandle;
+    }
+    return reinterpret_cast<Handle>(handle);
+}
+
+bool fails(std::error_code &error)
+{
+    error = {static_cast<int>(::GetLastError()), std::system_category()};
+    return false;
+}
+
+// Far below Windows' own limit of a single call.
+DWORD chunk(std::size_t size)
+{
+    return size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+}
+
+} // namespace
+
+Handle createNew(const fs::path &path, std::error_code &error)
+{
+    return toHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr),
+                    error);
+}
+
+Handle createUnnamed(const fs::path &)
+{
+    return noHandle;
+}
+
+bool nameUnnamed(Handle, const fs::path &, std::error_code &error)
+{
+    error = {ERROR_NOT_SUPPORTED, std::system_category()};
+    return false;
+}
+
+Handle openForReading(const fs::path &path, std::error_code &error)
+{
+    // Others may go on reading, writing or renaming it; a folder opens too, to be told apart.
+    return toHandle(::CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr),
+                    error);
+}
+
+long long regularFileSize(Handle file)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (::GetFileType(handleOf(file)) != FILE_TYPE_DISK ||
+        !::GetFileInformationByHandle(handleOf(file), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return -1;
+    return static_cast<long long>((static_cast<unsigned long long>(info.nFileSizeHigh) << 32) |
+                                  info.nFileSizeLow);
+}
+
+long long writeSome(Handle file, const char *data, std::size_t size, std::error_code &error)
+{
+    DWORD done = 0;
+    if (!::WriteFile(handleOf(file), data, chunk(size), &done, nullptr)) {
+        fails(error);
+        return -1;
+    }
+    return done;
+}
+
+long long readSome(Handle file, char *data, std::size_t size, std::error_code &error)
+{
+    DWORD done = 0;
+    if (!::ReadFile(handleOf(file), data, chunk(size), &done, nullptr)) {
+        fails(error);
+        return -1;
+    }
+    return done;
+}
+
+bool flush(Handle file, std::error_code &error)
+{
+    return ::FlushFileBuffers(handleOf(file)) || fails(error);
+}
+
+bool close(Handle file, std::error_code &error)
+{
+    return ::CloseHandle(handleOf(file)) || fails(error);
+}
+
+void copyAttributes(Handle, const fs::path &)
+{
+    // The new file takes the folder's permissions, as the old one did.
+}
+
+bool replace(const fs::path &source, const fs::path &target, std::error_code &error)
+{
+    return ::MoveFileExW(source.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+           fails(error);
+}
+
+void flushFolder(const fs::path &)
+{
+    // MOVEFILE_WRITE_THROUGH has made the rename durable.
+}
+
+std::string hostName()
+{
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    return ::GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+}
+
+} // namespace native
+
+long long currentProcessId()
+{
+    return static_cast<long long>(::GetCurrentProcessId());
+}
+
+bool isProcessRunning(long long pid)
+{
+    if (pid <= 0)
+        return false;
+    const HANDLE process =
+        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!process)
+        return ::GetLastError() == ERROR_ACCESS_DENIED; // someone else's, but there
+    DWORD exitCode = 0;
+    const bool running = ::GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
+    ::CloseHandle(process);
+    return running;
+}
+
+} // namespace data
