@@ -37,6 +37,24 @@ bool fails(std::error_code &error)
     return false;
 }
 
+// A scanner or a backup program holds a file for a moment: what meets such a file is tried again
+// for about two seconds before it fails.
+bool heldByAnother(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED || error == ERROR_USER_MAPPED_FILE;
+}
+
+template <typename Attempt> auto retryWhileHeld(Attempt attempt)
+{
+    for (int waited = 0;; waited += 100) {
+        auto result = attempt();
+        if (result || waited >= 2000 || !heldByAnother(::GetLastError()))
+            return result;
+        ::Sleep(100);
+    }
+}
+
 // Far below Windows' own limit of a single call.
 DWORD chunk(std::size_t size)
 {
@@ -66,10 +84,13 @@ bool nameUnnamed(Handle, const fs::path &, std::error_code &error)
 Handle openForReading(const fs::path &path, std::error_code &error)
 {
     // Others may go on reading, writing or renaming it; a folder opens too, to be told apart.
-    return toHandle(::CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr),
-                    error);
+    const HANDLE file = retryWhileHeld([&] {
+        const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        return h == INVALID_HANDLE_VALUE ? nullptr : h;
+    });
+    return toHandle(file ? file : INVALID_HANDLE_VALUE, error);
 }
 
 long long regularFileSize(Handle file)
@@ -120,8 +141,10 @@ void copyAttributes(Handle, const fs::path &)
 
 bool replace(const fs::path &source, const fs::path &target, std::error_code &error)
 {
-    return ::MoveFileExW(source.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+    return retryWhileHeld([&] {
+               return ::MoveFileExW(source.c_str(), target.c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+           }) ||
            fails(error);
 }
 

@@ -148,7 +148,65 @@ lay_out_portable() {
     for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
         cp "$(find "${mingw_runtime[@]}" -name "$dll" | head -n1)" "$portable/"
     done
+    cp "$src/resources/icons/kalvendor.ico" "$portable/"
     printf '[Paths]\nPrefix=.\nPlugins=.\nTranslations=translations\n' >"$portable/qt.conf"
+}
+
+version=""
+setup=""
+package() {
+    step "The installer and the portable zip"
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+    setup="$build/Kalvendor-$version-Setup.exe"
+    makensis -V2 -DVERSION="$version" -DPORTABLE="$portable" -DOUTFILE="$setup" \
+        "$src/cmake/Installer.nsi"
+    rm -f "$build/Kalvendor-$version-portable.zip"
+    (cd "$build" && zip -qr "Kalvendor-$version-portable.zip" Kalvendor)
+    echo "$setup"
+}
+
+# Installs silently into a fresh Wine prefix, starts the installed program in the clerk's
+# Documents\Kalvendor, types a record and closes; "Baza.xml" must hold it, also after the
+# program is uninstalled.
+installer_test() {
+    step "The installer under Wine"
+    local wp="$build/wine-install"
+    rm -rf "$wp"
+    (
+        export WINEPREFIX="$wp" WINEPATH=
+        wineboot --init >/dev/null 2>&1
+        wineserver -w
+        wine "$setup" /S
+        wineserver -w
+        local home="$wp/drive_c/users/$(id -un)"
+        local program="$home/AppData/Local/Programs/Kalvendor/kalvendor.exe"
+        local docs="$home/Documents/Kalvendor"
+        [ -f "$program" ] || { echo "Program nije instaliran." >&2; exit 1; }
+        [ -d "$docs" ] || { echo "Mapa Documents\\Kalvendor nije stvorena." >&2; exit 1; }
+        (cd "$docs" && wine "$program" >/dev/null 2>&1 &)
+        wait_for_window "Kalvendor" || { echo "Poruka pri pokretanju se nije pojavila." >&2; exit 1; }
+        xdotool search --name '^Kalvendor$' windowactivate --sync key Return
+        wait_for_window "Kalvendor - suglasnost za uvoz medicinskih proizvoda" ||
+            { echo "Glavni prozor se nije pojavio." >&2; exit 1; }
+        local window
+        window=$(xdotool search --name '^Kalvendor - suglasnost' | head -n1)
+        xdotool windowactivate --sync "$window"
+        sleep 1
+        xdotool key --delay 100 Return
+        xdotool type --delay 60 30049000
+        xdotool key Tab
+        xdotool type --delay 60 "Aspirin Đurđevac"
+        xdotool key Tab
+        sleep 1
+        xdotool key alt+F4
+        wineserver -w
+        grep -q 'Aspirin Đurđevac' "$docs/Baza.xml" || { echo "Baza.xml ne sadrži upisani zapis." >&2; exit 1; }
+        wine "$home/AppData/Local/Programs/Kalvendor/Uninstall.exe" /S
+        wineserver -w
+        sleep 2
+        [ ! -e "$program" ] || { echo "Program nije uklonjen." >&2; exit 1; }
+        grep -q 'Aspirin Đurđevac' "$docs/Baza.xml" || { echo "Uklanjanje je izbrisalo podatke." >&2; exit 1; }
+    )
 }
 
 # Starts the portable program in an empty folder: the start-up message, then the main window,
@@ -183,4 +241,6 @@ start_wine
 run_tests
 lay_out_portable
 smoke_test
-echo "Windows: program i testovi izgrađeni, svi testovi prošli pod Wineom, prijenosna mapa u $portable."
+package
+installer_test
+echo "Windows: svi testovi prošli pod Wineom; program se pokreće; instalacija $(basename "$setup") upisuje i čuva Baza.xml."

@@ -76,7 +76,8 @@ RecoveryCopy::~RecoveryCopy()
 
 QString RecoveryCopy::folder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    // Windows: %LOCALAPPDATA%, which does not roam with the profile; Linux: ~/.local/share.
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
 }
 
 QString RecoveryCopy::folderCopyPath(const QString &databasePath)
