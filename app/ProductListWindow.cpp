@@ -133,18 +133,18 @@ void ProductListWindow::buildControls()
         return QString::fromStdString(productSchema()[f].name);
     };
     std::vector<GridColumn> columns{
-        {field(Tar_br), name(Tar_br), 41},
-        {field(Naziv), name(Naziv), 80},
-        {field(Gen_ime), QStringLiteral("Kataloški broj"), 91},
-        {field(ATK), name(ATK)},
-        {field(Proizvodjac), name(Proizvodjac), 91},
-        {field(Protokol), name(Protokol), 105},
-        {field(Dobavljac), name(Dobavljac), 95},
-        {field(Uvoznik), QStringLiteral("Korisnik"), 105},
-        {field(Jed_mjere), name(Jed_mjere)},
-        {field(Kolicina), name(Kolicina)},
-        {field(Valuta), name(Valuta)},
-        {field(Cijena), name(Cijena)},
+        {field(TariffNumber), name(TariffNumber), 41},
+        {field(Name), name(Name), 80},
+        {field(CatalogueNumber), QStringLiteral("Kataloški broj"), 91},
+        {field(ClassificationCode), name(ClassificationCode)},
+        {field(Manufacturer), name(Manufacturer), 91},
+        {field(Protocol), name(Protocol), 105},
+        {field(Supplier), name(Supplier), 95},
+        {field(Importer), QStringLiteral("Korisnik"), 105},
+        {field(Unit), name(Unit)},
+        {field(Quantity), name(Quantity)},
+        {field(Currency), name(Currency)},
+        {field(Price), name(Price)},
     };
     m_gridModel = new gui::TableModel(*m_dataSource, std::move(columns), this);
     m_grid = new gui::RecordGrid(*m_gridModel, this);

@@ -11,7 +11,7 @@ namespace data {
 
 void purgeUnnamedRecords(Table &table)
 {
-    table.removeRecordsWithEmpty(ProductField::Naziv);
+    table.removeRecordsWithEmpty(ProductField::Name);
 }
 
 void saveDatabase(Table &table, const std::string &fileName)

@@ -6,18 +6,18 @@ namespace data {
 
 // Positions of the product fields, in stored (file and export) order.
 enum ProductField : std::size_t {
-    Tar_br,
-    Naziv,
-    Gen_ime,
-    ATK,
-    Proizvodjac,
-    Dobavljac,
-    Uvoznik,
-    Jed_mjere,
-    Kolicina,
-    Valuta,
-    Cijena,
-    Protokol,
+    TariffNumber,
+    Name,
+    CatalogueNumber,
+    ClassificationCode,
+    Manufacturer,
+    Supplier,
+    Importer,
+    Unit,
+    Quantity,
+    Currency,
+    Price,
+    Protocol,
     ProductFieldCount
 };
 

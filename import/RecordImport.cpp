@@ -29,30 +29,30 @@ constexpr std::array<std::string_view, ProductFieldCount> captions = {
 // a dot ("Kat. br.", "Jed. mjere", "Kol.") match the words they shorten, so only whole words are
 // written here; no wording may belong to two fields.
 constexpr std::array<std::pair<data::ProductField, std::string_view>, 24> wordings = {{
-    {data::Tar_br, "Tarifna oznaka"},
-    {data::Tar_br, "Carinska tarifna oznaka"},
-    {data::Tar_br, "Carinski tarifni broj"},
-    {data::Tar_br, "Oznaka KN"},
-    {data::Naziv, "Naziv artikla"},
-    {data::Naziv, "Artikl"},
-    {data::Naziv, "Proizvod"},
-    {data::Gen_ime, "Kataloška oznaka"},
-    {data::Gen_ime, "REF"},
-    {data::ATK, "ATC"},
-    {data::ATK, "ATK oznaka"},
-    {data::ATK, "ATC oznaka"},
-    {data::Proizvodjac, "Naziv proizvođača"},
-    {data::Dobavljac, "Naziv dobavljača"},
-    {data::Dobavljac, "Isporučitelj"},
-    {data::Uvoznik, "Naziv korisnika"},
-    {data::Uvoznik, "Naziv uvoznika"},
-    {data::Jed_mjere, "JM"},
-    {data::Jed_mjere, "Mjerna jedinica"},
-    {data::Valuta, "Oznaka valute"},
-    {data::Cijena, "Jedinična cijena"},
-    {data::Cijena, "Cijena po jedinici"},
-    {data::Cijena, "Cijena po komadu"},
-    {data::Protokol, "Broj protokola"},
+    {data::TariffNumber, "Tarifna oznaka"},
+    {data::TariffNumber, "Carinska tarifna oznaka"},
+    {data::TariffNumber, "Carinski tarifni broj"},
+    {data::TariffNumber, "Oznaka KN"},
+    {data::Name, "Naziv artikla"},
+    {data::Name, "Artikl"},
+    {data::Name, "Proizvod"},
+    {data::CatalogueNumber, "Kataloška oznaka"},
+    {data::CatalogueNumber, "REF"},
+    {data::ClassificationCode, "ATC"},
+    {data::ClassificationCode, "ATK oznaka"},
+    {data::ClassificationCode, "ATC oznaka"},
+    {data::Manufacturer, "Naziv proizvođača"},
+    {data::Supplier, "Naziv dobavljača"},
+    {data::Supplier, "Isporučitelj"},
+    {data::Importer, "Naziv korisnika"},
+    {data::Importer, "Naziv uvoznika"},
+    {data::Unit, "JM"},
+    {data::Unit, "Mjerna jedinica"},
+    {data::Currency, "Oznaka valute"},
+    {data::Price, "Jedinična cijena"},
+    {data::Price, "Cijena po jedinici"},
+    {data::Price, "Cijena po komadu"},
+    {data::Protocol, "Broj protokola"},
 }};
 
 // Words after a caption that make the column something we do not keep ("Cijena ukupno").
@@ -449,8 +449,9 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
             if (length <= schema[field].maxLength)
                 continue;
             // "3004 90 00 00" is a 10-digit tariff number that its grouping made too long.
-            const auto digits =
-                field == data::Tar_br ? data::ungroupedTariffNumber(values[field]) : std::nullopt;
+            const auto digits = field == data::TariffNumber
+                                    ? data::ungroupedTariffNumber(values[field])
+                                    : std::nullopt;
             if (digits && digits->size() <= schema[field].maxLength) {
                 values[field] = *digits;
                 ++ungrouped;
@@ -459,7 +460,7 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
                                      data::characterCount(schema[field].maxLength));
             }
         }
-        if (values[data::Naziv].empty() && reasons.empty())
+        if (values[data::Name].empty() && reasons.empty())
             reasons = "nema naziva (zapis bez naziva ne sprema se)";
         if (!reasons.empty()) {
             rowProblems.push_back({row.line, reasons});

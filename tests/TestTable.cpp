@@ -44,7 +44,7 @@ Table tableOf(std::string_view names)
     std::vector<Record> rows;
     for (char c : names) {
         rows.emplace_back(ProductFieldCount);
-        rows.back().setValue(Naziv, c == '-' ? std::string_view() : std::string_view(&c, 1));
+        rows.back().setValue(Name, c == '-' ? std::string_view() : std::string_view(&c, 1));
     }
     t.replaceContent(std::move(rows));
     return t;
@@ -54,7 +54,7 @@ std::string namesOf(const Table &t)
 {
     std::string s;
     for (std::size_t r = 0; r < t.rowCount(); ++r) {
-        const std::string name = t.text(r, Naziv);
+        const std::string name = t.text(r, Name);
         s += name.empty() ? "-" : name;
     }
     return s;
@@ -121,7 +121,7 @@ private slots:
             if (const auto op = operations.find(c); op != operations.end())
                 (t.*op->second)();
             else if (c == 'x' || c == 'z')
-                t.setText(Naziv, c == 'x' ? "x" : "");
+                t.setText(Name, c == 'x' ? "x" : "");
             else
                 t.moveTo(static_cast<std::size_t>(c - '0'));
         }
@@ -150,7 +150,7 @@ private slots:
         t.remove();
         carried.clear();
         t.insert();
-        QCOMPARE(t.text(Dobavljac), std::string());
+        QCOMPARE(t.text(Supplier), std::string());
         t.setRecordRules(nullptr);
     }
 
@@ -158,15 +158,15 @@ private slots:
     {
         Table t = tableOf("a");
         t.edit();
-        t.setText(Naziv, "a\tb\x01");
-        QCOMPARE(t.text(Naziv), std::string("a b"));
-        t.setText(Kolicina, " 12,5 ");
-        QCOMPARE(t.text(Kolicina), std::string("12,5"));
-        QCOMPARE(t.storedValue(0, Kolicina), std::string_view("12.5"));
-        QVERIFY_THROWS_EXCEPTION(Error, t.setText(Kolicina, "abc"));
-        QCOMPARE(t.text(Kolicina), std::string("12,5"));
-        t.setText(Kolicina, "");
-        QVERIFY(!t.number(0, Kolicina).has_value());
+        t.setText(Name, "a\tb\x01");
+        QCOMPARE(t.text(Name), std::string("a b"));
+        t.setText(Quantity, " 12,5 ");
+        QCOMPARE(t.text(Quantity), std::string("12,5"));
+        QCOMPARE(t.storedValue(0, Quantity), std::string_view("12.5"));
+        QVERIFY_THROWS_EXCEPTION(Error, t.setText(Quantity, "abc"));
+        QCOMPARE(t.text(Quantity), std::string("12,5"));
+        t.setText(Quantity, "");
+        QVERIFY(!t.number(0, Quantity).has_value());
     }
 
     void purgeRemovesUnnamedInOnePass()
@@ -182,7 +182,7 @@ private slots:
 
         // A name erased in the current record is committed first.
         t.edit();
-        t.setText(Naziv, "");
+        t.setText(Name, "");
         purgeUnnamedRecords(t);
         QCOMPARE(namesOf(t), std::string("ab"));
     }
@@ -227,7 +227,7 @@ private slots:
             if (op == 'i' || op == 'b')
                 t.insert();
             if (op == 'i')
-                t.setText(Naziv, arg); // the take-back commits it
+                t.setText(Name, arg); // the take-back commits it
             if (op == 'u')
                 t.takeBack();
             if (op == 'a')
@@ -238,7 +238,7 @@ private slots:
                 t.createDataSet();
             QVERIFY(t.changeCount() > changes || QByteArray("bri").contains(op));
         }
-        const std::string current = t.rowCount() ? " " + t.text(Naziv) : " ";
+        const std::string current = t.rowCount() ? " " + t.text(Name) : " ";
         QCOMPARE(QString::fromStdString(namesOf(t) + current + (t.canTakeBack() ? "+" : "")),
                  expected);
         QCOMPARE(t.state(), TableState::Browse);
@@ -255,7 +255,7 @@ private slots:
         QCOMPARE(t.currentRow(), 2u);
         t.moveTo(1);
         t.edit();
-        t.setText(Naziv, "x");
+        t.setText(Name, "x");
         Notes notes(t);
         QFile(QString::fromStdString(file)).resize(20);
         QVERIFY_THROWS_EXCEPTION(Error, loadExistingDatabase(t, file));

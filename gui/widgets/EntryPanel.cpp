@@ -89,7 +89,7 @@ QLayout *EntryPanel::buildFields(DataSource &dataSource)
     };
 
     QLabel *tariffCaption = label("Label6", QStringLiteral("Tarifni broj : "));
-    m_tariffBox = edit(Tar_br, 129, tariffCaption);
+    m_tariffBox = edit(TariffNumber, 129, tariffCaption);
     QLabel *countCaption = label("Label13", QStringLiteral("Broj zapisa : "));
     m_recordCount = label("lblNumOfRecords", QStringLiteral("0"));
     m_warningCount = label("lblNumOfWarnings", QString());
@@ -111,30 +111,30 @@ QLayout *EntryPanel::buildFields(DataSource &dataSource)
     addRow(tariffCaption, first);
 
     QLabel *nameCaption = label("Label2", QStringLiteral(" Naziv :"));
-    addRow(nameCaption, line({edit(Naziv, 0, nameCaption)}, false));
+    addRow(nameCaption, line({edit(Name, 0, nameCaption)}, false));
     QLabel *catalogueCaption = label("Label11", QStringLiteral("Kataloški broj :"));
-    addRow(catalogueCaption, line({edit(Gen_ime, 0, catalogueCaption)}, false));
+    addRow(catalogueCaption, line({edit(CatalogueNumber, 0, catalogueCaption)}, false));
     QLabel *atkCaption = label("Label12", QStringLiteral("ATK :"));
-    FieldEdit *atkBox = edit(ATK, 129, atkCaption);
+    FieldEdit *atkBox = edit(ClassificationCode, 129, atkCaption);
     atkBox->setUpperCase(true);
     addRow(atkCaption, line({atkBox}, true));
     QLabel *manufacturerCaption = label("Label5", QStringLiteral("Proizvođač :"));
-    addRow(manufacturerCaption, line({edit(Proizvodjac, 0, manufacturerCaption)}, false));
+    addRow(manufacturerCaption, line({edit(Manufacturer, 0, manufacturerCaption)}, false));
     QLabel *protocolCaption = label("Label10", QStringLiteral("Protokol :"));
-    addRow(protocolCaption, line({edit(Protokol, 297, protocolCaption)}, true));
+    addRow(protocolCaption, line({edit(Protocol, 297, protocolCaption)}, true));
     QLabel *supplierCaption = label("Label1", QStringLiteral(" Dobavljač :"));
-    addRow(supplierCaption, line({edit(Dobavljac, 0, supplierCaption)}, false));
+    addRow(supplierCaption, line({edit(Supplier, 0, supplierCaption)}, false));
     QLabel *importerCaption = label("Label4", QStringLiteral("  Korisnik : "));
-    addRow(importerCaption, line({edit(Uvoznik, 0, importerCaption)}, false));
+    addRow(importerCaption, line({edit(Importer, 0, importerCaption)}, false));
 
     QLabel *unitCaption = label("Label7", QStringLiteral(" Jedinica mjere :"));
     QLabel *quantityCaption = label("Label3", QStringLiteral("Količina :"));
     QLabel *currencyCaption = label("Label8", QStringLiteral("Valuta : "));
     QLabel *priceCaption = label("Label9", QStringLiteral("Cijena : "));
-    FieldEdit *unitBox = edit(Jed_mjere, 121, unitCaption);
-    FieldEdit *quantityBox = edit(Kolicina, 121, quantityCaption);
-    FieldEdit *currencyBox = edit(Valuta, 81, currencyCaption);
-    m_priceBox = edit(Cijena, 137, priceCaption);
+    FieldEdit *unitBox = edit(Unit, 121, unitCaption);
+    FieldEdit *quantityBox = edit(Quantity, 121, quantityCaption);
+    FieldEdit *currencyBox = edit(Currency, 81, currencyCaption);
+    m_priceBox = edit(Price, 137, priceCaption);
     quantityBox->setAlignment(Qt::AlignRight);
     m_priceBox->setAlignment(Qt::AlignRight);
     addRow(unitCaption, line({unitBox, quantityCaption, quantityBox, currencyCaption, currencyBox,

@@ -53,7 +53,7 @@ void FieldEdit::setUpperCase(bool upper)
     TextLimit::Options options;
     if (upper)
         options |= TextLimit::UpperCase;
-    if (m_field == data::Tar_br)
+    if (m_field == data::TariffNumber)
         options |= TextLimit::TariffNumber;
     delete m_limit;
     m_limit = new TextLimit(this, static_cast<int>(def.maxLength), options);
