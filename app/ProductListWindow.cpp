@@ -129,18 +129,22 @@ void ProductListWindow::buildControls()
 {
     using gui::GridColumn;
     const auto field = [](ProductField f) { return static_cast<std::size_t>(f); };
+    // Most columns are headed by the stored name; two by the caption, as the grid always was.
     const auto name = [](ProductField f) {
         return QString::fromStdString(productSchema()[f].name);
+    };
+    const auto caption = [](ProductField f) {
+        return QString::fromStdString(productSchema()[f].caption);
     };
     std::vector<GridColumn> columns{
         {field(TariffNumber), name(TariffNumber), 41},
         {field(Name), name(Name), 80},
-        {field(CatalogueNumber), QStringLiteral("Kataloški broj"), 91},
+        {field(CatalogueNumber), caption(CatalogueNumber), 91},
         {field(ClassificationCode), name(ClassificationCode)},
         {field(Manufacturer), name(Manufacturer), 91},
         {field(Protocol), name(Protocol), 105},
         {field(Supplier), name(Supplier), 95},
-        {field(Importer), QStringLiteral("Korisnik"), 105},
+        {field(Importer), caption(Importer), 105},
         {field(Unit), name(Unit)},
         {field(Quantity), name(Quantity)},
         {field(Currency), name(Currency)},

@@ -21,7 +21,8 @@ enum ProductField : std::size_t {
     ProductFieldCount
 };
 
-// The twelve fields of a product record, defined once for the whole program.
+// The twelve fields of a product record (stored name, caption, kind, length), defined once for
+// the whole program.
 const Schema &productSchema();
 
 } // namespace data

@@ -20,10 +20,10 @@ namespace {
 
 using data::ProductFieldCount;
 
-constexpr std::array<std::string_view, ProductFieldCount> captions = {
-    "Tarifni broj", "Naziv",          "Kataloški broj", "ATK",    "Proizvođač", "Dobavljač",
-    "Korisnik",     "Jedinica mjere", "Količina",       "Valuta", "Cijena",     "Protokol",
-};
+const std::string &captionOf(std::size_t field)
+{
+    return data::productSchema()[field].caption;
+}
 
 // How suppliers head a field's column besides its caption and stored name. Abbreviations with
 // a dot ("Kat. br.", "Jed. mjere", "Kol.") match the words they shorten, so only whole words are
@@ -115,7 +115,7 @@ bool beginsWith(const std::vector<Word> &heading, const std::vector<Word> &name,
 // Every name a field goes by: its caption, its stored name and the wordings.
 std::vector<std::vector<Word>> namesOf(std::size_t field)
 {
-    std::vector<std::vector<Word>> names{wordsOf(captions[field]),
+    std::vector<std::vector<Word>> names{wordsOf(captionOf(field)),
                                          wordsOf(data::productSchema()[field].name)};
     for (const auto &[wordingField, wording] : wordings) {
         if (wordingField == field)
@@ -143,7 +143,7 @@ bool namesSomethingElse(const Word &word, std::size_t field)
     }
     std::vector<std::pair<std::u32string, std::size_t>> stems;
     for (std::size_t f = 0; f < ProductFieldCount; ++f) {
-        for (const Word &w : wordsOf(captions[f]))
+        for (const Word &w : wordsOf(captionOf(f)))
             stems.emplace_back(stemOf(w.letters), f);
         // A stored name of one word is a name too ("Uvoznik"); "Tar_br" and the like are not.
         if (const std::vector<Word> stored = wordsOf(data::productSchema()[f].name);
@@ -236,11 +236,6 @@ std::string quoted(std::string_view text)
 }
 
 } // namespace
-
-std::string_view fieldCaption(std::size_t field)
-{
-    return captions.at(field);
-}
 
 std::optional<std::size_t> fieldForHeading(std::string_view cell)
 {
@@ -398,7 +393,7 @@ ImportedNumber readNumber(std::string_view text, bool exportForm)
 
 std::string chosenTwiceReason(std::size_t field)
 {
-    return "Polje „" + std::string(fieldCaption(field)) + "” odabrano je dvaput.";
+    return "Polje „" + captionOf(field) + "” odabrano je dvaput.";
 }
 
 ImportResult convert(const Source &source, const Mapping &mapping, bool headerRow)
@@ -415,7 +410,7 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
     const auto addReason = [&](std::size_t field, const std::string &reason) {
         if (!reasons.empty())
             reasons += "; ";
-        reasons += std::string(fieldCaption(field)) + ": " + reason;
+        reasons += captionOf(field) + ": " + reason;
     };
 
     for (std::size_t r = headerRow ? 1 : 0; r < source.rows.size(); ++r) {

@@ -48,7 +48,7 @@ QString fromUtf8(std::string_view s)
 
 QString caption(std::size_t field)
 {
-    return fromUtf8(textimport::fieldCaption(field));
+    return fromUtf8(data::productSchema()[field].caption);
 }
 
 // main() names the application only; without an organisation QSettings would write under

@@ -67,6 +67,10 @@ QLayout *EntryPanel::buildFields(DataSource &dataSource)
         l->setObjectName(QLatin1String(objectName));
         return l;
     };
+    // A field's caption as the form has always spaced it: `form` holds it as %1.
+    const auto fieldLabel = [&](const char *objectName, ProductField f, const QString &form) {
+        return label(objectName, form.arg(QString::fromStdString(productSchema()[f].caption)));
+    };
     const auto edit = [&](ProductField f, int width, QLabel *caption) {
         auto *e = new FieldEdit(dataSource, f, this);
         e->setObjectName(QStringLiteral("DBEdit") +
@@ -88,7 +92,7 @@ QLayout *EntryPanel::buildFields(DataSource &dataSource)
         ++row;
     };
 
-    QLabel *tariffCaption = label("Label6", QStringLiteral("Tarifni broj : "));
+    QLabel *tariffCaption = fieldLabel("Label6", TariffNumber, QStringLiteral("%1 : "));
     m_tariffBox = edit(TariffNumber, 129, tariffCaption);
     QLabel *countCaption = label("Label13", QStringLiteral("Broj zapisa : "));
     m_recordCount = label("lblNumOfRecords", QStringLiteral("0"));
@@ -110,27 +114,27 @@ QLayout *EntryPanel::buildFields(DataSource &dataSource)
     first->addWidget(tools);
     addRow(tariffCaption, first);
 
-    QLabel *nameCaption = label("Label2", QStringLiteral(" Naziv :"));
+    QLabel *nameCaption = fieldLabel("Label2", Name, QStringLiteral(" %1 :"));
     addRow(nameCaption, line({edit(Name, 0, nameCaption)}, false));
-    QLabel *catalogueCaption = label("Label11", QStringLiteral("Kataloški broj :"));
+    QLabel *catalogueCaption = fieldLabel("Label11", CatalogueNumber, QStringLiteral("%1 :"));
     addRow(catalogueCaption, line({edit(CatalogueNumber, 0, catalogueCaption)}, false));
-    QLabel *atkCaption = label("Label12", QStringLiteral("ATK :"));
+    QLabel *atkCaption = fieldLabel("Label12", ClassificationCode, QStringLiteral("%1 :"));
     FieldEdit *atkBox = edit(ClassificationCode, 129, atkCaption);
     atkBox->setUpperCase(true);
     addRow(atkCaption, line({atkBox}, true));
-    QLabel *manufacturerCaption = label("Label5", QStringLiteral("Proizvođač :"));
+    QLabel *manufacturerCaption = fieldLabel("Label5", Manufacturer, QStringLiteral("%1 :"));
     addRow(manufacturerCaption, line({edit(Manufacturer, 0, manufacturerCaption)}, false));
-    QLabel *protocolCaption = label("Label10", QStringLiteral("Protokol :"));
+    QLabel *protocolCaption = fieldLabel("Label10", Protocol, QStringLiteral("%1 :"));
     addRow(protocolCaption, line({edit(Protocol, 297, protocolCaption)}, true));
-    QLabel *supplierCaption = label("Label1", QStringLiteral(" Dobavljač :"));
+    QLabel *supplierCaption = fieldLabel("Label1", Supplier, QStringLiteral(" %1 :"));
     addRow(supplierCaption, line({edit(Supplier, 0, supplierCaption)}, false));
-    QLabel *importerCaption = label("Label4", QStringLiteral("  Korisnik : "));
+    QLabel *importerCaption = fieldLabel("Label4", Importer, QStringLiteral("  %1 : "));
     addRow(importerCaption, line({edit(Importer, 0, importerCaption)}, false));
 
-    QLabel *unitCaption = label("Label7", QStringLiteral(" Jedinica mjere :"));
-    QLabel *quantityCaption = label("Label3", QStringLiteral("Količina :"));
-    QLabel *currencyCaption = label("Label8", QStringLiteral("Valuta : "));
-    QLabel *priceCaption = label("Label9", QStringLiteral("Cijena : "));
+    QLabel *unitCaption = fieldLabel("Label7", Unit, QStringLiteral(" %1 :"));
+    QLabel *quantityCaption = fieldLabel("Label3", Quantity, QStringLiteral("%1 :"));
+    QLabel *currencyCaption = fieldLabel("Label8", Currency, QStringLiteral("%1 : "));
+    QLabel *priceCaption = fieldLabel("Label9", Price, QStringLiteral("%1 : "));
     FieldEdit *unitBox = edit(Unit, 121, unitCaption);
     FieldEdit *quantityBox = edit(Quantity, 121, quantityCaption);
     FieldEdit *currencyBox = edit(Currency, 81, currencyCaption);
