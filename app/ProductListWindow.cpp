@@ -360,7 +360,7 @@ void ProductListWindow::endTypedRecord()
     if (m_products.state() == TableState::Insert &&
         isEmptyRecord(m_products.rows()[m_products.currentRow()]))
         m_products.remove();
-    m_products.checkBrowseMode();
+    m_products.endEdit();
 }
 
 void ProductListWindow::onGridPaste()
@@ -435,7 +435,7 @@ void ProductListWindow::onPriceBoxLeft()
 void ProductListWindow::onGridLeft()
 {
     if (m_products.state() == TableState::Edit)
-        m_products.post();
+        m_products.commit();
 }
 
 void ProductListWindow::onFocusChanged(QWidget *old, QWidget *now)

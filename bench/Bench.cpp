@@ -175,7 +175,7 @@ RecoveryFigures timeRecoveryWrite(std::size_t count, int runs)
     for (int i = 0; i < runs; ++i) {
         table.edit();
         table.setText(data::ProductField::Quantity, std::to_string(i + 1));
-        table.post();
+        table.commit();
         RecoveryFigures run;
         const auto start = Clock::now();
         copy.startWrite();
@@ -330,7 +330,7 @@ double timeCommit(const std::string &source)
             table.moveTo(i * 7919 % table.rowCount());
             table.edit();
             table.setText(data::ProductField::Name, i % 2 ? "Zavoj elastični" : "Gaza");
-            table.post();
+            table.commit();
         }
     });
     return ms * 1000 / commits;

@@ -489,7 +489,7 @@ void moveToWarning(Table &table, const Checks &checks, bool forward)
         return;
     // The record is ended first: its commit may be what makes another record a duplicate.
     const std::size_t rowsBefore = table.rowCount();
-    table.checkBrowseMode();
+    table.endEdit();
     if (table.rowCount() == 0)
         return;
     std::size_t from = table.currentRow();

@@ -134,7 +134,7 @@ private slots:
         t.edit();
         t.setText(Name, "X");
         QCOMPARE(checks.warnedRecordCount(), 2u);
-        t.post();
+        t.commit();
         QCOMPARE(checks.warnedRecordCount(), 3u);
 
         // A begun record is not checked, and the rows after it keep their warnings.
@@ -143,7 +143,7 @@ private slots:
         QVERIFY(!checks.hasWarning(0));
         QVERIFY(checks.warning(3, Currency));
         t.setText(Name, "Z");
-        t.post();
+        t.commit();
         QCOMPARE(checks.warnedRecordCount(), 4u); // Z lacks its tariff, quantity, ...
     }
 
@@ -166,7 +166,7 @@ private slots:
     void staysRightThroughRandomChanges()
     {
         Table t(productSchema());
-        t.createDataSet();
+        t.replaceContent({});
         Checks checks(t);
         std::minstd_rand random(12);
         const char *values[] = {"", "A", "B", "30049000", "3004 90 00"};
@@ -194,7 +194,7 @@ private slots:
                 t.setText(f, values[random() % 5]);
             for (ProductField f : {Quantity, Price, Currency})
                 t.setText(f, f == Currency ? "EUR" : "1");
-            t.post();
+            t.commit();
             QVERIFY2(agreesWithRecount(t, checks), qPrintable(QString::number(step)));
         }
     }

@@ -74,19 +74,20 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("after");
         QTest::addColumn<int>("current");
-        QTest::addColumn<bool>("eof");
+        QTest::addColumn<bool>("atEnd");
         QTest::addColumn<TableState>("state");
         QTest::addColumn<int>("commits");
         const auto row = [](const char *tag, const char *names, const char *script,
-                            const char *after, int current, bool eof, TableState state,
+                            const char *after, int current, bool atEnd, TableState state,
                             int commits = 0) {
             QTest::newRow(tag) << QString::fromLatin1(names) << QString::fromLatin1(script)
-                               << QString::fromLatin1(after) << current << eof << state << commits;
+                               << QString::fromLatin1(after) << current << atEnd << state
+                               << commits;
         };
         const auto B = TableState::Browse, I = TableState::Insert;
         row("moves in an empty table", "", "flnp", "", 0, true, B);
         row("next past the last", "abc", "ln", "abc", 2, true, B);
-        row("prior after eof", "abc", "lnp", "abc", 1, false, B);
+        row("prior past the end", "abc", "lnp", "abc", 1, false, B);
         row("prior at the first", "abc", "fp", "abc", 0, false, B);
         row("insert ahead of the current", "abc", "1i", "a-bc", 1, false, I);
         row("commit where it was begun", "abc", "1ixc", "axbc", 1, false, B, 1);
@@ -114,9 +115,9 @@ private slots:
         } rules;
         t.setRecordRules(&rules);
         static const std::map<char, void (Table::*)()> operations{
-            {'f', &Table::first}, {'p', &Table::prior},  {'n', &Table::next},
-            {'l', &Table::last},  {'i', &Table::insert}, {'e', &Table::edit},
-            {'c', &Table::post},  {'r', &Table::remove}};
+            {'f', &Table::first},  {'p', &Table::prior},  {'n', &Table::next},
+            {'l', &Table::last},   {'i', &Table::insert}, {'e', &Table::edit},
+            {'c', &Table::commit}, {'r', &Table::remove}};
         for (char c : script.toStdString()) {
             if (const auto op = operations.find(c); op != operations.end())
                 (t.*op->second)();
@@ -127,7 +128,7 @@ private slots:
         }
         QTEST(QString::fromStdString(namesOf(t)), "after");
         QTEST(int(t.currentRow()), "current");
-        QTEST(t.eof(), "eof");
+        QTEST(t.atEnd(), "atEnd");
         QTEST(t.state(), "state");
         QTEST(rules.commits, "commits");
     }
@@ -141,7 +142,7 @@ private slots:
         t.insert();
         for (std::size_t f = 0; f < t.fieldCount(); ++f)
             t.setText(f, productSchema()[f].isNumber() ? "1" : "v" + std::to_string(f));
-        t.post();
+        t.commit();
         t.insert();
         std::string carriedOver;
         for (std::size_t f = 0; f < t.fieldCount(); ++f)
@@ -176,7 +177,7 @@ private slots:
         purgeUnnamedRecords(t);
         QCOMPARE(namesOf(t), std::string("ab "));
         QCOMPARE(t.currentRow(), 2u);
-        QVERIFY(t.eof());
+        QVERIFY(t.atEnd());
         QCOMPARE(notes.resets, 1);
         QCOMPARE(notes.removed, 0);
 
@@ -235,7 +236,7 @@ private slots:
             if (op == 'p')
                 purgeUnnamedRecords(t);
             if (op == 'c')
-                t.createDataSet();
+                t.replaceContent({});
             QVERIFY(t.changeCount() > changes || QByteArray("bri").contains(op));
         }
         const std::string current = t.rowCount() ? " " + t.text(Name) : " ";

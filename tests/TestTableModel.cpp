@@ -72,7 +72,7 @@ private slots:
         table.close();
         QCOMPARE(model.rowCount(), 0);
         QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
-        table.createDataSet();
+        table.replaceContent({});
         QVERIFY(!model.setData(model.index(0, 0), u"x"_s));
     }
 };
