@@ -120,10 +120,7 @@ bool DatabaseSession::saveOnClose()
     }
     QString reason;
     try {
-        if (writeDatabase([this] {
-                m_products.mergeChangeLog();
-                m_products.saveToFile(m_databaseFile);
-            }))
+        if (writeDatabase([this] { m_products.saveToFile(m_databaseFile); }))
             return true;
         reason = QStringLiteral("drugi ju je program u međuvremenu promijenio");
     } catch (const WriteError &e) {

@@ -129,22 +129,26 @@ void ProductListWindow::buildControls()
 {
     using gui::GridColumn;
     const auto field = [](ProductField f) { return static_cast<std::size_t>(f); };
+    // Most columns are headed by the stored name; two by the caption, as the grid always was.
     const auto name = [](ProductField f) {
         return QString::fromStdString(productSchema()[f].name);
     };
+    const auto caption = [](ProductField f) {
+        return QString::fromStdString(productSchema()[f].caption);
+    };
     std::vector<GridColumn> columns{
-        {field(Tar_br), name(Tar_br), 41},
-        {field(Naziv), name(Naziv), 80},
-        {field(Gen_ime), QStringLiteral("Kataloški broj"), 91},
-        {field(ATK), name(ATK)},
-        {field(Proizvodjac), name(Proizvodjac), 91},
-        {field(Protokol), name(Protokol), 105},
-        {field(Dobavljac), name(Dobavljac), 95},
-        {field(Uvoznik), QStringLiteral("Korisnik"), 105},
-        {field(Jed_mjere), name(Jed_mjere)},
-        {field(Kolicina), name(Kolicina)},
-        {field(Valuta), name(Valuta)},
-        {field(Cijena), name(Cijena)},
+        {field(TariffNumber), name(TariffNumber), 41},
+        {field(Name), name(Name), 80},
+        {field(CatalogueNumber), caption(CatalogueNumber), 91},
+        {field(ClassificationCode), name(ClassificationCode)},
+        {field(Manufacturer), name(Manufacturer), 91},
+        {field(Protocol), name(Protocol), 105},
+        {field(Supplier), name(Supplier), 95},
+        {field(Importer), caption(Importer), 105},
+        {field(Unit), name(Unit)},
+        {field(Quantity), name(Quantity)},
+        {field(Currency), name(Currency)},
+        {field(Price), name(Price)},
     };
     m_gridModel = new gui::TableModel(*m_dataSource, std::move(columns), this);
     m_grid = new gui::RecordGrid(*m_gridModel, this);
@@ -356,7 +360,7 @@ void ProductListWindow::endTypedRecord()
     if (m_products.state() == TableState::Insert &&
         isEmptyRecord(m_products.rows()[m_products.currentRow()]))
         m_products.remove();
-    m_products.checkBrowseMode();
+    m_products.endEdit();
 }
 
 void ProductListWindow::onGridPaste()
@@ -431,7 +435,7 @@ void ProductListWindow::onPriceBoxLeft()
 void ProductListWindow::onGridLeft()
 {
     if (m_products.state() == TableState::Edit)
-        m_products.post();
+        m_products.commit();
 }
 
 void ProductListWindow::onFocusChanged(QWidget *old, QWidget *now)

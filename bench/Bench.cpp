@@ -174,8 +174,8 @@ RecoveryFigures timeRecoveryWrite(std::size_t count, int runs)
     RecoveryFigures best;
     for (int i = 0; i < runs; ++i) {
         table.edit();
-        table.setText(data::ProductField::Kolicina, std::to_string(i + 1));
-        table.post();
+        table.setText(data::ProductField::Quantity, std::to_string(i + 1));
+        table.commit();
         RecoveryFigures run;
         const auto start = Clock::now();
         copy.startWrite();
@@ -281,7 +281,7 @@ double timePurge(std::size_t count, int runs)
         data::Table table(data::productSchema());
         table.replaceContent(records);
         const double ms =
-            bestOf(1, [&] { table.removeRecordsWithEmpty(data::ProductField::Naziv); });
+            bestOf(1, [&] { table.removeRecordsWithEmpty(data::ProductField::Name); });
         best = i == 0 ? ms : std::min(best, ms);
     }
     return best;
@@ -329,8 +329,8 @@ double timeCommit(const std::string &source)
         for (std::size_t i = 0; i < commits; ++i) {
             table.moveTo(i * 7919 % table.rowCount());
             table.edit();
-            table.setText(data::ProductField::Naziv, i % 2 ? "Zavoj elastični" : "Gaza");
-            table.post();
+            table.setText(data::ProductField::Name, i % 2 ? "Zavoj elastični" : "Gaza");
+            table.commit();
         }
     });
     return ms * 1000 / commits;
@@ -402,7 +402,7 @@ int peakChild(const std::string &file)
     data::Table table(data::productSchema());
     const double loadMs = bestOf(1, [&] { table.loadFromFile(file); });
     const data::Checks checks(table); // the window keeps them: their memory counts
-    table.removeRecordsWithEmpty(data::ProductField::Naziv);
+    table.removeRecordsWithEmpty(data::ProductField::Name);
     table.saveToFile(file + ".peak");
     fs::remove(file + ".peak");
     std::printf("%ld %.1f\n", peakResidentKb(), loadMs);

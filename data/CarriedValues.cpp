@@ -6,8 +6,8 @@ namespace data {
 
 namespace {
 
-constexpr std::array<ProductField, 5> carriedFields{Dobavljac, Uvoznik, Proizvodjac, Valuta,
-                                                    Jed_mjere};
+constexpr std::array<ProductField, 5> carriedFields{Supplier, Importer, Manufacturer, Currency,
+                                                    Unit};
 
 } // namespace
 

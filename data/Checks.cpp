@@ -180,27 +180,29 @@ bool negative(std::string_view v)
 // reason, and a rule may take for granted that the ones before it passed.
 constexpr std::array rules = {
     // The record is dropped at the next save: what its other fields lack no longer matters.
-    CheckRule{Naziv, isEmpty, "Zapis bez naziva neće se spremiti", true},
-    CheckRule{Tar_br, isEmpty, "Tarifni broj nije upisan"},
-    CheckRule{Tar_br, hasSpaceAtEnds, "Tarifni broj ima razmak na početku ili na kraju"},
-    CheckRule{Tar_br, notGroupedDigits,
+    CheckRule{Name, isEmpty, "Zapis bez naziva neće se spremiti", true},
+    CheckRule{TariffNumber, isEmpty, "Tarifni broj nije upisan"},
+    CheckRule{TariffNumber, hasSpaceAtEnds, "Tarifni broj ima razmak na početku ili na kraju"},
+    CheckRule{TariffNumber, notGroupedDigits,
               "Tarifni broj smije imati samo znamenke, s razmakom ili točkom između skupina"},
-    CheckRule{Tar_br, wrongDigitCount, "Tarifni broj treba imati 8 ili 10 znamenaka"},
-    CheckRule{Tar_br, noSuchChapter, "Tarifni broj počinje poglavljem koje ne postoji (00 ili 77)"},
-    CheckRule{ATK, lowerCaseAtc, "ATK se piše velikim slovima"},
-    CheckRule{ATK, isAtcVetCode,
+    CheckRule{TariffNumber, wrongDigitCount, "Tarifni broj treba imati 8 ili 10 znamenaka"},
+    CheckRule{TariffNumber, noSuchChapter,
+              "Tarifni broj počinje poglavljem koje ne postoji (00 ili 77)"},
+    CheckRule{ClassificationCode, lowerCaseAtc, "ATK se piše velikim slovima"},
+    CheckRule{ClassificationCode, isAtcVetCode,
               "ATK je veterinarska oznaka (ATCvet), a ne oznaka za primjenu kod ljudi"},
-    CheckRule{ATK, notAtcGroup, "ATK ne počinje slovom skupine (A B C D G H J L M N P R S V)"},
-    CheckRule{ATK, notAtcCode, "ATK nije u obliku A, A10, A10B, A10BA ili A10BA02"},
-    CheckRule{Valuta, isEmpty, "Valuta nije upisana"},
-    CheckRule{Valuta, isKuna, "Kunu (HRK) je 1. siječnja 2023. zamijenio euro (EUR)"},
-    CheckRule{Valuta, isLev, "Bugarski lev (BGN) je 1. siječnja 2026. zamijenjen eurom (EUR)"},
-    CheckRule{Valuta, notUpperCaseCode, "Oznaka valute piše se velikim slovima"},
-    CheckRule{Valuta, notCurrencyCode, "Valuta nije važeća oznaka prema ISO 4217"},
-    CheckRule{Kolicina, isEmpty, "Količina nije upisana"},
-    CheckRule{Kolicina, notPositive, "Količina mora biti veća od nule"},
-    CheckRule{Cijena, isEmpty, "Cijena nije upisana"},
-    CheckRule{Cijena, negative, "Cijena je negativna"},
+    CheckRule{ClassificationCode, notAtcGroup,
+              "ATK ne počinje slovom skupine (A B C D G H J L M N P R S V)"},
+    CheckRule{ClassificationCode, notAtcCode, "ATK nije u obliku A, A10, A10B, A10BA ili A10BA02"},
+    CheckRule{Currency, isEmpty, "Valuta nije upisana"},
+    CheckRule{Currency, isKuna, "Kunu (HRK) je 1. siječnja 2023. zamijenio euro (EUR)"},
+    CheckRule{Currency, isLev, "Bugarski lev (BGN) je 1. siječnja 2026. zamijenjen eurom (EUR)"},
+    CheckRule{Currency, notUpperCaseCode, "Oznaka valute piše se velikim slovima"},
+    CheckRule{Currency, notCurrencyCode, "Valuta nije važeća oznaka prema ISO 4217"},
+    CheckRule{Quantity, isEmpty, "Količina nije upisana"},
+    CheckRule{Quantity, notPositive, "Količina mora biti veća od nule"},
+    CheckRule{Price, isEmpty, "Cijena nije upisana"},
+    CheckRule{Price, negative, "Cijena je negativna"},
 };
 
 // A rule's number takes five bits per field.
@@ -243,7 +245,7 @@ const char *Checks::warning(std::size_t row, std::size_t field) const
     if (row >= m_rows.size())
         return nullptr;
     const RowChecks &checks = m_rows[row];
-    if (field == Naziv && isDuplicate(checks))
+    if (field == Name && isDuplicate(checks))
         return duplicateReason;
     const unsigned number = ruleNumber(checks.rules, field);
     return number ? rules[number - 1].reason : nullptr;
@@ -311,16 +313,16 @@ bool Checks::checkFields(const Record &record, RowChecks &checks)
         checks.rules |= number;
     }
     // A record without a name is dropped at the next save, so it never doubles a product.
-    if (values[Naziv].empty())
+    if (values[Name].empty())
         return false;
-    for (char c : values[Tar_br]) {
+    for (char c : values[TariffNumber]) {
         if (c != ' ' && c != '.')
             m_keys += c;
     }
     m_keys += '\0';
-    m_keys += values[Naziv];
+    m_keys += values[Name];
     m_keys += '\0';
-    m_keys += values[Gen_ime];
+    m_keys += values[CatalogueNumber];
     return true;
 }
 
@@ -487,7 +489,7 @@ void moveToWarning(Table &table, const Checks &checks, bool forward)
         return;
     // The record is ended first: its commit may be what makes another record a duplicate.
     const std::size_t rowsBefore = table.rowCount();
-    table.checkBrowseMode();
+    table.endEdit();
     if (table.rowCount() == 0)
         return;
     std::size_t from = table.currentRow();

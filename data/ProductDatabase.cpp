@@ -11,13 +11,12 @@ namespace data {
 
 void purgeUnnamedRecords(Table &table)
 {
-    table.removeRecordsWithEmpty(ProductField::Naziv);
+    table.removeRecordsWithEmpty(ProductField::Name);
 }
 
 void saveDatabase(Table &table, const std::string &fileName)
 {
     purgeUnnamedRecords(table);
-    table.mergeChangeLog();
     table.saveToFile(fileName);
 }
 
@@ -32,10 +31,8 @@ void createEmptyDatabase(Table &table, const std::string &fileName)
 void resetToEmptyDatabase(Table &table)
 {
     table.close();
-    table.createDataSet();
+    table.replaceContent({});
     table.insert();
-    table.mergeChangeLog();
-    table.open();
 }
 
 bool loadExistingDatabase(Table &table, const std::string &fileName)

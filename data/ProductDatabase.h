@@ -11,7 +11,7 @@ namespace data {
 // pass. A pending change is committed first; afterwards the last remaining record is current.
 void purgeUnnamedRecords(Table &table);
 
-// Purge, merge the change log, write `fileName`.
+// Purge, then write `fileName`.
 void saveDatabase(Table &table, const std::string &fileName);
 
 // Writes an empty database file, then recreates the table empty and begins a record (its

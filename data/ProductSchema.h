@@ -6,22 +6,23 @@ namespace data {
 
 // Positions of the product fields, in stored (file and export) order.
 enum ProductField : std::size_t {
-    Tar_br,
-    Naziv,
-    Gen_ime,
-    ATK,
-    Proizvodjac,
-    Dobavljac,
-    Uvoznik,
-    Jed_mjere,
-    Kolicina,
-    Valuta,
-    Cijena,
-    Protokol,
+    TariffNumber,
+    Name,
+    CatalogueNumber,
+    ClassificationCode,
+    Manufacturer,
+    Supplier,
+    Importer,
+    Unit,
+    Quantity,
+    Currency,
+    Price,
+    Protocol,
     ProductFieldCount
 };
 
-// The twelve fields of a product record, defined once for the whole program.
+// The twelve fields of a product record (stored name, caption, kind, length), defined once for
+// the whole program.
 const Schema &productSchema();
 
 } // namespace data

@@ -15,7 +15,8 @@ enum class FieldKind {
 };
 
 struct FieldDef {
-    std::string name;
+    std::string name;    // as the database file and the export store it; never changes
+    std::string caption; // what the clerk knows the field by
     FieldKind kind = FieldKind::Text;
     std::size_t maxLength = 0; // in code points; text fields only
 

@@ -71,14 +71,14 @@ void Table::edit()
     setState(TableState::Edit);
 }
 
-void Table::post()
+void Table::commit()
 {
     checkActive();
     if (m_state != TableState::Edit && m_state != TableState::Insert)
         return;
     if (m_typedInput)
         m_typedInput->handOver();
-    commit();
+    store();
 }
 
 void Table::cancelEdit()
@@ -87,7 +87,7 @@ void Table::cancelEdit()
         setState(TableState::Browse);
 }
 
-void Table::commit()
+void Table::store()
 {
     if (m_rules)
         m_rules->beforeCommit(*this);
@@ -97,14 +97,14 @@ void Table::commit()
     setState(TableState::Browse);
 }
 
-void Table::checkBrowseMode()
+void Table::endEdit()
 {
     if (m_state != TableState::Edit && m_state != TableState::Insert)
         return;
     if (m_typedInput)
         m_typedInput->handOver();
     if (m_modified) {
-        commit();
+        store();
     } else if (m_state == TableState::Insert) {
         dropBegunRecord();
     } else {
@@ -123,7 +123,7 @@ void Table::eraseCurrentRow()
     // The record that followed is current; after the last, the new last. Observers may read
     // the table from the first notification on, so the cursor is right before any of them.
     m_current = std::min(row, m_rows.empty() ? 0 : m_rows.size() - 1);
-    m_eof = m_rows.empty();
+    m_atEnd = m_rows.empty();
     notify([&](TableObserver &o) { o.rowRemoved(row); });
     notify([](TableObserver &o) { o.currentChanged(); });
     notify([](TableObserver &o) { o.stateChanged(); });
@@ -138,7 +138,7 @@ void Table::dropBegunRecord()
 void Table::insert()
 {
     checkActive();
-    checkBrowseMode();
+    endEdit();
     const std::size_t row = m_rows.empty() ? 0 : m_current;
     notify([&](TableObserver &o) { o.rowAboutToBeInserted(row); });
     m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(row), Record(m_schema.size()));
@@ -146,7 +146,7 @@ void Table::insert()
     m_modified = false;
     m_state = TableState::Insert;
     m_current = row;
-    m_eof = false;
+    m_atEnd = false;
     notify([&](TableObserver &o) { o.rowInserted(row); });
     notify([](TableObserver &o) { o.currentChanged(); });
     notify([](TableObserver &o) { o.stateChanged(); });
@@ -175,7 +175,7 @@ void Table::takeBack()
     checkActive();
     if (m_history.empty())
         return;
-    checkBrowseMode();
+    endEdit();
     Step step = std::move(m_history.back());
     m_history.pop_back();
     markChanged();
@@ -195,7 +195,7 @@ void Table::restore(Step step)
     m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(row), std::move(step.record));
     m_ids.insert(m_ids.begin() + static_cast<std::ptrdiff_t>(row), step.id);
     m_current = row;
-    m_eof = false;
+    m_atEnd = false;
     notify([&](TableObserver &o) { o.rowInserted(row); });
     notify([](TableObserver &o) { o.currentChanged(); });
 }
@@ -208,7 +208,7 @@ void Table::removeAppended(const Step &step)
             removeRowsIf([&](std::size_t row) { return appended(m_ids[row]); }, [](std::size_t) {});
         // The record that followed the first one taken away, or the new last.
         m_current = m_rows.empty() ? 0 : std::min(firstGone, m_rows.size() - 1);
-        m_eof = m_rows.empty();
+        m_atEnd = m_rows.empty();
     });
 }
 
@@ -219,7 +219,7 @@ void Table::appendRecords(std::vector<Record> records)
         if (r.fieldCount() != m_schema.size())
             throw Error("Zapis ne odgovara tablici.");
     }
-    checkBrowseMode();
+    endEdit();
     if (records.empty())
         return;
     const std::size_t first = m_rows.size();
@@ -235,7 +235,7 @@ void Table::appendRecords(std::vector<Record> records)
             for (Record &r : records)
                 add(r);
             m_current = first;
-            m_eof = false;
+            m_atEnd = false;
         });
         return;
     }
@@ -251,7 +251,7 @@ void Table::appendRecords(std::vector<Record> records)
 void Table::first()
 {
     checkActive();
-    checkBrowseMode();
+    endEdit();
     if (!m_rows.empty())
         setCurrent(0, false);
 }
@@ -259,7 +259,7 @@ void Table::first()
 void Table::prior()
 {
     checkActive();
-    checkBrowseMode();
+    endEdit();
     if (!m_rows.empty())
         setCurrent(m_current > 0 ? m_current - 1 : 0, false);
 }
@@ -267,7 +267,7 @@ void Table::prior()
 void Table::next()
 {
     checkActive();
-    checkBrowseMode();
+    endEdit();
     if (m_rows.empty())
         return;
     if (m_current + 1 < m_rows.size())
@@ -279,7 +279,7 @@ void Table::next()
 void Table::last()
 {
     checkActive();
-    checkBrowseMode();
+    endEdit();
     if (!m_rows.empty())
         setCurrent(m_rows.size() - 1, false);
 }
@@ -291,7 +291,7 @@ void Table::moveTo(std::size_t row)
         return;
     const std::size_t rowsBefore = m_rows.size();
     const std::size_t leaving = m_current;
-    checkBrowseMode();
+    endEdit();
     // Dropping an untouched begun record above the target shifts the target up by one.
     if (m_rows.size() < rowsBefore && leaving < row)
         --row;
@@ -308,21 +308,16 @@ void Table::close()
         m_ids.clear();
         m_history.clear();
         m_current = 0;
-        m_eof = true;
+        m_atEnd = true;
         m_modified = false;
         m_state = TableState::Inactive;
     });
 }
 
-void Table::createDataSet()
-{
-    replaceContent({});
-}
-
 void Table::open()
 {
     if (!isActive())
-        createDataSet();
+        replaceContent({});
 }
 
 void Table::replaceContent(std::vector<Record> records)
@@ -335,7 +330,7 @@ void Table::replaceContent(std::vector<Record> records)
         m_nextId += m_rows.size();
         m_history.clear();
         m_current = 0;
-        m_eof = m_rows.empty();
+        m_atEnd = m_rows.empty();
         m_modified = false;
         m_state = TableState::Browse;
     });
@@ -357,7 +352,7 @@ void Table::removeRecordsWithEmpty(std::size_t field)
         if (removeRowsIf(gone, [](std::size_t) {}) != noRow)
             markChanged();
         m_current = m_rows.empty() ? 0 : m_rows.size() - 1;
-        m_eof = true;
+        m_atEnd = true;
     });
 }
 
@@ -443,11 +438,6 @@ template <typename Gone, typename Kept> std::size_t Table::removeRowsIf(Gone &&g
     return firstGone;
 }
 
-void Table::mergeChangeLog()
-{
-    checkActive();
-}
-
 void Table::loadFromFile(const std::string &fileName)
 {
     replaceContent(readDatabaseFile(fileName, m_schema));
@@ -484,10 +474,10 @@ void Table::setState(TableState state)
     notify([](TableObserver &o) { o.stateChanged(); });
 }
 
-void Table::setCurrent(std::size_t row, bool eof)
+void Table::setCurrent(std::size_t row, bool atEnd)
 {
     m_current = row;
-    m_eof = eof || m_rows.empty();
+    m_atEnd = atEnd || m_rows.empty();
     notify([](TableObserver &o) { o.currentChanged(); });
 }
 

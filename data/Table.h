@@ -63,8 +63,8 @@ public:
     virtual void handOver() = 0;
 };
 
-// A table of records over a fixed schema, with one cursor and the states, hooks and operations
-// of a client data set. Operations on a closed table throw data::Error, except close(), open(),
+// A table of records over a fixed schema, with one cursor, an edit state and the record
+// operations of the form. Operations on a closed table throw data::Error, except close(), open(),
 // isActive(), state() and loadFromFile().
 class Table {
 public:
@@ -86,7 +86,7 @@ public:
     std::size_t rowCount() const { return m_rows.size(); }
     // The current row; meaningless when rowCount() is 0.
     std::size_t currentRow() const { return m_current; }
-    bool eof() const { return m_eof; }
+    bool atEnd() const { return m_atEnd; }
     bool isModified() const { return m_modified; }
     // Grows whenever the stored content changes (a commit, a removal, a load, a reset), so a
     // copy made at one count holds everything the table held then.
@@ -114,11 +114,11 @@ public:
 
     // Browse -> Edit on a record; on an open table without any row, begins a record instead.
     void edit();
-    // Commits the pending change: hand-over, before-commit hook, store, Browse, notify,
-    // after-commit hook. Does nothing in Browse.
-    void post();
+    // Commits the pending change: hand-over, the record rules' beforeCommit, store, Browse,
+    // notify. Does nothing in Browse.
+    void commit();
     // Leaves state Edit when nothing was written: there is nothing to undo, so no commit and no
-    // hook. Does nothing in any other case.
+    // record rules. Does nothing in any other case.
     void cancelEdit();
     // Ends the current record as a cursor move does, then begins an empty record ahead of it.
     void insert();
@@ -134,20 +134,16 @@ public:
     void moveTo(std::size_t row);
     // Ends the current record as a cursor move does (commits a pending change, drops an
     // untouched begun record) without moving.
-    void checkBrowseMode();
+    void endEdit();
 
     void close();
-    // Makes an empty open table (Browse).
-    void createDataSet();
-    // Active := true: opens an empty table when closed, nothing when open.
+    // Opens an empty table when closed; nothing when open.
     void open();
     // Replaces the whole content with `records` and opens the table on the first record.
     void replaceContent(std::vector<Record> records);
     // Deletes, in one pass, every stored record whose `field` is exactly empty text. Ends the
-    // current record first; afterwards the last remaining record is current and eof() holds.
+    // current record first; afterwards the last remaining record is current and atEnd() holds.
     void removeRecordsWithEmpty(std::size_t field);
-    // The table keeps no change history: committed changes are already the base data.
-    void mergeChangeLog();
 
     // Take-back: every removal of a stored record and every appendRecords() is one step, the
     // most recent taken back first. replaceContent (so load, create and erase) and close clear it.
@@ -162,7 +158,8 @@ public:
     // at its old place in the record order and becomes current; appended records go again.
     void takeBack();
     // Ends the current record as a cursor move does, then adds `records` after the last record
-    // as committed records, without hooks, in one step; the first of them becomes current.
+    // as committed records, without the record rules, in one step; the first of them becomes
+    // current.
     void appendRecords(std::vector<Record> records);
 
     // Reads a database file (all or nothing: on failure the table is left as it was).
@@ -203,10 +200,10 @@ private:
     // Steps whose record went back before a row of `purged` (sorted ids) go back before what
     // follows that row when they are taken back.
     void repointSteps(const std::vector<RowId> &purged);
-    // Before-commit hook, store, Browse, after-commit hook; the hand-over has been done.
-    void commit();
+    // The record rules' beforeCommit, store, Browse; the hand-over has been done.
+    void store();
     void setState(TableState state);
-    void setCurrent(std::size_t row, bool eof);
+    void setCurrent(std::size_t row, bool atEnd);
     void dropBegunRecord();
     void eraseCurrentRow();
     // Replaces the rows, telling the observers before and after.
@@ -226,7 +223,7 @@ private:
     Schema m_schema;
     std::vector<Record> m_rows;
     std::size_t m_current = 0;
-    bool m_eof = true;
+    bool m_atEnd = true;
     bool m_modified = false;
     TableState m_state = TableState::Inactive;
     std::uint64_t m_changeCount = 0;

@@ -20,39 +20,39 @@ namespace {
 
 using data::ProductFieldCount;
 
-constexpr std::array<std::string_view, ProductFieldCount> captions = {
-    "Tarifni broj", "Naziv",          "Kataloški broj", "ATK",    "Proizvođač", "Dobavljač",
-    "Korisnik",     "Jedinica mjere", "Količina",       "Valuta", "Cijena",     "Protokol",
-};
+const std::string &captionOf(std::size_t field)
+{
+    return data::productSchema()[field].caption;
+}
 
 // How suppliers head a field's column besides its caption and stored name. Abbreviations with
 // a dot ("Kat. br.", "Jed. mjere", "Kol.") match the words they shorten, so only whole words are
 // written here; no wording may belong to two fields.
 constexpr std::array<std::pair<data::ProductField, std::string_view>, 24> wordings = {{
-    {data::Tar_br, "Tarifna oznaka"},
-    {data::Tar_br, "Carinska tarifna oznaka"},
-    {data::Tar_br, "Carinski tarifni broj"},
-    {data::Tar_br, "Oznaka KN"},
-    {data::Naziv, "Naziv artikla"},
-    {data::Naziv, "Artikl"},
-    {data::Naziv, "Proizvod"},
-    {data::Gen_ime, "Kataloška oznaka"},
-    {data::Gen_ime, "REF"},
-    {data::ATK, "ATC"},
-    {data::ATK, "ATK oznaka"},
-    {data::ATK, "ATC oznaka"},
-    {data::Proizvodjac, "Naziv proizvođača"},
-    {data::Dobavljac, "Naziv dobavljača"},
-    {data::Dobavljac, "Isporučitelj"},
-    {data::Uvoznik, "Naziv korisnika"},
-    {data::Uvoznik, "Naziv uvoznika"},
-    {data::Jed_mjere, "JM"},
-    {data::Jed_mjere, "Mjerna jedinica"},
-    {data::Valuta, "Oznaka valute"},
-    {data::Cijena, "Jedinična cijena"},
-    {data::Cijena, "Cijena po jedinici"},
-    {data::Cijena, "Cijena po komadu"},
-    {data::Protokol, "Broj protokola"},
+    {data::TariffNumber, "Tarifna oznaka"},
+    {data::TariffNumber, "Carinska tarifna oznaka"},
+    {data::TariffNumber, "Carinski tarifni broj"},
+    {data::TariffNumber, "Oznaka KN"},
+    {data::Name, "Naziv artikla"},
+    {data::Name, "Artikl"},
+    {data::Name, "Proizvod"},
+    {data::CatalogueNumber, "Kataloška oznaka"},
+    {data::CatalogueNumber, "REF"},
+    {data::ClassificationCode, "ATC"},
+    {data::ClassificationCode, "ATK oznaka"},
+    {data::ClassificationCode, "ATC oznaka"},
+    {data::Manufacturer, "Naziv proizvođača"},
+    {data::Supplier, "Naziv dobavljača"},
+    {data::Supplier, "Isporučitelj"},
+    {data::Importer, "Naziv korisnika"},
+    {data::Importer, "Naziv uvoznika"},
+    {data::Unit, "JM"},
+    {data::Unit, "Mjerna jedinica"},
+    {data::Currency, "Oznaka valute"},
+    {data::Price, "Jedinična cijena"},
+    {data::Price, "Cijena po jedinici"},
+    {data::Price, "Cijena po komadu"},
+    {data::Protocol, "Broj protokola"},
 }};
 
 // Words after a caption that make the column something we do not keep ("Cijena ukupno").
@@ -115,7 +115,7 @@ bool beginsWith(const std::vector<Word> &heading, const std::vector<Word> &name,
 // Every name a field goes by: its caption, its stored name and the wordings.
 std::vector<std::vector<Word>> namesOf(std::size_t field)
 {
-    std::vector<std::vector<Word>> names{wordsOf(captions[field]),
+    std::vector<std::vector<Word>> names{wordsOf(captionOf(field)),
                                          wordsOf(data::productSchema()[field].name)};
     for (const auto &[wordingField, wording] : wordings) {
         if (wordingField == field)
@@ -143,7 +143,7 @@ bool namesSomethingElse(const Word &word, std::size_t field)
     }
     std::vector<std::pair<std::u32string, std::size_t>> stems;
     for (std::size_t f = 0; f < ProductFieldCount; ++f) {
-        for (const Word &w : wordsOf(captions[f]))
+        for (const Word &w : wordsOf(captionOf(f)))
             stems.emplace_back(stemOf(w.letters), f);
         // A stored name of one word is a name too ("Uvoznik"); "Tar_br" and the like are not.
         if (const std::vector<Word> stored = wordsOf(data::productSchema()[f].name);
@@ -236,11 +236,6 @@ std::string quoted(std::string_view text)
 }
 
 } // namespace
-
-std::string_view fieldCaption(std::size_t field)
-{
-    return captions.at(field);
-}
 
 std::optional<std::size_t> fieldForHeading(std::string_view cell)
 {
@@ -398,7 +393,7 @@ ImportedNumber readNumber(std::string_view text, bool exportForm)
 
 std::string chosenTwiceReason(std::size_t field)
 {
-    return "Polje „" + std::string(fieldCaption(field)) + "” odabrano je dvaput.";
+    return "Polje „" + captionOf(field) + "” odabrano je dvaput.";
 }
 
 ImportResult convert(const Source &source, const Mapping &mapping, bool headerRow)
@@ -415,7 +410,7 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
     const auto addReason = [&](std::size_t field, const std::string &reason) {
         if (!reasons.empty())
             reasons += "; ";
-        reasons += std::string(fieldCaption(field)) + ": " + reason;
+        reasons += captionOf(field) + ": " + reason;
     };
 
     for (std::size_t r = headerRow ? 1 : 0; r < source.rows.size(); ++r) {
@@ -449,8 +444,9 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
             if (length <= schema[field].maxLength)
                 continue;
             // "3004 90 00 00" is a 10-digit tariff number that its grouping made too long.
-            const auto digits =
-                field == data::Tar_br ? data::ungroupedTariffNumber(values[field]) : std::nullopt;
+            const auto digits = field == data::TariffNumber
+                                    ? data::ungroupedTariffNumber(values[field])
+                                    : std::nullopt;
             if (digits && digits->size() <= schema[field].maxLength) {
                 values[field] = *digits;
                 ++ungrouped;
@@ -459,7 +455,7 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
                                      data::characterCount(schema[field].maxLength));
             }
         }
-        if (values[data::Naziv].empty() && reasons.empty())
+        if (values[data::Name].empty() && reasons.empty())
             reasons = "nema naziva (zapis bez naziva ne sprema se)";
         if (!reasons.empty()) {
             rowProblems.push_back({row.line, reasons});

@@ -16,9 +16,6 @@ namespace textimport {
 // For every column of a source, the product field it fills, or nothing for a skipped column.
 using Mapping = std::vector<std::optional<std::size_t>>;
 
-// The caption the clerk knows a product field by ("Kataloški broj" for Gen_ime).
-std::string_view fieldCaption(std::size_t field);
-
 // The field a header cell names, ignoring case, diacritics and punctuation: first its caption,
 // stored name or a supplier's usual wording, a word shortened with a dot standing for the word
 // ("Kat. br."); then one of these with words after it that name no other field ("Cijena (EUR)",

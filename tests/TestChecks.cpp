@@ -13,7 +13,7 @@ namespace {
 Record product(std::string_view line)
 {
     Record r(ProductFieldCount);
-    const ProductField fields[] = {Tar_br, Naziv, Gen_ime, Valuta, Kolicina, Cijena};
+    const ProductField fields[] = {TariffNumber, Name, CatalogueNumber, Currency, Quantity, Price};
     for (ProductField f : fields) {
         const std::size_t bar = std::min(line.find('|'), line.size());
         r.setValue(f, line.substr(0, bar));
@@ -26,17 +26,17 @@ Record product(std::string_view line)
 bool agreesWithRecount(const Table &t, const Checks &checks)
 {
     const auto keyOf = [&](std::size_t row) {
-        std::string tariff = t.text(row, Tar_br);
+        std::string tariff = t.text(row, TariffNumber);
         std::erase_if(tariff, [](char c) { return c == ' ' || c == '.'; });
-        return tariff + '|' + t.text(row, Naziv) + '|' + t.text(row, Gen_ime);
+        return tariff + '|' + t.text(row, Name) + '|' + t.text(row, CatalogueNumber);
     };
     std::map<std::string, int> keys;
     for (std::size_t row = 0; row < t.rowCount(); ++row)
-        keys[keyOf(row)] += t.text(row, Naziv).empty() ? 0 : 1;
+        keys[keyOf(row)] += t.text(row, Name).empty() ? 0 : 1;
     std::size_t warned = 0;
     for (std::size_t row = 0; row < t.rowCount(); ++row) {
-        const bool duplicate = keys[keyOf(row)] > 1 && !t.text(row, Naziv).empty();
-        if (duplicate != (checks.warning(row, Naziv) == duplicateReason))
+        const bool duplicate = keys[keyOf(row)] > 1 && !t.text(row, Name).empty();
+        if (duplicate != (checks.warning(row, Name) == duplicateReason))
             return false;
         bool warning = duplicate;
         for (std::size_t f = 0; f < ProductFieldCount; ++f)
@@ -62,50 +62,50 @@ private slots:
         const auto row = [](const char *name, ProductField f, const char *value, const char *w) {
             QTest::newRow(name) << int(f) << QString::fromUtf8(value) << QString::fromUtf8(w);
         };
-        row("TARIC code", Tar_br, "3004900010", "");
-        row("spaced", Tar_br, "3004 90 00", "");
-        row("dotted", Tar_br, "3004.90.00", "");
-        row("no tariff", Tar_br, "", "nije upisan");
-        row("digit missing", Tar_br, "3004900", "znamenaka");
-        row("spaced, digit missing", Tar_br, "3004 90 0", "znamenaka");
+        row("TARIC code", TariffNumber, "3004900010", "");
+        row("spaced", TariffNumber, "3004 90 00", "");
+        row("dotted", TariffNumber, "3004.90.00", "");
+        row("no tariff", TariffNumber, "", "nije upisan");
+        row("digit missing", TariffNumber, "3004900", "znamenaka");
+        row("spaced, digit missing", TariffNumber, "3004 90 0", "znamenaka");
         for (const char *v : {"9018-90-84", "9018,90,84", "9018\u00A090\u00A084", "9018  90 84",
                               "3004 9O 00", "3004 90 00 ."})
-            row(v, Tar_br, v, "samo znamenke");
+            row(v, TariffNumber, v, "samo znamenke");
         for (const char *v : {" 90189084", "90189084 ", "\u00A090189084", "90189084\u202F"})
-            row(v, Tar_br, v, "razmak na početku ili na kraju");
-        row("chapter 00", Tar_br, "00.01 10 00", "poglavljem");
-        row("chapter 77", Tar_br, "7700000000", "poglavljem");
-        row("chapter 07", Tar_br, "07070000", "");
-        row("chapter 70", Tar_br, "7000000000", "");
-        row("no ATC", ATK, "", "");
+            row(v, TariffNumber, v, "razmak na početku ili na kraju");
+        row("chapter 00", TariffNumber, "00.01 10 00", "poglavljem");
+        row("chapter 77", TariffNumber, "7700000000", "poglavljem");
+        row("chapter 07", TariffNumber, "07070000", "");
+        row("chapter 70", TariffNumber, "7000000000", "");
+        row("no ATC", ClassificationCode, "", "");
         for (const char *code : {"A", "A10", "A10B", "A10BA", "A10BA02", "V03AN01"})
-            row(code, ATK, code, "");
-        row("digit for letter", ATK, "N2BA01", "obliku");
-        row("E group", ATK, "E10BA02", "skupine");
-        row("lower case", ATK, "n02be01", "velikim slovima");
-        row("lower case letter", ATK, "A10bA02", "velikim slovima");
-        row("lower case, no code", ATK, "e10ba02", "skupine");
-        row("ATCvet", ATK, "QJ01CA04", "ATCvet");
-        row("ATCvet group I", ATK, "QI07AA", "ATCvet");
-        row("ATCvet, lower case", ATK, "qj01ca04", "velikim slovima");
-        row("Q alone", ATK, "Q", "skupine");
-        row("EUR", Valuta, "EUR", "");
-        row("no currency", Valuta, "", "nije upisana");
+            row(code, ClassificationCode, code, "");
+        row("digit for letter", ClassificationCode, "N2BA01", "obliku");
+        row("E group", ClassificationCode, "E10BA02", "skupine");
+        row("lower case", ClassificationCode, "n02be01", "velikim slovima");
+        row("lower case letter", ClassificationCode, "A10bA02", "velikim slovima");
+        row("lower case, no code", ClassificationCode, "e10ba02", "skupine");
+        row("ATCvet", ClassificationCode, "QJ01CA04", "ATCvet");
+        row("ATCvet group I", ClassificationCode, "QI07AA", "ATCvet");
+        row("ATCvet, lower case", ClassificationCode, "qj01ca04", "velikim slovima");
+        row("Q alone", ClassificationCode, "Q", "skupine");
+        row("EUR", Currency, "EUR", "");
+        row("no currency", Currency, "", "nije upisana");
         for (const char *kuna : {"HRK", "hrk", "kn", "KN", "Kn", "kuna", "KUNA"})
-            row(kuna, Valuta, kuna, "Kunu (HRK)");
-        row("KNA", Valuta, "KNA", "ISO 4217");
-        row("BGN", Valuta, "BGN", "lev (BGN)");
-        row("bgn", Valuta, "bgn", "lev (BGN)");
-        row("eur", Valuta, "eur", "velikim");
-        row("XYZ", Valuta, "XYZ", "ISO 4217");
-        row("no name", Naziv, "", "Zapis bez naziva neće se spremiti");
-        row("name of spaces", Naziv, " ", "");
-        row("no quantity", Kolicina, "", "nije upisana");
-        row("zero quantity", Kolicina, "0", "veća od nule");
-        row("quantity", Kolicina, "0.5", "");
-        row("no price", Cijena, "", "nije upisana");
-        row("free", Cijena, "0", "");
-        row("negative price", Cijena, "-0.01", "negativna");
+            row(kuna, Currency, kuna, "Kunu (HRK)");
+        row("KNA", Currency, "KNA", "ISO 4217");
+        row("BGN", Currency, "BGN", "lev (BGN)");
+        row("bgn", Currency, "bgn", "lev (BGN)");
+        row("eur", Currency, "eur", "velikim");
+        row("XYZ", Currency, "XYZ", "ISO 4217");
+        row("no name", Name, "", "Zapis bez naziva neće se spremiti");
+        row("name of spaces", Name, " ", "");
+        row("no quantity", Quantity, "", "nije upisana");
+        row("zero quantity", Quantity, "0", "veća od nule");
+        row("quantity", Quantity, "0.5", "");
+        row("no price", Price, "", "nije upisana");
+        row("free", Price, "0", "");
+        row("negative price", Price, "-0.01", "negativna");
     }
 
     void rules()
@@ -126,24 +126,24 @@ private slots:
                           product("30049000|X|K|HRK|1|2")});
         Checks checks(t);
         QCOMPARE(checks.warnedRecordCount(), 2u); // a duplicate pair, one also in kuna
-        QCOMPARE(QString::fromUtf8(checks.warning(0, Naziv)), QString::fromUtf8(duplicateReason));
-        QVERIFY(!checks.warning(1, Naziv));
+        QCOMPARE(QString::fromUtf8(checks.warning(0, Name)), QString::fromUtf8(duplicateReason));
+        QVERIFY(!checks.warning(1, Name));
 
         // Typed but not committed: nothing changes until the commit.
         t.moveTo(1);
         t.edit();
-        t.setText(Naziv, "X");
+        t.setText(Name, "X");
         QCOMPARE(checks.warnedRecordCount(), 2u);
-        t.post();
+        t.commit();
         QCOMPARE(checks.warnedRecordCount(), 3u);
 
         // A begun record is not checked, and the rows after it keep their warnings.
         t.first();
         t.insert();
         QVERIFY(!checks.hasWarning(0));
-        QVERIFY(checks.warning(3, Valuta));
-        t.setText(Naziv, "Z");
-        t.post();
+        QVERIFY(checks.warning(3, Currency));
+        t.setText(Name, "Z");
+        t.commit();
         QCOMPARE(checks.warnedRecordCount(), 4u); // Z lacks its tariff, quantity, ...
     }
 
@@ -153,11 +153,11 @@ private slots:
         Table t(productSchema());
         t.replaceContent({product("3004|||HRK||"), product("3004|X|K|HRK|1|2")});
         Checks checks(t);
-        QCOMPARE(QString::fromUtf8(checks.warning(0, Naziv)),
+        QCOMPARE(QString::fromUtf8(checks.warning(0, Name)),
                  QString::fromUtf8("Zapis bez naziva neće se spremiti"));
         for (std::size_t f = 0; f < ProductFieldCount; ++f)
-            QCOMPARE(checks.warning(0, f) != nullptr, f == Naziv);
-        QVERIFY(checks.warning(1, Tar_br) && checks.warning(1, Valuta));
+            QCOMPARE(checks.warning(0, f) != nullptr, f == Name);
+        QVERIFY(checks.warning(1, TariffNumber) && checks.warning(1, Currency));
         QCOMPARE(checks.warnedRecordCount(), 2u);
     }
 
@@ -166,7 +166,7 @@ private slots:
     void staysRightThroughRandomChanges()
     {
         Table t(productSchema());
-        t.createDataSet();
+        t.replaceContent({});
         Checks checks(t);
         std::minstd_rand random(12);
         const char *values[] = {"", "A", "B", "30049000", "3004 90 00"};
@@ -190,11 +190,11 @@ private slots:
             else
                 t.moveTo(random() % t.rowCount());
             t.edit();
-            for (ProductField f : {Tar_br, Naziv, Gen_ime})
+            for (ProductField f : {TariffNumber, Name, CatalogueNumber})
                 t.setText(f, values[random() % 5]);
-            for (ProductField f : {Kolicina, Cijena, Valuta})
-                t.setText(f, f == Valuta ? "EUR" : "1");
-            t.post();
+            for (ProductField f : {Quantity, Price, Currency})
+                t.setText(f, f == Currency ? "EUR" : "1");
+            t.commit();
             QVERIFY2(agreesWithRecount(t, checks), qPrintable(QString::number(step)));
         }
     }
@@ -207,7 +207,7 @@ private slots:
         Checks checks(t);
         t.last();
         t.edit();
-        t.setText(Naziv, "A");
+        t.setText(Name, "A");
         moveToWarning(t, checks, true);
         QCOMPARE(t.currentRow(), 0u);
         // A dropped begun record stood before the record now current, which is still ahead.

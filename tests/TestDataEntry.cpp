@@ -19,8 +19,9 @@ using gui::Dialogs;
 
 namespace {
 
-const ProductField tabOrder[] = {Tar_br,    Naziv,   Gen_ime,   ATK,      Proizvodjac, Protokol,
-                                 Dobavljac, Uvoznik, Jed_mjere, Kolicina, Valuta,      Cijena};
+const ProductField tabOrder[] = {TariffNumber, Name,     CatalogueNumber, ClassificationCode,
+                                 Manufacturer, Protocol, Supplier,        Importer,
+                                 Unit,         Quantity, Currency,        Price};
 
 } // namespace
 
@@ -83,11 +84,11 @@ private slots:
         typeRecord(w, typed);
 
         // Leaving the price box committed the record and began the next one ahead of it.
-        QCOMPARE(w.focus(), w.edit(Tar_br));
+        QCOMPARE(w.focus(), w.edit(TariffNumber));
         QCOMPARE(w.table().state(), TableState::Insert);
         const std::size_t row = w.table().currentRow() + 1;
-        QCOMPARE(w.valueAt(row, Naziv), u"Kateter"_s);
-        QCOMPARE(w.valueAt(row, Cijena), u"3,2"_s);
+        QCOMPARE(w.valueAt(row, Name), u"Kateter"_s);
+        QCOMPARE(w.valueAt(row, Price), u"3,2"_s);
         // The record begun at start was committed unnamed by "Dodaj": two stored records.
         QCOMPARE(w.count(), u"2"_s);
         QVERIFY(w.button("BitBtnDel")->isEnabled());
@@ -95,20 +96,20 @@ private slots:
         // The new record carries the five values over; the rest is empty.
         for (int i = 0; i < 12; ++i) {
             const bool carried =
-                QList{Proizvodjac, Dobavljac, Uvoznik, Jed_mjere, Valuta}.contains(tabOrder[i]);
+                QList{Manufacturer, Supplier, Importer, Unit, Currency}.contains(tabOrder[i]);
             QCOMPARE(w.value(tabOrder[i]), carried ? typed[i] : QString());
         }
-        QCOMPARE(w.edit(Dobavljac)->text(), u"Dobavljač"_s);
+        QCOMPARE(w.edit(Supplier)->text(), u"Dobavljač"_s);
 
         // A second record with an empty supplier: the next one starts with it empty.
-        w.type(Naziv, u"Zavoj"_s);
-        w.type(Dobavljac, QString());
+        w.type(Name, u"Zavoj"_s);
+        w.type(Supplier, QString());
         QTest::keyClick(w.focus(), Qt::Key_Delete);
-        w.edit(Cijena)->setFocus(Qt::TabFocusReason);
+        w.edit(Price)->setFocus(Qt::TabFocusReason);
         w.tab();
-        QCOMPARE(w.focus(), w.edit(Tar_br));
-        QCOMPARE(w.value(Dobavljac), QString());
-        QCOMPARE(w.value(Proizvodjac), u"Medi d.o.o."_s);
+        QCOMPARE(w.focus(), w.edit(TariffNumber));
+        QCOMPARE(w.value(Supplier), QString());
+        QCOMPARE(w.value(Manufacturer), u"Medi d.o.o."_s);
         QCOMPARE(w.count(), u"3"_s);
     }
 
@@ -116,22 +117,22 @@ private slots:
     {
         WindowFixture w;
         QVERIFY(w.startWith({u"Naziv=\"a\" Cijena=\"1\""_s}));
-        w.type(Cijena, u"2"_s);
+        w.type(Price, u"2"_s);
         QTest::keyClick(w.focus(), Qt::Key_Backtab);
-        QCOMPARE(w.focus(), w.edit(Valuta));
+        QCOMPARE(w.focus(), w.edit(Currency));
         QCOMPARE(w.table().state(), TableState::Edit); // a correction within the record
 
         // A click on "Dodaj" from the price box begins one record, not two.
-        w.edit(Cijena)->setFocus(Qt::TabFocusReason);
+        w.edit(Price)->setFocus(Qt::TabFocusReason);
         w.click("BitBtnAdd");
         QCOMPARE(w.table().rowCount(), 2u);
         QCOMPARE(w.count(), u"1"_s);
-        QCOMPARE(w.valueAt(1, Cijena), u"2"_s);
-        QCOMPARE(w.focus(), w.edit(Tar_br));
+        QCOMPARE(w.valueAt(1, Price), u"2"_s);
+        QCOMPARE(w.focus(), w.edit(TariffNumber));
 
         // A click on another button: the exit runs first, then the button's own action.
-        w.type(Naziv, u"b"_s);
-        w.edit(Cijena)->setFocus(Qt::TabFocusReason);
+        w.type(Name, u"b"_s);
+        w.edit(Price)->setFocus(Qt::TabFocusReason);
         w.click("BitBtnLast");
         // The record begun by the exit holds the carried values, so "Zadnji" commits it too.
         QCOMPARE(w.count(), u"3"_s);
@@ -139,12 +140,12 @@ private slots:
         QCOMPARE(w.table().currentRow(), 2u);
 
         // A click into the grid begins the next record; it does not also move to the clicked row.
-        w.type(Cijena, u"5"_s);
+        w.type(Price, u"5"_s);
         QTableView *g = grid(w);
         w.clickAt(g->viewport(), g->visualRect(g->model()->index(0, 1)).center());
-        QCOMPARE(w.focus(), w.edit(Tar_br));
+        QCOMPARE(w.focus(), w.edit(TariffNumber));
         QCOMPARE(w.table().state(), TableState::Insert);
-        QCOMPARE(w.valueAt(w.table().currentRow() + 1, Cijena), u"5"_s);
+        QCOMPARE(w.valueAt(w.table().currentRow() + 1, Price), u"5"_s);
         QCOMPARE(w.count(), u"3"_s);
     }
 
@@ -155,17 +156,17 @@ private slots:
             WindowFixture::packet({u"Naziv=\"a\" Dobavljac=\"X\" Kolicina=\"1.5\""_s});
         w.writeDatabase(before);
         QVERIFY(w.start());
-        w.edit(Tar_br)->setFocus(Qt::MouseFocusReason);
+        w.edit(TariffNumber)->setFocus(Qt::MouseFocusReason);
         for (int i = 0; i < 11; ++i)
             w.tab();
-        QCOMPARE(w.focus(), w.edit(Cijena));
+        QCOMPARE(w.focus(), w.edit(Price));
         QCOMPARE(w.table().state(), TableState::Browse);
         w.tab();
         // No change was pending: nothing committed, and nothing carried over.
         QCOMPARE(w.table().state(), TableState::Insert);
-        QCOMPARE(w.value(Dobavljac), QString());
+        QCOMPARE(w.value(Supplier), QString());
         QCOMPARE(w.count(), u"1"_s);
-        QCOMPARE(w.valueAt(1, Kolicina), u"1,5"_s);
+        QCOMPARE(w.valueAt(1, Quantity), u"1,5"_s);
     }
 
     void deleteButtonAndCarriedValues()
@@ -175,23 +176,23 @@ private slots:
         QVERIFY(w.button("BitBtnDel")->isEnabled());
 
         // An edit of the old record is what carries over.
-        w.type(Naziv, u"ab"_s);
+        w.type(Name, u"ab"_s);
         w.click("BitBtnAdd");
-        QCOMPARE(w.value(Valuta), u"EUR"_s);
+        QCOMPARE(w.value(Currency), u"EUR"_s);
 
         // Delete drops the begun record; then deleting the only record empties the table, begins
         // a new one and clears the carried values.
         w.click("BitBtnDel");
-        QCOMPARE(w.value(Naziv), u"ab"_s);
+        QCOMPARE(w.value(Name), u"ab"_s);
         w.click("BitBtnDel");
         QVERIFY(!w.button("BitBtnDel")->isEnabled());
         QCOMPARE(w.table().state(), TableState::Insert);
-        QCOMPARE(w.value(Valuta), QString());
+        QCOMPARE(w.value(Currency), QString());
         QCOMPARE(w.count(), u"0"_s);
-        QCOMPARE(w.focus(), w.edit(Tar_br));
+        QCOMPARE(w.focus(), w.edit(TariffNumber));
 
         // The first commit enables the button again.
-        w.type(Naziv, u"c"_s);
+        w.type(Name, u"c"_s);
         w.click("BitBtnFirst");
         QCOMPARE(w.count(), u"1"_s);
         QVERIFY(w.button("BitBtnDel")->isEnabled());
@@ -204,16 +205,16 @@ private slots:
         WindowFixture w;
         QVERIFY(w.startWith({u"Naziv=\"a\""_s, u"Naziv=\"b\""_s, u"Naziv=\"c\""_s}));
         w.click("BitBtnFirst");
-        QCOMPARE(w.value(Naziv), u"a"_s);
+        QCOMPARE(w.value(Name), u"a"_s);
         QCOMPARE(w.focus(), w.button("BitBtnFirst"));
         w.click("BitBtnNext");
         w.click("BitBtnNext");
         w.click("BitBtnPrev");
-        QCOMPARE(w.edit(Naziv)->text(), u"b"_s);
+        QCOMPARE(w.edit(Name)->text(), u"b"_s);
         QCOMPARE(grid(w)->currentIndex().row(), 1);
         QCOMPARE(w.focus(), w.button("BitBtnPrev"));
         w.click("BitBtnLast");
-        QCOMPARE(w.value(Naziv), u"c"_s);
+        QCOMPARE(w.value(Name), u"c"_s);
 
         // On a table emptied by an erase the buttons do nothing, and typing begins a record.
         Dialogs::addAnswer(true);
@@ -226,9 +227,9 @@ private slots:
         }
         QCOMPARE(w.table().rowCount(), 0u);
         QVERIFY(Dialogs::takeShown().isEmpty());
-        w.type(Naziv, u"Gaza"_s);
+        w.type(Name, u"Gaza"_s);
         w.tab();
-        QCOMPARE(w.value(Naziv), u"Gaza"_s);
+        QCOMPARE(w.value(Name), u"Gaza"_s);
         QCOMPARE(w.count(), u"0"_s); // not counted until committed
     }
 
@@ -250,25 +251,25 @@ private slots:
         QVERIFY(cells);
         QAccessibleInterface *cellOfB = cells->cellAt(1, 0);
         QCOMPARE(cellOfB->text(QAccessible::Description),
-                 QString::fromUtf8(questionValue(Tar_br, "")));
+                 QString::fromUtf8(questionValue(TariffNumber, "")));
         QCOMPARE(cells->columnDescription(cellOfB->tableCellInterface()->columnIndex()),
                  u"Tar_br"_s);
         QCOMPARE(cells->cellAt(0, 0)->text(QAccessible::Name), u"30049000"_s);
         QCOMPARE(cells->cellAt(0, 0)->text(QAccessible::Description), QString());
 
         // A pending change is committed, and a refused one keeps the clerk where they are.
-        w.type(Kolicina, u"abc"_s);
+        w.type(Quantity, u"abc"_s);
         QTest::keyClick(w.focus(), Qt::Key_F8);
         QCOMPARE(w.table().currentRow(), 3u);
         QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj."_s);
-        w.type(Kolicina, u"-1"_s);
+        w.type(Quantity, u"-1"_s);
         QTest::keyClick(w.focus(), Qt::Key_F8);
-        QCOMPARE(w.valueAt(3, Kolicina), u"-1"_s);
+        QCOMPARE(w.valueAt(3, Quantity), u"-1"_s);
         QCOMPARE(w.table().currentRow(), 1u);
-        QCOMPARE(w.focus(), w.edit(Kolicina));
+        QCOMPARE(w.focus(), w.edit(Quantity));
         QTest::keyClick(w.focus(), Qt::Key_F8, Qt::ShiftModifier);
         QCOMPARE(w.table().currentRow(), 3u);
-        QCOMPARE(w.edit(Kolicina)->toolTip(), u"Količina mora biti veća od nule"_s);
+        QCOMPARE(w.edit(Quantity)->toolTip(), u"Količina mora biti veća od nule"_s);
         QCOMPARE(w.widget<QLabel>("lblNumOfWarnings")->text(), u"Upozorenja: 2"_s);
     }
 
@@ -276,22 +277,22 @@ private slots:
     {
         WindowFixture w;
         QVERIFY(w.startWith({u"Naziv=\"a\" ATK=\"ABCDEFGHIJKL\""_s, u"Naziv=\"b\""_s}));
-        w.type(ATK, u"ab1č"_s);
-        QCOMPARE(w.edit(ATK)->text(), u"AB1Č"_s);
+        w.type(ClassificationCode, u"ab1č"_s);
+        QCOMPARE(w.edit(ClassificationCode)->text(), u"AB1Č"_s);
         w.tab();
-        QCOMPARE(w.value(ATK), u"AB1Č"_s);
+        QCOMPARE(w.value(ClassificationCode), u"AB1Č"_s);
 
         // The text limit counts characters. A value two over it is shown whole, never cut.
         w.click("BitBtnFirst");
-        QLineEdit *atk = w.edit(ATK);
+        QLineEdit *atk = w.edit(ClassificationCode);
         QCOMPARE(atk->text(), u"ABCDEFGHIJKL"_s);
-        QSignalSpy notes(limitOf(w.edit(Valuta)), &gui::TextLimit::noted);
-        w.type(Valuta, u"ččč€€"_s);
-        QCOMPARE(w.edit(Valuta)->text(), u"ččč"_s);
+        QSignalSpy notes(limitOf(w.edit(Currency)), &gui::TextLimit::noted);
+        w.type(Currency, u"ččč€€"_s);
+        QCOMPARE(w.edit(Currency)->text(), u"ččč"_s);
         QCOMPARE(notes.size(), 0); // typing just stops
         // Eleven characters outside the basic plane are 22 UTF-16 units; ten are taken.
-        w.type(Tar_br, QString::fromUcs4(U"😀😀😀😀😀😀😀😀😀😀😀"));
-        QCOMPARE(w.edit(Tar_br)->text(), QString::fromUcs4(U"😀😀😀😀😀😀😀😀😀😀"));
+        w.type(TariffNumber, QString::fromUcs4(U"😀😀😀😀😀😀😀😀😀😀😀"));
+        QCOMPARE(w.edit(TariffNumber)->text(), QString::fromUcs4(U"😀😀😀😀😀😀😀😀😀😀"));
 
         // An overlong value is never lengthened; shortened to the limit, it stays there.
         atk->setFocus(Qt::MouseFocusReason);
@@ -305,9 +306,9 @@ private slots:
 
         // A paste takes as much as fits; a cell keeps the limit too.
         QGuiApplication::clipboard()->setText(u"12345678901234"_s);
-        w.type(Tar_br, QString());
-        QTest::keyClick(w.edit(Tar_br), Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(w.edit(Tar_br)->text(), u"1234567890"_s);
+        w.type(TariffNumber, QString());
+        QTest::keyClick(w.edit(TariffNumber), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w.edit(TariffNumber)->text(), u"1234567890"_s);
         auto *cell = qobject_cast<QLineEdit *>(editCell(w, 0, 3, QString()));
         cell->end(false);
         WindowFixture::keys(cell, u"Q"_s);
@@ -317,7 +318,7 @@ private slots:
         editCell(w, 1, 3, u"xy"_s);
         QTest::keyClick(w.focus(), Qt::Key_Return);
         QCoreApplication::processEvents(); // the delegate commits on Return from the event loop
-        QCOMPARE(w.value(ATK), u"xy"_s);
+        QCOMPARE(w.value(ClassificationCode), u"xy"_s);
     }
 
     // Every way a text comes into a box or a cell: what does not fit is cut, and the clerk told.
@@ -342,27 +343,28 @@ private slots:
                                 << after << note;
         };
         const auto n = [](char c, int count) { return QString(count, QLatin1Char(c)); };
-        row("grouped tariff number", Tar_br, "keys", false, {}, u"3004 90 00 00"_s, u"3004900000"_s,
-            ungrouped);
-        row("grouped tariff number from a spreadsheet, cell", Tar_br, "keys", true, {},
+        row("grouped tariff number", TariffNumber, "keys", false, {}, u"3004 90 00 00"_s,
+            u"3004900000"_s, ungrouped);
+        row("grouped tariff number from a spreadsheet, cell", TariffNumber, "keys", true, {},
             u"3004.90.00.00\r\n"_s, u"3004900000"_s, ungrouped);
-        row("too long without its spaces too", Tar_br, "menu", false, {}, u"3004 90 00 001"_s,
+        row("too long without its spaces too", TariffNumber, "menu", false, {}, u"3004 90 00 001"_s,
             u"3004 90 00"_s, cut("4 znaka", "10 znakova"));
-        row("grouped but fits", Tar_br, "drop", false, {}, u"3004 90 00\n"_s, u"3004 90 00"_s, {});
-        row("one over", Valuta, "keys", false, {}, u"EURO"_s, u"EUR"_s, cut("1 znak", "3 znaka"));
-        row("upper case", ATK, "keys", false, {}, u"n02be01abcde"_s, u"N02BE01ABC"_s,
+        row("grouped but fits", TariffNumber, "drop", false, {}, u"3004 90 00\n"_s, u"3004 90 00"_s,
+            {});
+        row("one over", Currency, "keys", false, {}, u"EURO"_s, u"EUR"_s, cut("1 znak", "3 znaka"));
+        row("upper case", ClassificationCode, "keys", false, {}, u"n02be01abcde"_s, u"N02BE01ABC"_s,
             cut("2 znaka", "10 znakova"));
-        row("eleven over, cell", Naziv, "menu", true, {}, n('k', 111), n('k', 100),
+        row("eleven over, cell", Name, "menu", true, {}, n('k', 111), n('k', 100),
             cut("11 znakova", "100 znakova"));
-        row("twelve over", Jed_mjere, "keys", false, {}, n('j', 22), n('j', 10),
+        row("twelve over", Unit, "keys", false, {}, n('j', 22), n('j', 10),
             cut("12 znakova", "10 znakova"));
-        row("twenty-one over", Dobavljac, "menu", false, {}, n('d', 121), n('d', 100),
+        row("twenty-one over", Supplier, "menu", false, {}, n('d', 121), n('d', 100),
             cut("21 znak", "100 znakova"));
-        row("twenty-two over after typed text", Naziv, "drop", false, u"ab"_s, n('x', 120),
+        row("twenty-two over after typed text", Name, "drop", false, u"ab"_s, n('x', 120),
             u"ab"_s + n('x', 98), cut("22 znaka", "100 znakova"));
-        row("five over, cell", Gen_ime, "drop", true, {}, n('g', 155), n('g', 150),
+        row("five over, cell", CatalogueNumber, "drop", true, {}, n('g', 155), n('g', 150),
             cut("5 znakova", "150 znakova"));
-        row("fits, cell", Naziv, "keys", true, {}, u"Kateter\n"_s, u"Kateter"_s, {});
+        row("fits, cell", Name, "keys", true, {}, u"Kateter\n"_s, u"Kateter"_s, {});
     }
 
     void pastesThatDoNotFit()
@@ -443,13 +445,13 @@ private slots:
         QVERIFY(w.start());
         editCell(w, 0, 6, u"S2"_s); // Dobavljac
         QCOMPARE(w.table().currentRow(), 0u);
-        w.clickAt(w.edit(Naziv));
+        w.clickAt(w.edit(Name));
         QCOMPARE(w.table().state(), TableState::Browse);
-        QCOMPARE(w.valueAt(0, Dobavljac), u"S2"_s);
+        QCOMPARE(w.valueAt(0, Supplier), u"S2"_s);
 
         // The committed edit of an older record is what the next new record carries.
         w.click("BitBtnAdd");
-        QCOMPARE(w.value(Dobavljac), u"S2"_s);
+        QCOMPARE(w.value(Supplier), u"S2"_s);
     }
 
     // Only a commit sets the carried-over values: a deleted, dropped or cancelled change does not.
@@ -459,28 +461,28 @@ private slots:
         QVERIFY(w.startWith({u"Naziv=\"a\" Dobavljac=\"SA\""_s, u"Naziv=\"b\" Dobavljac=\"SB\""_s,
                              u"Naziv=\"c\" Dobavljac=\"SC\""_s}));
         w.click("BitBtnFirst");
-        w.type(Naziv, u"a2"_s);
+        w.type(Name, u"a2"_s);
         w.click("BitBtnNext"); // commits a: SA carries over
-        w.type(Dobavljac, u"WRONG"_s);
+        w.type(Supplier, u"WRONG"_s);
         w.click("BitBtnDel");
-        QCOMPARE(w.value(Naziv), u"c"_s);
+        QCOMPARE(w.value(Name), u"c"_s);
         w.click("BitBtnAdd");
-        QCOMPARE(w.value(Dobavljac), u"SA"_s);
-        w.type(Dobavljac, u"TYPO"_s);
+        QCOMPARE(w.value(Supplier), u"SA"_s);
+        w.type(Supplier, u"TYPO"_s);
         w.click("BitBtnDel");
 
         // Esc in a cell or a box cancels, and leaving the grid then commits nothing.
         editCell(w, 1, 6, u"zz"_s); // c, whose supplier would carry over
         QTest::keyClick(w.focus(), Qt::Key_Escape);
         QCOMPARE(w.table().state(), TableState::Browse);
-        w.clickAt(w.edit(Tar_br));
-        w.type(Protokol, u"zz"_s);
+        w.clickAt(w.edit(TariffNumber));
+        w.type(Protocol, u"zz"_s);
         QTest::keyClick(w.focus(), Qt::Key_Escape);
-        QCOMPARE(w.edit(Protokol)->text(), QString());
+        QCOMPARE(w.edit(Protocol)->text(), QString());
         QCOMPARE(w.table().state(), TableState::Browse);
 
         w.click("BitBtnAdd");
-        QCOMPARE(w.value(Dobavljac), u"SA"_s);
+        QCOMPARE(w.value(Supplier), u"SA"_s);
     }
 
     // The clerk switches to another program and comes back with a click straight on a button.
@@ -489,22 +491,22 @@ private slots:
         WindowFixture w;
         QVERIFY(w.startWith({u"Naziv=\"a\""_s, u"Naziv=\"b\""_s, u"Naziv=\"c\""_s}));
         w.click("BitBtnFirst");
-        w.type(Protokol, u"ZA A"_s);
+        w.type(Protocol, u"ZA A"_s);
         QWidget other;
         other.show();
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
         w.click("BitBtnDel");
-        QCOMPARE(w.value(Naziv), u"b"_s);
-        QCOMPARE(w.edit(Protokol)->text(), QString());
+        QCOMPARE(w.value(Name), u"b"_s);
+        QCOMPARE(w.edit(Protocol)->text(), QString());
 
         w.form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
         w.click("BitBtnLast");
-        w.type(Gen_ime, u"K-1"_s);
+        w.type(CatalogueNumber, u"K-1"_s);
         w.click("BitBtnFirst");
         for (std::size_t row = 0; row < w.table().rowCount(); ++row)
-            QCOMPARE(w.valueAt(row, Protokol), QString());
+            QCOMPARE(w.valueAt(row, Protocol), QString());
 
         // A refused cell keeps its text through such a click; the grid stays on the record.
         editCell(w, 0, 9, u"abc"_s);
@@ -522,32 +524,32 @@ private slots:
         WindowFixture w;
         QVERIFY(w.startWith({u"Naziv=\"a\""_s, u"Naziv=\"b\""_s}));
         Dialogs::takeShown();
-        w.type(Kolicina, u"abc"_s);
+        w.type(Quantity, u"abc"_s);
         w.tab();
         const auto shown = w.shownAfterEvents();
         QCOMPARE(WindowFixture::texts(shown), u"„abc” nije ispravan broj."_s);
         QCOMPARE(shown[0].kind, Dialogs::Kind::Error);
-        QCOMPARE(w.focus(), w.edit(Kolicina));
-        QCOMPARE(w.edit(Kolicina)->text(), u"abc"_s);
+        QCOMPARE(w.focus(), w.edit(Quantity));
+        QCOMPARE(w.edit(Quantity)->text(), u"abc"_s);
 
         // A click on a button is swallowed: no move, no exit.
         w.click("BitBtnFirst");
         QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj."_s);
         QCOMPARE(w.table().currentRow(), 1u);
-        QCOMPARE(w.focus(), w.edit(Kolicina));
+        QCOMPARE(w.focus(), w.edit(Quantity));
 
         // Esc puts the stored value back; then the focus may leave.
-        QTest::keyClick(w.edit(Kolicina), Qt::Key_Escape);
-        QCOMPARE(w.edit(Kolicina)->text(), QString());
+        QTest::keyClick(w.edit(Quantity), Qt::Key_Escape);
+        QCOMPARE(w.edit(Quantity)->text(), QString());
         w.click("BitBtnFirst");
         QCOMPARE(w.table().currentRow(), 0u);
 
         // In the price box neither the exit nor "Dodaj" runs.
-        w.type(Cijena, u"1,2,3"_s);
+        w.type(Price, u"1,2,3"_s);
         w.click("BitBtnAdd");
         QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„1,2,3” nije ispravan broj."_s);
         QCOMPARE(w.table().rowCount(), 2u);
-        QCOMPARE(w.focus(), w.edit(Cijena));
+        QCOMPARE(w.focus(), w.edit(Price));
 
         // Closing refuses too, and keeps the window open.
         w.form->close();
@@ -555,9 +557,9 @@ private slots:
         QCOMPARE(Dialogs::takeShown().size(), 1);
 
         // In a cell, Return refuses and keeps the editor open with the text.
-        QTest::keyClick(w.edit(Cijena), Qt::Key_Escape);
-        QTest::keyClick(w.edit(Cijena), Qt::Key_Backtab); // back: no new record
-        QWidget *editor = editCell(w, 0, 9, u"x1"_s);     // Kolicina
+        QTest::keyClick(w.edit(Price), Qt::Key_Escape);
+        QTest::keyClick(w.edit(Price), Qt::Key_Backtab); // back: no new record
+        QWidget *editor = editCell(w, 0, 9, u"x1"_s);    // Kolicina
         QTest::keyClick(editor, Qt::Key_Return);
         QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„x1” nije ispravan broj."_s);
         QCOMPARE(w.focus(), editor);
@@ -576,7 +578,7 @@ private slots:
         WindowFixture::keys(reopened, u"7"_s);
         QTest::keyClick(reopened, Qt::Key_Return);
         QCoreApplication::processEvents();
-        QCOMPARE(w.valueAt(0, Kolicina), u"7"_s);
+        QCOMPARE(w.valueAt(0, Quantity), u"7"_s);
     }
 };
 

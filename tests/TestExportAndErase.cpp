@@ -131,7 +131,7 @@ private slots:
         WindowFixture w;
         QVERIFY(w.startWith({u"Naziv=\"Stari\""_s}));
         w.click("BitBtnAdd");
-        w.type(Naziv, u"Novi čaj"_s);
+        w.type(Name, u"Novi čaj"_s);
 
         QCOMPARE(exportWith(w, QString()).size(), 1); // the dialog, no message
         const QByteArray database = w.readDatabase();
@@ -158,7 +158,7 @@ private slots:
 
         // A failure while saving the database stops the export before the dialog.
         w.click("BitBtnAdd");
-        w.type(Naziv, u"b"_s);
+        w.type(Name, u"b"_s);
         const QByteArray database = w.readDatabase();
         setWriteFailureForTesting(WriteStep::Rename);
         shown = exportWith(w, target);
@@ -190,9 +190,9 @@ private slots:
         w.writeDatabase(WindowFixture::packet({u"Naziv=\"a\" Valuta=\"EUR\""_s, u"Naziv=\"b\""_s}));
         const QByteArray before = w.readDatabase();
         QVERIFY(w.start());
-        w.type(Dobavljac, u"Dobavljač 2"_s);
+        w.type(Supplier, u"Dobavljač 2"_s);
         w.click("BitBtnAdd");
-        w.type(Naziv, u"Novi"_s);
+        w.type(Name, u"Novi"_s);
 
         if (writeFails)
             setWriteFailureForTesting(WriteStep::Rename);
@@ -206,7 +206,7 @@ private slots:
             QCOMPARE(shown[i].text, questions[i]);
             QCOMPARE(shown[i].title, u"Pažnja!"_s);
         }
-        QCOMPARE(w.focus(), writeFails ? w.widget("BitBtnErase") : w.edit(Tar_br));
+        QCOMPARE(w.focus(), writeFails ? w.widget("BitBtnErase") : w.edit(TariffNumber));
         if (writeFails)
             QVERIFY2(isWriteError(shown.constLast(), w.folder() + u"/Baza.xml"_s),
                      qPrintable(shown.last().text));
@@ -214,10 +214,10 @@ private slots:
         if (!erased) {
             QCOMPARE(w.readDatabase(), before);
             QCOMPARE(w.table().recordCount(), 2u);
-            QCOMPARE(w.value(Naziv), u"Novi"_s);
+            QCOMPARE(w.value(Name), u"Novi"_s);
             // The carried-over values are still there for the next record.
             w.click("BitBtnAdd");
-            QCOMPARE(w.value(Dobavljac), u"Dobavljač 2"_s);
+            QCOMPARE(w.value(Supplier), u"Dobavljač 2"_s);
             QCOMPARE(w.table().recordCount(), 3u);
             return;
         }
@@ -225,7 +225,7 @@ private slots:
         QCOMPARE(shown.constLast().text, u"Baze prezne!"_s);
         QCOMPARE(w.table().rowCount(), 0u);
         QCOMPARE(w.count(), u"0"_s);
-        QCOMPARE(w.edit(Naziv)->text(), QString());
+        QCOMPARE(w.edit(Name)->text(), QString());
         QVERIFY(w.readDatabase().contains("<FIELD"));
         QCOMPARE(storedRows(w.readDatabase()), 0);
         // An export now replaces a file with an empty one.
@@ -239,7 +239,7 @@ private slots:
 
         // The earlier carried-over values do not come back.
         w.click("BitBtnAdd");
-        QCOMPARE(w.value(Dobavljac), QString());
+        QCOMPARE(w.value(Supplier), QString());
     }
 };
 

@@ -37,7 +37,7 @@ private slots:
         QFETCH(bool, found);
         Table t(productSchema());
         std::vector<Record> records(1, Record(ProductFieldCount));
-        records[0].setValue(isNumber ? Cijena : Naziv, value.toStdString());
+        records[0].setValue(isNumber ? Price : Name, value.toStdString());
         t.replaceContent(std::move(records));
         QCOMPARE(findRecord(t, FindText(text.toStdString()), 0, true).has_value(), found);
     }

@@ -43,16 +43,16 @@ private slots:
         QCOMPARE(w.focus(), w.button("BitBtnAdd"));
 
         // A pending change is committed by the move; a refused number stops it.
-        w.type(Naziv, u"Novo"_s);
+        w.type(Name, u"Novo"_s);
         QTest::keyClick(w.focus(), Qt::Key_F, Qt::ControlModifier);
         WindowFixture::keys(text, u"zavoj"_s);
         QCOMPARE(w.table().currentRow(), 1u);
-        QCOMPARE(w.valueAt(3, Naziv), u"Novo"_s);
+        QCOMPARE(w.valueAt(3, Name), u"Novo"_s);
         QCOMPARE(w.table().state(), TableState::Browse);
-        w.type(Kolicina, u"12x"_s);
+        w.type(Quantity, u"12x"_s);
         QTest::keyClick(w.focus(), Qt::Key_F, Qt::ControlModifier);
         QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„12x” nije ispravan broj."_s);
-        QCOMPARE(w.focus(), w.edit(Kolicina));
+        QCOMPARE(w.focus(), w.edit(Quantity));
         text->clear();
         WindowFixture::keys(text, u"š"_s);
         QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„12x” nije ispravan broj."_s);
@@ -68,20 +68,20 @@ private slots:
             w.click(button);
         // The tariff box holds no typing to undo: Ctrl+Z takes back.
         QTest::keyClick(w.focus(), Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(w.value(Naziv), u"Štrcaljka"_s);
-        w.type(Naziv, u"x"_s); // typing in a box is undone, nothing taken back
+        QCOMPARE(w.value(Name), u"Štrcaljka"_s);
+        w.type(Name, u"x"_s); // typing in a box is undone, nothing taken back
         QTest::keyClick(w.focus(), Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(w.edit(Naziv)->text(), u"Štrcaljka"_s);
+        QCOMPARE(w.edit(Name)->text(), u"Štrcaljka"_s);
         QCOMPARE(w.count(), u"3"_s);
         w.widget("DBGridLijekovi")->setFocus();
         QTest::keyClick(w.focus(), Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(w.valueAt(1, Naziv), u"Zavoj"_s);
+        QCOMPARE(w.valueAt(1, Name), u"Zavoj"_s);
 
         // The last record, from the menu, once a refused number is given up; a begun record
         // dropped is not offered.
         for (const char *button : {"BitBtnLast", "BitBtnDel"})
             w.click(button);
-        w.type(Kolicina, u"1x"_s);
+        w.type(Quantity, u"1x"_s);
         takeBack->trigger();
         QCOMPARE(WindowFixture::texts(Dialogs::takeShown()), u"„1x” nije ispravan broj."_s);
         QCOMPARE(w.count(), u"3"_s);

@@ -112,10 +112,10 @@ void TestImport::exportComesBack()
     QVERIFY(result.records == records);
 
     // Spaces at a value's ends are left out, as in every import.
-    records[1].setValue(data::Naziv, "\u00A0Gaza ");
+    records[1].setValue(data::Name, "\u00A0Gaza ");
     table.replaceContent(records);
     source = readBytes(textexport::exportText(table));
-    QCOMPARE(convert(source, guessMapping(source, {}).mapping, false).records[1].value(data::Naziv),
+    QCOMPARE(convert(source, guessMapping(source, {}).mapping, false).records[1].value(data::Name),
              "Gaza");
 
     // A value holding the export's own separator is the other one it cannot carry.
@@ -209,14 +209,14 @@ void TestImport::values()
     QFETCH(QString, stored);
     QFETCH(QString, problem);
     QFETCH(int, ungrouped);
-    const ImportResult result =
-        convert(rowsOf({row}), {data::Naziv, data::Valuta, data::Cijena, data::Tar_br}, false);
+    const ImportResult result = convert(
+        rowsOf({row}), {data::Name, data::Currency, data::Price, data::TariffNumber}, false);
     QCOMPARE(result.ungroupedTariffNumbers, std::size_t(ungrouped));
     if (problem.isEmpty()) {
         QCOMPARE(result.records.size(), std::size_t(1));
         const data::Record &r = result.records[0];
         QStringList values;
-        for (std::size_t field : {data::Naziv, data::Valuta, data::Cijena, data::Tar_br})
+        for (std::size_t field : {data::Name, data::Currency, data::Price, data::TariffNumber})
             values << text(r.value(field));
         QCOMPARE(values.join(u'|'), stored);
     } else {
@@ -254,41 +254,43 @@ void TestImport::headings_data()
         QTest::newRow(QString::fromUtf16(heading).toUtf8().constData())
             << QString::fromUtf16(heading) << field;
     };
-    // Captions, stored names and wordings, whole or with dotted abbreviations.
-    row(u" NAZIV: ", data::Naziv);
-    row(u"Tar_br", data::Tar_br);
-    row(u"Jed_mjere", data::Jed_mjere);
-    row(u"Uvoznik", data::Uvoznik);
-    row(u"Korisnik", data::Uvoznik);
-    row(u"Naziv artikla", data::Naziv);
-    row(u"Kataloški br.", data::Gen_ime);
-    row(u"Kat. broj", data::Gen_ime);
-    row(u"Kat.br.", data::Gen_ime);
-    row(u"REF", data::Gen_ime);
-    row(u"Tarifna oznaka", data::Tar_br);
-    row(u"Tar. br.", data::Tar_br);
-    row(u"ATC", data::ATK);
-    row(u"Jed. mjere", data::Jed_mjere);
-    row(u"J.M.", data::Jed_mjere);
-    row(u"JM", data::Jed_mjere);
-    row(u"Kol.", data::Kolicina);
-    row(u"Jedinična cijena", data::Cijena);
-    row(u"Jed. cijena", data::Cijena);
-    row(u"Cijena po jedinici", data::Cijena);
-    row(u"Naziv proizvođača", data::Proizvodjac);
-    row(u"Naziv uvoznika", data::Uvoznik);
-    row(u"Isporučitelj", data::Dobavljac);
-    row(u"Br. protokola", data::Protokol);
+    // Every caption and stored name; then wordings, whole or with dotted abbreviations.
+    for (const data::FieldDef &def : data::productSchema()) {
+        const int field = int(*data::productSchema().indexOf(def.name));
+        QTest::addRow("caption %s", def.caption.c_str())
+            << QString::fromStdString(def.caption) << field;
+        QTest::addRow("stored %s", def.name.c_str()) << QString::fromStdString(def.name) << field;
+    }
+    row(u" NAZIV: ", data::Name);
+    row(u"Naziv artikla", data::Name);
+    row(u"Kataloški br.", data::CatalogueNumber);
+    row(u"Kat. broj", data::CatalogueNumber);
+    row(u"Kat.br.", data::CatalogueNumber);
+    row(u"REF", data::CatalogueNumber);
+    row(u"Tarifna oznaka", data::TariffNumber);
+    row(u"Tar. br.", data::TariffNumber);
+    row(u"ATC", data::ClassificationCode);
+    row(u"Jed. mjere", data::Unit);
+    row(u"J.M.", data::Unit);
+    row(u"JM", data::Unit);
+    row(u"Kol.", data::Quantity);
+    row(u"Jedinična cijena", data::Price);
+    row(u"Jed. cijena", data::Price);
+    row(u"Cijena po jedinici", data::Price);
+    row(u"Naziv proizvođača", data::Manufacturer);
+    row(u"Naziv uvoznika", data::Importer);
+    row(u"Isporučitelj", data::Supplier);
+    row(u"Br. protokola", data::Protocol);
     // A name with words after it that name nothing else.
-    row(u"Naziv proizvoda", data::Naziv);
-    row(u"Cijena (EUR)", data::Cijena);
-    row(u"Količina (kom)", data::Kolicina);
+    row(u"Naziv proizvoda", data::Name);
+    row(u"Cijena (EUR)", data::Price);
+    row(u"Količina (kom)", data::Quantity);
     row(u"Jedinična cijena bez PDV-a", -1);
-    row(u"Proizvođač / zemlja", data::Proizvodjac);
-    row(u"Naziv proizvođača (puni)", data::Proizvodjac);
-    row(u"Naziv dobavljača i adresa", data::Dobavljac);
+    row(u"Proizvođač / zemlja", data::Manufacturer);
+    row(u"Naziv proizvođača (puni)", data::Manufacturer);
+    row(u"Naziv dobavljača i adresa", data::Supplier);
     // Words that name another field, or something we do not keep; two fields; nothing.
-    row(u"Naziv korisnika / uvoznika", data::Uvoznik);
+    row(u"Naziv korisnika / uvoznika", data::Importer);
     row(u"Cijena valute", -1);
     row(u"Cijena ukupno", -1);
     row(u"Ukupna cijena", -1);
@@ -311,25 +313,25 @@ void TestImport::headings()
 
 void TestImport::mappingGuess()
 {
-    const Mapping lastUsed = {std::nullopt, data::Cijena};
+    const Mapping lastUsed = {std::nullopt, data::Price};
     const Source header =
         rowsOf({u" NAZIV: |Šifra|kataloski BROJ|Tar_br|cijena|PROIZVOĐAČ"_s, u"a|b|c|d|1|e"_s});
     const MappingGuess guess = guessMapping(header, lastUsed);
     QVERIFY(guess.headerRow);
-    QCOMPARE(guess.mapping, Mapping({data::Naziv, std::nullopt, data::Gen_ime, data::Tar_br,
-                                     data::Cijena, data::Proizvodjac}));
+    QCOMPARE(guess.mapping, Mapping({data::Name, std::nullopt, data::CatalogueNumber,
+                                     data::TariffNumber, data::Price, data::Manufacturer}));
     QCOMPARE(convert(header, guess.mapping, true).records.size(), std::size_t(1));
 
     // Half the cells naming fields is not enough, nor a field named twice.
     for (const QString &first : {u"Naziv|x|y"_s, u"Naziv|naziv|Cijena"_s}) {
         const MappingGuess g = guessMapping(rowsOf({first}), lastUsed);
         QVERIFY(!g.headerRow);
-        QCOMPARE(g.mapping, Mapping({std::nullopt, data::Cijena, std::nullopt}));
+        QCOMPARE(g.mapping, Mapping({std::nullopt, data::Price, std::nullopt}));
     }
     const MappingGuess twelve = guessMapping(rowsOf({QStringList(12, u"x"_s).join(u'|')}), {});
-    QCOMPARE(twelve.mapping.back(), std::optional<std::size_t>(data::Protokol));
-    QCOMPARE(fieldChosenTwice({data::Naziv, std::nullopt, data::ATK, data::Naziv}),
-             std::optional<std::size_t>(data::Naziv));
+    QCOMPARE(twelve.mapping.back(), std::optional<std::size_t>(data::Protocol));
+    QCOMPARE(fieldChosenTwice({data::Name, std::nullopt, data::ClassificationCode, data::Name}),
+             std::optional<std::size_t>(data::Name));
 }
 
 QTEST_GUILESS_MAIN(TestImport)

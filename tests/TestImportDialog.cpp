@@ -26,7 +26,7 @@ private slots:
 void TestImportDialog::fieldChosenTwiceIsRefused()
 {
     ImportDialog dialog(readPasted("Naziv\tKoličina\nGaza\t5\n"));
-    QCOMPARE(dialog.mapping(), Mapping({data::Naziv, data::Kolicina}));
+    QCOMPARE(dialog.mapping(), Mapping({data::Name, data::Quantity}));
     QCOMPARE(dialog.importButton()->text(), u"Uvezi 1 zapis"_s);
 
     auto *chooser = dialog.findChild<QComboBox *>(u"fieldChooser1"_s);
@@ -41,12 +41,12 @@ void TestImportDialog::fieldChosenTwiceIsRefused()
 void TestImportDialog::problemsFollowTheMapping()
 {
     ImportDialog dialog(readPasted("Gaza\t1.234\nZavoj\t5\n"));
-    dialog.setMapping({data::Naziv, data::Cijena});
+    dialog.setMapping({data::Name, data::Price});
     QCOMPARE(dialog.findChild<QListWidget *>()->item(0)->text(),
              u"Redak 1: Cijena: „1.234” može biti 1234 ili 1,234"_s);
     QCOMPARE(dialog.importButton()->text(), u"Uvezi 1 zapis"_s);
 
-    dialog.setMapping({data::Naziv, std::nullopt});
+    dialog.setMapping({data::Name, std::nullopt});
     QCOMPARE(dialog.findChild<QListWidget *>()->count(), 0);
     QCOMPARE(dialog.importButton()->text(), u"Uvezi 2 zapisa"_s);
 }
@@ -56,31 +56,31 @@ void TestImportDialog::ungroupedTariffNumbersAreCounted()
     ImportDialog dialog(
         readPasted("Gaza\t3004 90 00 00\nZavoj\t3004.90.00.10\nVata\t3004 90 00\n"));
     const auto *note = dialog.findChild<QLabel *>(u"ungroupedNote"_s);
-    dialog.setMapping({data::Naziv, data::Tar_br});
+    dialog.setMapping({data::Name, data::TariffNumber});
     QCOMPARE(note->text(), u"Tarifni broj: 2 vrijednosti uvest će se bez razmaka i točaka jer "
                            u"polje ima mjesta za najviše 10 znakova."_s);
     QVERIFY(!note->isHidden());
     dialog.setHeaderRow(true);
     QVERIFY(note->text().startsWith(u"Tarifni broj: 1 vrijednost uvest će se "_s));
-    dialog.setMapping({data::Naziv, std::nullopt});
+    dialog.setMapping({data::Name, std::nullopt});
     QVERIFY(note->isHidden());
 }
 
 void TestImportDialog::runKeepsTheMappingOrCancels()
 {
     ImportDialog::setScript([](ImportDialog &d) {
-        d.setMapping({std::nullopt, data::Naziv, data::ATK});
+        d.setMapping({std::nullopt, data::Name, data::ClassificationCode});
         d.accept();
     });
     const auto records = ImportDialog::run(nullptr, readPasted("x\tGaza\tA1\n"));
     QVERIFY(records && records->size() == 1);
-    QCOMPARE(records->front().value(data::ATK), "A1");
+    QCOMPARE(records->front().value(data::ClassificationCode), "A1");
 
     // The next list of that width starts from the same mapping; cancelling brings nothing.
     Mapping guessed;
     ImportDialog::setScript([&](ImportDialog &d) { guessed = d.mapping(); });
     QVERIFY(!ImportDialog::run(nullptr, readPasted("y\tZavoj\tB2\n")));
-    QCOMPARE(guessed, Mapping({std::nullopt, data::Naziv, data::ATK}));
+    QCOMPARE(guessed, Mapping({std::nullopt, data::Name, data::ClassificationCode}));
     ImportDialog::setScript({});
 }
 

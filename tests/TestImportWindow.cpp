@@ -50,20 +50,20 @@ private slots:
         QCOMPARE(w.table().recordCount(), 5u);
         QCOMPARE(w.count(), u"5"_s);
         for (std::size_t i = 0; i < 5; ++i)
-            QCOMPARE(w.valueAt(i, Naziv),
+            QCOMPARE(w.valueAt(i, Name),
                      QStringList({u"Prvi"_s, u"Drugi"_s, u"A"_s, u"B"_s, u"C"_s})[qsizetype(i)]);
-        QCOMPARE(w.valueAt(4, Cijena), u"12,5"_s);
+        QCOMPARE(w.valueAt(4, Price), u"12,5"_s);
         QCOMPARE(w.table().currentRow(), 2u);
         QVERIFY(w.button("BitBtnDel")->isEnabled());
         QCOMPARE(takeBack(w)->text(), u"Poništi uvoz"_s);
 
         takeBack(w)->trigger();
         QCOMPARE(w.table().recordCount(), 2u);
-        QCOMPARE(w.valueAt(1, Naziv), u"Drugi"_s);
+        QCOMPARE(w.valueAt(1, Name), u"Drugi"_s);
         QVERIFY(!takeBack(w)->isEnabled());
         // Nothing was carried over: a new record starts as empty as before the paste.
         w.click("BitBtnAdd");
-        QCOMPARE(w.value(Dobavljac), QString());
+        QCOMPARE(w.value(Supplier), QString());
         QCOMPARE(Dialogs::takeShown().size(), 1); // the start-up message, nothing else
     }
 
@@ -81,14 +81,14 @@ private slots:
         QCOMPARE(problems[0].line, 2u);
         QVERIFY(problems[0].reason.find("1.234") != std::string::npos);
         QCOMPARE(w.table().recordCount(), 3u);
-        QCOMPARE(w.valueAt(2, Naziv), u"C"_s);
+        QCOMPARE(w.valueAt(2, Name), u"C"_s);
 
         // At a first start, the empty begun record gives way to the list.
         WindowFixture first;
         QVERIFY(first.start());
         paste(first, row(u"F"_s), [](ImportDialog &d) { d.accept(); });
         QCOMPARE(first.table().rowCount(), 1u);
-        QCOMPARE(first.valueAt(0, Naziv), u"F"_s);
+        QCOMPARE(first.valueAt(0, Name), u"F"_s);
         takeBack(first)->trigger();
         QCOMPARE(first.table().recordCount(), 0u);
         QVERIFY(!first.button("BitBtnDel")->isEnabled());

@@ -24,7 +24,7 @@ QStringList names(const QString &path)
         t.loadFromFile(path.toStdString());
     QStringList n;
     for (std::size_t r = 0; r < t.rowCount(); ++r)
-        n << QString::fromStdString(t.text(r, Naziv));
+        n << QString::fromStdString(t.text(r, Name));
     return n;
 }
 
@@ -107,7 +107,7 @@ private slots:
         if (restore) {
             w.form->close(); // a new record goes ahead of the current one
             QCOMPARE(names(w.databasePath()), (QStringList{u"drugi"_s, u"prvi"_s, u"stari"_s}));
-            QCOMPARE(w.valueAt(2, Kolicina), u"2,5"_s);
+            QCOMPARE(w.valueAt(2, Quantity), u"2,5"_s);
             QVERIFY(w.recoveryFiles().isEmpty());
         } else {
             QCOMPARE(w.table().recordCount(), 1u);
@@ -182,8 +182,8 @@ private slots:
         QCOMPARE(shown.value(1).defaultButton, QMessageBox::No);
         QVERIFY(shown[1].text.contains(u"proces %1"_s.arg(QCoreApplication::applicationPid())));
         if (openAnyway) {
-            w.type(Naziv, u"moj"_s);
-            w.edit(Cijena)->setFocus(Qt::TabFocusReason);
+            w.type(Name, u"moj"_s);
+            w.edit(Price)->setFocus(Qt::TabFocusReason);
             w.tab();
             QTRY_VERIFY_WITH_TIMEOUT(w.recoveryFiles().value(0).contains(u"-pid"_s), 20000);
         } else {
@@ -208,7 +208,7 @@ private slots:
                                                     u"/oporavak-%1.xml"_s.arg(QLatin1String(key))));
         Dialogs::addAnswer(true);
         QVERIFY(w.start());
-        QCOMPARE(w.table().text(0, Naziv), std::string("spašen"));
+        QCOMPARE(w.table().text(0, Name), std::string("spašen"));
         QVERIFY(QFile::remove(w.recoveryFiles().value(0)));
     }
 
@@ -233,7 +233,7 @@ private slots:
         QCOMPARE(shown.size(), 2);
         QVERIFY(shown[1].text.contains(u"vjerojatno zastarjela"_s));
         QCOMPARE(shown[1].defaultButton, QMessageBox::No);
-        QCOMPARE(w.table().text(0, Naziv), std::string("nova"));
+        QCOMPARE(w.table().text(0, Name), std::string("nova"));
         QVERIFY(QFile::remove(w.recoveryFiles().value(0))); // set aside, never deleted
     }
 
@@ -254,7 +254,7 @@ private slots:
         WindowFixture w;
         QVERIFY(w.start());
         Dialogs::takeShown();
-        w.type(Naziv, u"moj"_s);
+        w.type(Name, u"moj"_s);
         QFile::remove(w.databasePath());
         if (!answers.isEmpty())
             w.writeDatabase(WindowFixture::packet({u"Naziv=\"tuđi\""_s}));

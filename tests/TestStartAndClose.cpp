@@ -61,23 +61,23 @@ private slots:
         QVERIFY(w.startWith({u"Naziv=\"a\""_s, u"Tar_br=\"1\""_s, u"Naziv=\" \" Kolicina=\"2.5\""_s,
                              u"Naziv=\"b\""_s}));
         // It opens on the last record.
-        QCOMPARE(w.edit(Naziv)->text(), u"b"_s);
+        QCOMPARE(w.edit(Name)->text(), u"b"_s);
         QCOMPARE(w.widget<QTableView>("DBGridLijekovi")->currentIndex().row(), 3);
         QVERIFY(w.button("BitBtnDel")->isEnabled());
         QCOMPARE(w.count(), u"4"_s);
-        QCOMPARE(w.valueAt(2, Kolicina), u"2,5"_s);
+        QCOMPARE(w.valueAt(2, Quantity), u"2,5"_s);
 
         // Closing writes the edit in progress; the unnamed record goes, a name of spaces stays.
-        w.type(Protokol, u"P-9"_s);
+        w.type(Protocol, u"P-9"_s);
         w.click("BitBtnExit");
         QVERIFY(!w.form->isVisible());
         QVERIFY(Dialogs::takeShown().size() == 1);
         Table reread(productSchema());
         reread.loadFromFile(w.databasePath().toStdString());
         QCOMPARE(reread.rowCount(), 3u);
-        QCOMPARE(reread.text(0, Naziv), std::string("a"));
-        QCOMPARE(reread.text(1, Naziv), std::string(" "));
-        QCOMPARE(reread.text(2, Protokol), std::string("P-9"));
+        QCOMPARE(reread.text(0, Name), std::string("a"));
+        QCOMPARE(reread.text(1, Name), std::string(" "));
+        QCOMPARE(reread.text(2, Protocol), std::string("P-9"));
     }
 
     void aFailedWriteAsksBeforeClosing()
@@ -90,7 +90,7 @@ private slots:
         QVERIFY(w.startWith({u"Naziv=\"a\""_s}));
         const QByteArray before = w.readDatabase();
         Dialogs::takeShown();
-        w.type(Naziv, u"changed"_s);
+        w.type(Name, u"changed"_s);
 
         setWriteFailureForTesting(WriteStep::Flush);
         Dialogs::addAnswer(false);
@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(shown[0].defaultButton, QMessageBox::No); // Enter must not drop the only copy
         // No: the window stays open with every record, the old file whole.
         QVERIFY(w.form->isVisible());
-        QCOMPARE(w.value(Naziv), u"changed"_s);
+        QCOMPARE(w.value(Name), u"changed"_s);
         QCOMPARE(w.readDatabase(), before);
 
         // Yes: the window closes without writing.
@@ -128,7 +128,7 @@ private slots:
         WindowFixture w;
         QVERIFY(w.start());
         Dialogs::takeShown();
-        w.type(Naziv, u"prvi"_s);
+        w.type(Name, u"prvi"_s);
         QVERIFY(QDir(w.folder()).removeRecursively());
         w.form->close();
         const auto shown = Dialogs::takeShown();
@@ -159,11 +159,11 @@ private slots:
                  qPrintable(shown[1].text));
 
         QVERIFY(!w.table().isActive());
-        QVERIFY(w.edit(Naziv)->isReadOnly());
+        QVERIFY(w.edit(Name)->isReadOnly());
         // Navigation and delete do nothing on a closed table; the export says why it does not.
         w.click("BitBtnFirst");
         w.click("BitBtnDel");
-        QCOMPARE(w.focus(), w.edit(Tar_br));
+        QCOMPARE(w.focus(), w.edit(TariffNumber));
         QVERIFY(Dialogs::takeShown().isEmpty());
         Dialogs::addAnswer(QDir(w.folder()).filePath(u"x.txt"_s));
         w.click("BitBtnExport");

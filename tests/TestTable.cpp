@@ -44,7 +44,7 @@ Table tableOf(std::string_view names)
     std::vector<Record> rows;
     for (char c : names) {
         rows.emplace_back(ProductFieldCount);
-        rows.back().setValue(Naziv, c == '-' ? std::string_view() : std::string_view(&c, 1));
+        rows.back().setValue(Name, c == '-' ? std::string_view() : std::string_view(&c, 1));
     }
     t.replaceContent(std::move(rows));
     return t;
@@ -54,7 +54,7 @@ std::string namesOf(const Table &t)
 {
     std::string s;
     for (std::size_t r = 0; r < t.rowCount(); ++r) {
-        const std::string name = t.text(r, Naziv);
+        const std::string name = t.text(r, Name);
         s += name.empty() ? "-" : name;
     }
     return s;
@@ -74,19 +74,20 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("after");
         QTest::addColumn<int>("current");
-        QTest::addColumn<bool>("eof");
+        QTest::addColumn<bool>("atEnd");
         QTest::addColumn<TableState>("state");
         QTest::addColumn<int>("commits");
         const auto row = [](const char *tag, const char *names, const char *script,
-                            const char *after, int current, bool eof, TableState state,
+                            const char *after, int current, bool atEnd, TableState state,
                             int commits = 0) {
             QTest::newRow(tag) << QString::fromLatin1(names) << QString::fromLatin1(script)
-                               << QString::fromLatin1(after) << current << eof << state << commits;
+                               << QString::fromLatin1(after) << current << atEnd << state
+                               << commits;
         };
         const auto B = TableState::Browse, I = TableState::Insert;
         row("moves in an empty table", "", "flnp", "", 0, true, B);
         row("next past the last", "abc", "ln", "abc", 2, true, B);
-        row("prior after eof", "abc", "lnp", "abc", 1, false, B);
+        row("prior past the end", "abc", "lnp", "abc", 1, false, B);
         row("prior at the first", "abc", "fp", "abc", 0, false, B);
         row("insert ahead of the current", "abc", "1i", "a-bc", 1, false, I);
         row("commit where it was begun", "abc", "1ixc", "axbc", 1, false, B, 1);
@@ -114,20 +115,20 @@ private slots:
         } rules;
         t.setRecordRules(&rules);
         static const std::map<char, void (Table::*)()> operations{
-            {'f', &Table::first}, {'p', &Table::prior},  {'n', &Table::next},
-            {'l', &Table::last},  {'i', &Table::insert}, {'e', &Table::edit},
-            {'c', &Table::post},  {'r', &Table::remove}};
+            {'f', &Table::first},  {'p', &Table::prior},  {'n', &Table::next},
+            {'l', &Table::last},   {'i', &Table::insert}, {'e', &Table::edit},
+            {'c', &Table::commit}, {'r', &Table::remove}};
         for (char c : script.toStdString()) {
             if (const auto op = operations.find(c); op != operations.end())
                 (t.*op->second)();
             else if (c == 'x' || c == 'z')
-                t.setText(Naziv, c == 'x' ? "x" : "");
+                t.setText(Name, c == 'x' ? "x" : "");
             else
                 t.moveTo(static_cast<std::size_t>(c - '0'));
         }
         QTEST(QString::fromStdString(namesOf(t)), "after");
         QTEST(int(t.currentRow()), "current");
-        QTEST(t.eof(), "eof");
+        QTEST(t.atEnd(), "atEnd");
         QTEST(t.state(), "state");
         QTEST(rules.commits, "commits");
     }
@@ -141,7 +142,7 @@ private slots:
         t.insert();
         for (std::size_t f = 0; f < t.fieldCount(); ++f)
             t.setText(f, productSchema()[f].isNumber() ? "1" : "v" + std::to_string(f));
-        t.post();
+        t.commit();
         t.insert();
         std::string carriedOver;
         for (std::size_t f = 0; f < t.fieldCount(); ++f)
@@ -150,7 +151,7 @@ private slots:
         t.remove();
         carried.clear();
         t.insert();
-        QCOMPARE(t.text(Dobavljac), std::string());
+        QCOMPARE(t.text(Supplier), std::string());
         t.setRecordRules(nullptr);
     }
 
@@ -158,15 +159,15 @@ private slots:
     {
         Table t = tableOf("a");
         t.edit();
-        t.setText(Naziv, "a\tb\x01");
-        QCOMPARE(t.text(Naziv), std::string("a b"));
-        t.setText(Kolicina, " 12,5 ");
-        QCOMPARE(t.text(Kolicina), std::string("12,5"));
-        QCOMPARE(t.storedValue(0, Kolicina), std::string_view("12.5"));
-        QVERIFY_THROWS_EXCEPTION(Error, t.setText(Kolicina, "abc"));
-        QCOMPARE(t.text(Kolicina), std::string("12,5"));
-        t.setText(Kolicina, "");
-        QVERIFY(!t.number(0, Kolicina).has_value());
+        t.setText(Name, "a\tb\x01");
+        QCOMPARE(t.text(Name), std::string("a b"));
+        t.setText(Quantity, " 12,5 ");
+        QCOMPARE(t.text(Quantity), std::string("12,5"));
+        QCOMPARE(t.storedValue(0, Quantity), std::string_view("12.5"));
+        QVERIFY_THROWS_EXCEPTION(Error, t.setText(Quantity, "abc"));
+        QCOMPARE(t.text(Quantity), std::string("12,5"));
+        t.setText(Quantity, "");
+        QVERIFY(!t.number(0, Quantity).has_value());
     }
 
     void purgeRemovesUnnamedInOnePass()
@@ -176,13 +177,13 @@ private slots:
         purgeUnnamedRecords(t);
         QCOMPARE(namesOf(t), std::string("ab "));
         QCOMPARE(t.currentRow(), 2u);
-        QVERIFY(t.eof());
+        QVERIFY(t.atEnd());
         QCOMPARE(notes.resets, 1);
         QCOMPARE(notes.removed, 0);
 
         // A name erased in the current record is committed first.
         t.edit();
-        t.setText(Naziv, "");
+        t.setText(Name, "");
         purgeUnnamedRecords(t);
         QCOMPARE(namesOf(t), std::string("ab"));
     }
@@ -227,7 +228,7 @@ private slots:
             if (op == 'i' || op == 'b')
                 t.insert();
             if (op == 'i')
-                t.setText(Naziv, arg); // the take-back commits it
+                t.setText(Name, arg); // the take-back commits it
             if (op == 'u')
                 t.takeBack();
             if (op == 'a')
@@ -235,10 +236,10 @@ private slots:
             if (op == 'p')
                 purgeUnnamedRecords(t);
             if (op == 'c')
-                t.createDataSet();
+                t.replaceContent({});
             QVERIFY(t.changeCount() > changes || QByteArray("bri").contains(op));
         }
-        const std::string current = t.rowCount() ? " " + t.text(Naziv) : " ";
+        const std::string current = t.rowCount() ? " " + t.text(Name) : " ";
         QCOMPARE(QString::fromStdString(namesOf(t) + current + (t.canTakeBack() ? "+" : "")),
                  expected);
         QCOMPARE(t.state(), TableState::Browse);
@@ -255,7 +256,7 @@ private slots:
         QCOMPARE(t.currentRow(), 2u);
         t.moveTo(1);
         t.edit();
-        t.setText(Naziv, "x");
+        t.setText(Name, "x");
         Notes notes(t);
         QFile(QString::fromStdString(file)).resize(20);
         QVERIFY_THROWS_EXCEPTION(Error, loadExistingDatabase(t, file));

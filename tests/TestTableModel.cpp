@@ -20,13 +20,13 @@ private slots:
     {
         Table table(productSchema());
         std::vector<Record> rows(3, Record(ProductFieldCount));
-        rows[0].setValue(Naziv, "a");
-        rows[2].setValue(Naziv, "b");
+        rows[0].setValue(Name, "a");
+        rows[2].setValue(Name, "b");
         table.replaceContent(std::move(rows));
         Checks checks(table);
         gui::DataSource source(table);
         source.setChecks(&checks);
-        gui::TableModel model(source, {{Naziv, u"Naziv"_s, 80}, {Kolicina, u"Kolicina"_s}});
+        gui::TableModel model(source, {{Name, u"Naziv"_s, 80}, {Quantity, u"Kolicina"_s}});
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
@@ -72,7 +72,7 @@ private slots:
         table.close();
         QCOMPARE(model.rowCount(), 0);
         QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
-        table.createDataSet();
+        table.replaceContent({});
         QVERIFY(!model.setData(model.index(0, 0), u"x"_s));
     }
 };

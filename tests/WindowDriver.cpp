@@ -39,11 +39,11 @@ int main(int argc, char *argv[])
                      &ProductListWindow::closeOnSignal);
     w.click("BitBtnAdd");
     for (const QString &name : {QStringLiteral("prvi"), QStringLiteral("drugi")}) {
-        w.type(data::Naziv, name);
-        w.edit(data::Cijena)->setFocus(Qt::TabFocusReason);
+        w.type(data::Name, name);
+        w.edit(data::Price)->setFocus(Qt::TabFocusReason);
         w.tab();
     }
-    w.type(data::Naziv, QStringLiteral("treći"));
+    w.type(data::Name, QStringLiteral("treći"));
     if (holdSave)
         QTimer::singleShot(0, w.form.get(), &QWidget::close);
     if (holdSave || mode == "copy")

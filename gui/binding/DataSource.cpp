@@ -73,6 +73,18 @@ DataSource::~DataSource()
     m_table.removeObserver(m_relay.get());
 }
 
+void DataSource::beginTyping()
+{
+    if (m_table.state() == data::TableState::Browse)
+        m_table.edit();
+}
+
+void DataSource::writeTyped(std::size_t field, std::string_view text)
+{
+    beginTyping();
+    m_table.setText(field, text);
+}
+
 void DataSource::addControl(PendingInput *control)
 {
     m_controls.push_back(control);

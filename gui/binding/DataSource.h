@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace data {
@@ -28,6 +29,13 @@ public:
     // The warnings the bound controls show, if any; set before the controls are made.
     void setChecks(const data::Checks *checks) { m_checks = checks; }
     const data::Checks *checks() const { return m_checks; }
+
+    // The one way typed text reaches the table, from a box or a grid cell alike. The first typed
+    // change puts a record in Browse in Edit (an empty table begins one); throws on a refusal.
+    void beginTyping();
+    // Writes typed text into `field` of the current record, beginning as above when needed.
+    // Throws data::Error when the text is refused, and the field keeps its value.
+    void writeTyped(std::size_t field, std::string_view text);
 
     void addControl(PendingInput *control);
     void removeControl(PendingInput *control);

@@ -122,8 +122,7 @@ bool TableModel::setData(const QModelIndex &index, const QVariant &value, int ro
         const std::string text = value.toString().toStdString();
         if (table.state() == data::TableState::Browse && table.text(field) == text)
             return true; // nothing typed: leave the record untouched
-        table.edit();
-        table.setText(field, text);
+        m_source.writeTyped(field, text);
         return true;
     } catch (const std::exception &e) {
         showExceptionLater(nullptr, e);

@@ -59,8 +59,8 @@ private:
 
     DataSource &m_source;
     std::vector<GridColumn> m_columns;
-    int m_markedRow = -1;
-    bool m_changingRows = false; // the row whose header shows the cursor
+    int m_markedRow = -1;        // the row whose header shows the cursor
+    bool m_changingRows = false; // see isChangingRows()
     QIcon m_warningMark;
     std::uint64_t m_shownRevision = 0; // of the checks
 };

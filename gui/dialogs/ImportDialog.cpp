@@ -30,9 +30,9 @@ constexpr int skipped = -1;
 
 // The fields in the order of the form's edit boxes, which the clerk knows.
 constexpr std::array<std::size_t, data::ProductFieldCount> formOrder = {
-    data::Tar_br,      data::Naziv,    data::Gen_ime,   data::ATK,
-    data::Proizvodjac, data::Protokol, data::Dobavljac, data::Uvoznik,
-    data::Jed_mjere,   data::Kolicina, data::Valuta,    data::Cijena,
+    data::TariffNumber, data::Name,     data::CatalogueNumber, data::ClassificationCode,
+    data::Manufacturer, data::Protocol, data::Supplier,        data::Importer,
+    data::Unit,         data::Quantity, data::Currency,        data::Price,
 };
 
 std::function<void(ImportDialog &)> &script()
@@ -48,7 +48,7 @@ QString fromUtf8(std::string_view s)
 
 QString caption(std::size_t field)
 {
-    return fromUtf8(textimport::fieldCaption(field));
+    return fromUtf8(data::productSchema()[field].caption);
 }
 
 // main() names the application only; without an organisation QSettings would write under
@@ -89,7 +89,7 @@ QString ungroupedNote(std::size_t n)
 {
     if (n == 0)
         return {};
-    const std::size_t length = data::productSchema()[data::Tar_br].maxLength;
+    const std::size_t length = data::productSchema()[data::TariffNumber].maxLength;
     return u"Tarifni broj: %1 %2 uvest će se bez razmaka i točaka jer polje ima mjesta za "
            u"najviše %3 %4."_s.arg(n)
                .arg(fromUtf8(data::pluralForm(n, "vrijednost", "vrijednosti", "vrijednosti")))
@@ -215,7 +215,7 @@ void ImportDialog::evaluate()
         m_refusal = u"U popisu nema redaka za uvoz."_s;
     else if (const auto twice = textimport::fieldChosenTwice(m_mapping))
         m_refusal = QString::fromStdString(textimport::chosenTwiceReason(*twice));
-    else if (std::find(m_mapping.begin(), m_mapping.end(), data::Naziv) == m_mapping.end())
+    else if (std::find(m_mapping.begin(), m_mapping.end(), data::Name) == m_mapping.end())
         m_refusal = u"Odaberite stupac za polje „Naziv”: zapis bez naziva ne sprema se."_s;
     else
         m_result = textimport::convert(m_source, m_mapping, headerRow());

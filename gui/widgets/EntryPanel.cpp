@@ -67,6 +67,10 @@ QLayout *EntryPanel::buildFields(DataSource &dataSource)
         l->setObjectName(QLatin1String(objectName));
         return l;
     };
+    // A field's caption as the form has always spaced it: `form` holds it as %1.
+    const auto fieldLabel = [&](const char *objectName, ProductField f, const QString &form) {
+        return label(objectName, form.arg(QString::fromStdString(productSchema()[f].caption)));
+    };
     const auto edit = [&](ProductField f, int width, QLabel *caption) {
         auto *e = new FieldEdit(dataSource, f, this);
         e->setObjectName(QStringLiteral("DBEdit") +
@@ -88,8 +92,8 @@ QLayout *EntryPanel::buildFields(DataSource &dataSource)
         ++row;
     };
 
-    QLabel *tariffCaption = label("Label6", QStringLiteral("Tarifni broj : "));
-    m_tariffBox = edit(Tar_br, 129, tariffCaption);
+    QLabel *tariffCaption = fieldLabel("Label6", TariffNumber, QStringLiteral("%1 : "));
+    m_tariffBox = edit(TariffNumber, 129, tariffCaption);
     QLabel *countCaption = label("Label13", QStringLiteral("Broj zapisa : "));
     m_recordCount = label("lblNumOfRecords", QStringLiteral("0"));
     m_warningCount = label("lblNumOfWarnings", QString());
@@ -110,31 +114,31 @@ QLayout *EntryPanel::buildFields(DataSource &dataSource)
     first->addWidget(tools);
     addRow(tariffCaption, first);
 
-    QLabel *nameCaption = label("Label2", QStringLiteral(" Naziv :"));
-    addRow(nameCaption, line({edit(Naziv, 0, nameCaption)}, false));
-    QLabel *catalogueCaption = label("Label11", QStringLiteral("Kataloški broj :"));
-    addRow(catalogueCaption, line({edit(Gen_ime, 0, catalogueCaption)}, false));
-    QLabel *atkCaption = label("Label12", QStringLiteral("ATK :"));
-    FieldEdit *atkBox = edit(ATK, 129, atkCaption);
+    QLabel *nameCaption = fieldLabel("Label2", Name, QStringLiteral(" %1 :"));
+    addRow(nameCaption, line({edit(Name, 0, nameCaption)}, false));
+    QLabel *catalogueCaption = fieldLabel("Label11", CatalogueNumber, QStringLiteral("%1 :"));
+    addRow(catalogueCaption, line({edit(CatalogueNumber, 0, catalogueCaption)}, false));
+    QLabel *atkCaption = fieldLabel("Label12", ClassificationCode, QStringLiteral("%1 :"));
+    FieldEdit *atkBox = edit(ClassificationCode, 129, atkCaption);
     atkBox->setUpperCase(true);
     addRow(atkCaption, line({atkBox}, true));
-    QLabel *manufacturerCaption = label("Label5", QStringLiteral("Proizvođač :"));
-    addRow(manufacturerCaption, line({edit(Proizvodjac, 0, manufacturerCaption)}, false));
-    QLabel *protocolCaption = label("Label10", QStringLiteral("Protokol :"));
-    addRow(protocolCaption, line({edit(Protokol, 297, protocolCaption)}, true));
-    QLabel *supplierCaption = label("Label1", QStringLiteral(" Dobavljač :"));
-    addRow(supplierCaption, line({edit(Dobavljac, 0, supplierCaption)}, false));
-    QLabel *importerCaption = label("Label4", QStringLiteral("  Korisnik : "));
-    addRow(importerCaption, line({edit(Uvoznik, 0, importerCaption)}, false));
+    QLabel *manufacturerCaption = fieldLabel("Label5", Manufacturer, QStringLiteral("%1 :"));
+    addRow(manufacturerCaption, line({edit(Manufacturer, 0, manufacturerCaption)}, false));
+    QLabel *protocolCaption = fieldLabel("Label10", Protocol, QStringLiteral("%1 :"));
+    addRow(protocolCaption, line({edit(Protocol, 297, protocolCaption)}, true));
+    QLabel *supplierCaption = fieldLabel("Label1", Supplier, QStringLiteral(" %1 :"));
+    addRow(supplierCaption, line({edit(Supplier, 0, supplierCaption)}, false));
+    QLabel *importerCaption = fieldLabel("Label4", Importer, QStringLiteral("  %1 : "));
+    addRow(importerCaption, line({edit(Importer, 0, importerCaption)}, false));
 
-    QLabel *unitCaption = label("Label7", QStringLiteral(" Jedinica mjere :"));
-    QLabel *quantityCaption = label("Label3", QStringLiteral("Količina :"));
-    QLabel *currencyCaption = label("Label8", QStringLiteral("Valuta : "));
-    QLabel *priceCaption = label("Label9", QStringLiteral("Cijena : "));
-    FieldEdit *unitBox = edit(Jed_mjere, 121, unitCaption);
-    FieldEdit *quantityBox = edit(Kolicina, 121, quantityCaption);
-    FieldEdit *currencyBox = edit(Valuta, 81, currencyCaption);
-    m_priceBox = edit(Cijena, 137, priceCaption);
+    QLabel *unitCaption = fieldLabel("Label7", Unit, QStringLiteral(" %1 :"));
+    QLabel *quantityCaption = fieldLabel("Label3", Quantity, QStringLiteral("%1 :"));
+    QLabel *currencyCaption = fieldLabel("Label8", Currency, QStringLiteral("%1 : "));
+    QLabel *priceCaption = fieldLabel("Label9", Price, QStringLiteral("%1 : "));
+    FieldEdit *unitBox = edit(Unit, 121, unitCaption);
+    FieldEdit *quantityBox = edit(Quantity, 121, quantityCaption);
+    FieldEdit *currencyBox = edit(Currency, 81, currencyCaption);
+    m_priceBox = edit(Price, 137, priceCaption);
     quantityBox->setAlignment(Qt::AlignRight);
     m_priceBox->setAlignment(Qt::AlignRight);
     addRow(unitCaption, line({unitBox, quantityCaption, quantityBox, currencyCaption, currencyBox,

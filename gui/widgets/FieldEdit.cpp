@@ -53,7 +53,7 @@ void FieldEdit::setUpperCase(bool upper)
     TextLimit::Options options;
     if (upper)
         options |= TextLimit::UpperCase;
-    if (m_field == data::Tar_br)
+    if (m_field == data::TariffNumber)
         options |= TextLimit::TariffNumber;
     delete m_limit;
     m_limit = new TextLimit(this, static_cast<int>(def.maxLength), options);
@@ -100,29 +100,24 @@ void FieldEdit::handOver()
 {
     if (!m_dirty)
         return;
-    data::Table &table = m_source.table();
-    if (table.state() == data::TableState::Browse)
-        table.edit();
-    table.setText(m_field, text().toStdString());
+    m_source.writeTyped(m_field, text().toStdString());
     m_dirty = false;
     refresh();
 }
 
 bool FieldEdit::beginEdit()
 {
-    data::Table &table = m_source.table();
-    if (table.state() != data::TableState::Browse)
-        return true;
-    return guarded(this, [&] { table.edit(); });
+    return guarded(this, [this] { m_source.beginTyping(); });
 }
 
 void FieldEdit::onTextEdited()
 {
     // A change that did not come through a key press (a drop, the context menu).
-    if (!m_dirty && m_source.table().state() == data::TableState::Browse) {
+    // The box holds typed text before the record changes state, so the refresh keeps it.
+    if (!m_dirty) {
         m_dirty = true;
         try {
-            m_source.table().edit();
+            m_source.beginTyping();
         } catch (const std::exception &e) {
             showExceptionLater(this, e);
         }

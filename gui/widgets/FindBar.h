@@ -30,7 +30,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // Looks from `start` on; `step` is 0 (typing: the current record counts), 1 or -1.
+    // Finds the text from the current record on, wrapping: `step` 0 (typing) looks at the
+    // current record first, 1 begins after it, -1 goes backward from the one before it.
     void find(int step);
 
     DataSource &m_source;

@@ -36,17 +36,15 @@ QWidget *GridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem 
     const auto &def = table.schema()[field];
     auto *editor = new CellEditor(def.isNumber(), parent);
     editor->setFrame(false);
-    editor->setValidator(
-        new TextLimit(editor, static_cast<int>(def.maxLength),
-                      field == data::Tar_br ? TextLimit::TariffNumber : TextLimit::Options()));
+    editor->setValidator(new TextLimit(editor, static_cast<int>(def.maxLength),
+                                       field == data::TariffNumber ? TextLimit::TariffNumber
+                                                                   : TextLimit::Options()));
     // Typing puts the record in Edit at once, so a commit from elsewhere asks for the text.
-    connect(editor, &QLineEdit::textEdited, editor, [&table] {
-        if (table.state() == data::TableState::Browse) {
-            try {
-                table.edit();
-            } catch (const std::exception &e) {
-                showExceptionLater(nullptr, e);
-            }
+    connect(editor, &QLineEdit::textEdited, editor, [&source = m_model.dataSource()] {
+        try {
+            source.beginTyping();
+        } catch (const std::exception &e) {
+            showExceptionLater(nullptr, e);
         }
     });
     m_editor = editor;
