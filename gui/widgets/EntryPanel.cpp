@@ -60,13 +60,38 @@ EntryPanel::EntryPanel(DataSource &dataSource, QWidget *parent)
     setTabOrder();
 }
 
+QLabel *EntryPanel::label(const char *objectName, const QString &caption)
+{
+    auto *l = new QLabel(caption, this);
+    l->setObjectName(QLatin1String(objectName));
+    return l;
+}
+
+QHBoxLayout *EntryPanel::buildTariffLine()
+{
+    QLabel *countCaption = label("Label13", QStringLiteral("Broj zapisa : "));
+    m_recordCount = label("lblNumOfRecords", QStringLiteral("0"));
+    m_warningCount = label("lblNumOfWarnings", QString());
+    m_warningCount->setIndent(12);
+    m_recoveryProblem = label("lblRecoveryProblem", QString());
+    m_recoveryProblem->setIndent(12);
+    m_recoveryProblem->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    auto *first =
+        line({m_tariffBox, countCaption, m_recordCount, m_warningCount, m_recoveryProblem}, true);
+    // Commands beyond the nine buttons; out of the tab order, so a click leaves the focus alone.
+    auto *tools = new QToolButton(this);
+    tools->setObjectName(QStringLiteral("ToolsButton"));
+    tools->setText(QStringLiteral("Alati"));
+    tools->setPopupMode(QToolButton::InstantPopup);
+    tools->setFocusPolicy(Qt::NoFocus);
+    m_tools = new QMenu(tools);
+    tools->setMenu(m_tools);
+    first->addWidget(tools);
+    return first;
+}
+
 QLayout *EntryPanel::buildFields(DataSource &dataSource)
 {
-    const auto label = [this](const char *objectName, const QString &caption) {
-        auto *l = new QLabel(caption, this);
-        l->setObjectName(QLatin1String(objectName));
-        return l;
-    };
     // A field's caption as the form has always spaced it: `form` holds it as %1.
     const auto fieldLabel = [&](const char *objectName, ProductField f, const QString &form) {
         return label(objectName, form.arg(QString::fromStdString(productSchema()[f].caption)));
@@ -94,25 +119,7 @@ QLayout *EntryPanel::buildFields(DataSource &dataSource)
 
     QLabel *tariffCaption = fieldLabel("Label6", TariffNumber, QStringLiteral("%1 : "));
     m_tariffBox = edit(TariffNumber, 129, tariffCaption);
-    QLabel *countCaption = label("Label13", QStringLiteral("Broj zapisa : "));
-    m_recordCount = label("lblNumOfRecords", QStringLiteral("0"));
-    m_warningCount = label("lblNumOfWarnings", QString());
-    m_warningCount->setIndent(12);
-    m_recoveryProblem = label("lblRecoveryProblem", QString());
-    m_recoveryProblem->setIndent(12);
-    m_recoveryProblem->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
-    auto *first =
-        line({m_tariffBox, countCaption, m_recordCount, m_warningCount, m_recoveryProblem}, true);
-    // Commands beyond the nine buttons; out of the tab order, so a click leaves the focus alone.
-    auto *tools = new QToolButton(this);
-    tools->setObjectName(QStringLiteral("ToolsButton"));
-    tools->setText(QStringLiteral("Alati"));
-    tools->setPopupMode(QToolButton::InstantPopup);
-    tools->setFocusPolicy(Qt::NoFocus);
-    m_tools = new QMenu(tools);
-    tools->setMenu(m_tools);
-    first->addWidget(tools);
-    addRow(tariffCaption, first);
+    addRow(tariffCaption, buildTariffLine());
 
     QLabel *nameCaption = fieldLabel("Label2", Name, QStringLiteral(" %1 :"));
     addRow(nameCaption, line({edit(Name, 0, nameCaption)}, false));

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -30,6 +31,9 @@ public:
     void setRecoveryProblem(const QString &problem);
 
 private:
+    QLabel *label(const char *objectName, const QString &caption);
+    // The tariff box with the record counts and the "Alati" menu beside it.
+    QHBoxLayout *buildTariffLine();
     QLayout *buildFields(DataSource &dataSource);
     QLayout *buildButtons();
     void setTabOrder();
