@@ -1,6 +1,7 @@
 #include "WindowBench.h"
 
 #include "app/ProductListWindow.h"
+#include "data/Table.h"
 #include "gui/binding/InputGuard.h"
 #include "gui/dialogs/Dialogs.h"
 

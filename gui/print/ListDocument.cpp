@@ -1,6 +1,7 @@
 #include "gui/print/ListDocument.h"
 
 #include "data/Checks.h"
+#include "data/NumberText.h"
 #include "data/Plural.h"
 #include "data/ProductSchema.h"
 #include "data/Table.h"
@@ -24,9 +25,9 @@ namespace {
 using data::ProductFieldCount;
 
 constexpr std::size_t columnCount = ProductFieldCount + 1; // the row number first
-// Shares of the page's width: the number column, then the fields in stored order.
-constexpr std::array<qreal, columnCount> columnShares = {3.5, 8,   15.5, 11,  6,   12, 11,
-                                                         11,  5.5, 6.5,  5.5, 7.5, 8.5};
+// Shares of the page's width after the number column, the fields in stored order.
+constexpr std::array<qreal, ProductFieldCount> fieldShares = {7.5,  15,  10, 6, 11, 10.5,
+                                                              10.5, 4.5, 6,  5, 7,  13};
 // A slice of work between two reports of progress.
 constexpr qint64 sliceMs = 40;
 const QColor ruleColour(120, 120, 120);
@@ -89,54 +90,56 @@ ListDocument::ListDocument(const data::Table &table, const data::Checks *checks,
     , m_bold(listFont(7.5, true))
     , m_title(listFont(14, true))
 {
-    std::vector<QString> warnings;
-    data::TotalsBuilder totals;
+    m_rows.reserve(table.rowCount());
     for (std::size_t r = 0; r < table.rowCount(); ++r) {
         // A record without a name is not saved, and a begun one is not stored yet.
         if (table.isBegunRow(r) || table.storedValue(r, data::Naziv).empty())
             continue;
+        // Only the stored record is copied here; its texts are made while measuring, in slices.
         Row row;
         row.number = static_cast<int>(m_rows.size() + 1);
-        QStringList reasons;
-        for (std::size_t f = 0; f < ProductFieldCount; ++f) {
-            row.values[f] = QString::fromStdString(table.text(r, f));
-            if (const char *reason = checks ? checks->warning(r, f) : nullptr) {
-                row.warned |= 1u << f;
-                reasons << QString::fromUtf8(reason);
+        row.record = table.rows()[r];
+        if (checks && checks->hasWarning(r)) {
+            QStringList reasons;
+            for (std::size_t f = 0; f < ProductFieldCount; ++f) {
+                if (const char *reason = checks->warning(r, f)) {
+                    row.warned |= 1u << f;
+                    reasons << QString::fromUtf8(reason);
+                }
             }
+            m_warnings.push_back(QStringLiteral("%1. %2: %3.")
+                                     .arg(row.number)
+                                     .arg(fromUtf8(table.storedValue(r, data::Naziv)),
+                                          reasons.join(QStringLiteral("; "))));
         }
-        if (row.warned) {
-            warnings.push_back(
-                QStringLiteral("%1. %2: %3.")
-                    .arg(row.number)
-                    .arg(row.values[data::Naziv], reasons.join(QStringLiteral("; "))));
-        }
-        totals.add(table.storedValue(r, data::Valuta), table.storedValue(r, data::Kolicina),
-                   table.storedValue(r, data::Cijena));
         m_rows.push_back(std::move(row));
     }
-    m_totals = totals.result();
+}
+
+void ListDocument::buildLines()
+{
+    const data::Totals totals = m_totals.result();
 
     m_lines.push_back({QStringLiteral("Ukupno (količina × cijena)"), {}, true, true});
-    for (const data::CurrencyTotal &t : m_totals.currencies) {
+    for (const data::CurrencyTotal &t : totals.currencies) {
         m_lines.push_back({t.currency.empty() ? QStringLiteral("bez valute") : fromUtf8(t.currency),
                            fromUtf8(t.amount)});
     }
-    if (m_totals.withoutAmount > 0) {
+    if (totals.withoutAmount > 0) {
         m_lines.push_back({QStringLiteral("Zapisi bez količine ili cijene (nisu zbrojeni)"),
-                           QString::number(m_totals.withoutAmount)});
+                           QString::number(totals.withoutAmount)});
     }
-    m_lines.push_back({QStringLiteral("Broj zapisa"), QString::number(m_totals.records), true});
-    if (!warnings.empty()) {
-        const std::size_t n = warnings.size();
+    m_lines.push_back({QStringLiteral("Broj zapisa"), QString::number(totals.records), true});
+    if (!m_warnings.empty()) {
+        const std::size_t n = m_warnings.size();
         m_lines.push_back({QStringLiteral("Upozorenja: %1 %2")
                                .arg(n)
                                .arg(fromUtf8(data::pluralForm(n, "zapis", "zapisa", "zapisa"))),
                            {},
                            true,
                            true});
-        for (QString &w : warnings)
-            m_lines.push_back({std::move(w), {}});
+        for (const QString &w : m_warnings)
+            m_lines.push_back({w, {}});
     }
 }
 
@@ -150,33 +153,60 @@ qreal ListDocument::textHeight(const QString &text, const QFont &font, qreal wid
     return layOut(layout, width);
 }
 
-qreal ListDocument::rowHeight(const Row &row, const QPaintDevice &device) const
+qreal ListDocument::measureRow(Row &row, Advances &advances, const QPaintDevice &device)
 {
-    const QFontMetricsF metrics(m_font, &device);
+    if (!row.decoded) {
+        const data::Schema &schema = data::productSchema();
+        row.record.forEachValue([&](std::size_t f, std::string_view value) {
+            row.values[f] =
+                schema[f].isNumber() ? fromUtf8(data::displayNumberText(value)) : fromUtf8(value);
+        });
+        row.decoded = true;
+        m_totals.add(row.record.value(data::Valuta), row.record.value(data::Kolicina),
+                     row.record.value(data::Cijena));
+    }
+    row.advance[0] =
+        static_cast<float>(advances.metrics.horizontalAdvance(QString::number(row.number)));
     qreal height = m_g.lineHeight;
     for (std::size_t f = 0; f < ProductFieldCount; ++f) {
         const QString &text = row.values[f];
-        const qreal width = m_g.columnWidth[f + 1] - 2 * m_g.padding;
+        qreal advance = 0;
+        if (!text.isEmpty()) {
+            // Suppliers, units and currencies repeat from record to record: each is shaped once.
+            const auto known = advances.cache.constFind(text);
+            advance =
+                known != advances.cache.cend() ? *known : advances.metrics.horizontalAdvance(text);
+            if (known == advances.cache.cend())
+                advances.cache.insert(text, advance);
+        }
+        row.advance[f + 1] = static_cast<float>(advance);
         // Most values fit on one line: only those that do not are laid out.
-        if (!text.isEmpty() && metrics.horizontalAdvance(text) > width)
+        const qreal width = m_g.columnWidth[f + 1] - 2 * m_g.padding;
+        if (advance > width)
             height = std::max(height, textHeight(text, m_font, width, device));
     }
     return height + 2 * m_g.padding;
 }
 
-void ListDocument::measure(QPagedPaintDevice &device)
+void ListDocument::measure(const QPagedPaintDevice &device)
 {
     m_g = {};
     m_g.width = device.width();
     m_g.height = device.height();
     m_g.padding = millimetres(device, 0.8);
     m_g.lineHeight = QFontMetricsF(m_font, &device).lineSpacing();
-    const qreal shares = std::accumulate(columnShares.begin(), columnShares.end(), 0.0);
-    qreal x = 0;
-    for (std::size_t c = 0; c < columnCount; ++c) {
-        m_g.columnX[c] = x;
-        m_g.columnWidth[c] = m_g.width * columnShares[c] / shares;
-        x += m_g.columnWidth[c];
+    m_g.ascent = QFontMetricsF(m_font, &device).ascent();
+    // The number column as wide as the largest number; the fields share the rest.
+    m_g.columnWidth[0] =
+        std::max(QFontMetricsF(m_font, &device).horizontalAdvance(QString::number(m_rows.size())),
+                 QFontMetricsF(m_bold, &device).horizontalAdvance(QStringLiteral("Rb."))) +
+        2 * m_g.padding + 1;
+    const qreal shares = std::accumulate(fieldShares.begin(), fieldShares.end(), 0.0);
+    qreal x = m_g.columnWidth[0];
+    for (std::size_t f = 0; f < ProductFieldCount; ++f) {
+        m_g.columnX[f + 1] = x;
+        m_g.columnWidth[f + 1] = (m_g.width - m_g.columnWidth[0]) * fieldShares[f] / shares;
+        x += m_g.columnWidth[f + 1];
     }
     qreal header = m_g.lineHeight;
     for (std::size_t f = 0; f < ProductFieldCount; ++f) {
@@ -212,14 +242,17 @@ ListDocument::Result ListDocument::print(QPagedPaintDevice &device, const Progre
     const int total = static_cast<int>(2 * (m_rows.size() + m_lines.size()) + 2);
     QElapsedTimer slice;
     slice.start();
+    Advances advances{QFontMetricsF(m_font, &device), {}};
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        m_items.push_back({Kind::Row, i, rowHeight(m_rows[i], device)});
+        m_items.push_back({Kind::Row, i, measureRow(m_rows[i], advances, device)});
         if (slice.elapsed() >= sliceMs) {
             if (!progress(static_cast<int>(i), total))
                 return stop();
             slice.restart();
         }
     }
+    if (m_lines.empty())
+        buildLines();
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         const Line &line = m_lines[i];
         const qreal width = line.right.isEmpty() ? m_g.width : m_g.amountWidth;
@@ -287,6 +320,22 @@ void ListDocument::drawText(QPainter &p, const QRectF &cell, const QString &text
     layout.setTextOption(wrapOption(alignment));
     layOut(layout, cell.width());
     layout.draw(&p, cell.topLeft());
+}
+
+void ListDocument::drawValue(QPainter &p, const QRectF &cell, const QString &text, qreal advance,
+                             Qt::Alignment alignment) const
+{
+    if (text.isEmpty())
+        return;
+    if (advance > cell.width()) {
+        QTextLayout layout(text, m_font, p.device());
+        layout.setTextOption(wrapOption(alignment));
+        layOut(layout, cell.width());
+        layout.draw(&p, cell.topLeft());
+        return;
+    }
+    const qreal x = alignment & Qt::AlignRight ? cell.right() - advance : cell.left();
+    p.drawText(QPointF(x, cell.top() + m_g.ascent), text);
 }
 
 void ListDocument::paintPage(QPainter &p, std::size_t page) const
@@ -389,14 +438,15 @@ void ListDocument::paintRow(QPainter &p, const Row &row, qreal y, qreal height) 
         p.fillPath(triangle, QColor(232, 160, 0));
     }
     p.setPen(Qt::black);
-    drawText(p, QRectF(pad, y + pad, m_g.columnWidth[0] - 2 * pad, m_g.lineHeight),
-             QString::number(row.number), m_font, Qt::AlignRight);
+    p.setFont(m_font);
+    drawValue(p, QRectF(pad, y + pad, m_g.columnWidth[0] - 2 * pad, m_g.lineHeight),
+              QString::number(row.number), row.advance[0], Qt::AlignRight);
     const data::Schema &schema = data::productSchema();
     for (std::size_t f = 0; f < ProductFieldCount; ++f) {
         const QRectF cell(m_g.columnX[f + 1] + pad, y + pad, m_g.columnWidth[f + 1] - 2 * pad,
                           height - 2 * pad);
-        drawText(p, cell, row.values[f], m_font,
-                 schema[f].isNumber() ? Qt::AlignRight : Qt::AlignLeft);
+        drawValue(p, cell, row.values[f], row.advance[f + 1],
+                  schema[f].isNumber() ? Qt::AlignRight : Qt::AlignLeft);
     }
     p.setPen(QPen(ruleColour, 0));
     p.drawLine(QPointF(0, y + height), QPointF(m_g.width, y + height));

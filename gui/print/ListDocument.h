@@ -1,9 +1,12 @@
 #pragma once
 
+#include "data/Record.h"
 #include "data/Totals.h"
 
 #include <QDate>
 #include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -37,7 +40,6 @@ public:
     ListDocument(const data::Table &table, const data::Checks *checks, QDate date);
 
     std::size_t recordCount() const { return m_rows.size(); }
-    const data::Totals &totals() const { return m_totals; }
 
     // Told how far the work is (done of total) between slices of a few tens of milliseconds;
     // returning false stops it.
@@ -51,8 +53,13 @@ public:
 private:
     struct Row {
         int number = 0;
-        std::array<QString, 12> values;
+        data::Record record;
+        std::array<QString, 12> values; // as the window shows them, once decoded
+        bool decoded = false;
         unsigned warned = 0; // a bit per field
+        // Of the number and each value on one line, as measured for the last print(): a value
+        // is shaped once to measure and once to draw, never a third time.
+        std::array<float, 13> advance{};
     };
     // A line after the table: text on the left (wrapped), an amount on the right.
     struct Line {
@@ -76,16 +83,26 @@ private:
         qreal height = 0;
         qreal padding = 0;
         qreal lineHeight = 0;
+        qreal ascent = 0;
         qreal headerHeight = 0;
         qreal footerHeight = 0;
         qreal gap = 0;                   // before a block of lines
         qreal amountWidth = 0;           // of a line with an amount
-        std::array<qreal, 13> columnX{}; // left edge of the number column and the twelve fields
+        std::array<qreal, 13> columnX{}; // the number column's and the twelve fields' left edges
         std::array<qreal, 13> columnWidth{};
     };
 
-    void measure(QPagedPaintDevice &device);
-    qreal rowHeight(const Row &row, const QPaintDevice &device) const;
+    // The totals and the warnings' reasons, once.
+    void buildLines();
+    void measure(const QPagedPaintDevice &device);
+    struct Advances {
+        QFontMetricsF metrics;
+        QHash<QString, qreal> cache;
+    };
+    qreal measureRow(Row &row, Advances &advances, const QPaintDevice &device);
+    // Draws a value of a row, as measured, with the painter's font.
+    void drawValue(QPainter &p, const QRectF &cell, const QString &text, qreal advance,
+                   Qt::Alignment alignment) const;
     // Height of `text` wrapped to `width`: one line when it fits, otherwise laid out.
     qreal textHeight(const QString &text, const QFont &font, qreal width,
                      const QPaintDevice &device) const;
@@ -101,8 +118,9 @@ private:
 
     QDate m_date;
     std::vector<Row> m_rows;
+    std::vector<QString> m_warnings; // "3. <name>: <reasons>."
     std::vector<Line> m_lines;
-    data::Totals m_totals;
+    data::TotalsBuilder m_totals; // each row added when it is first measured
     QFont m_font;
     QFont m_bold;
     QFont m_title;

@@ -3,6 +3,7 @@
 #include "data/AtomicFile.h"
 #include "gui/dialogs/Dialogs.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
@@ -71,9 +72,12 @@ void printList(QWidget *parent, const data::Table &table, const data::Checks &ch
     printer.setDocName(title);
     printer.setCreator(QStringLiteral("Kalvendor"));
     Dialogs::printPreview(parent, printer, [&](QPrinter *target) {
-        ProgressBox progress(parent);
+        // Over the preview, which is open while it paints.
+        QWidget *over =
+            QApplication::activeModalWidget() ? QApplication::activeModalWidget() : parent;
+        ProgressBox progress(over);
         if (document.print(*target, progress.report()) == ListDocument::Result::DeviceFailed)
-            Dialogs::error(parent, printFailure(*target));
+            Dialogs::error(over, printFailure(*target));
     });
 }
 
