@@ -211,6 +211,7 @@ private slots:
             QVERIFY2(pages[p].contains(u"Stranica %1 od %2"_s.arg(p + 1).arg(pages.size())),
                      qPrintable(pages[p]));
             QCOMPARE(pages[p].count(u"Tarifni broj"_s), 1); // the headings on every page
+            QCOMPARE(pages[p].count(u"Jedinica"_s), 1);     // no caption broken in a word
             QCOMPARE(pages[p].count(u"Popis medicinskih proizvoda"_s), p == 0 ? 1 : 0);
         }
         QVERIFY(pages.constLast().contains(u"150,00"_s));
@@ -271,7 +272,8 @@ private slots:
         QCOMPARE(w.table().recordCount(), 2u);
         const QStringList pages = pdfPages(printed);
         QCOMPARE(pages.size(), 1);
-        QVERIFY2(inOrder(pages[0], {u"Broj zapisa: 2"_s, u"Novi čaj"_s, u"Stari"_s, u"10,00"_s}),
+        QVERIFY2(inOrder(pages[0], {u"Broj zapisa: 2"_s, u"Jedinica"_s, u"Novi čaj"_s, u"Stari"_s,
+                                    u"10,00"_s}),
                  qPrintable(pages[0]));
 
         // The PDF: offered beside the database, named by the day.

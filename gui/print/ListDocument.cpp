@@ -16,7 +16,6 @@
 #include <QPrinter>
 #include <QTextLayout>
 
-#include <numeric>
 
 namespace gui {
 
@@ -26,8 +25,8 @@ using data::ProductFieldCount;
 
 constexpr std::size_t columnCount = ProductFieldCount + 1; // the row number first
 // Shares of the page's width after the number column, the fields in stored order.
-constexpr std::array<qreal, ProductFieldCount> fieldShares = {7.5,  15,  10, 6, 11, 10.5,
-                                                              10.5, 4.5, 6,  5, 7,  13};
+constexpr std::array<qreal, ProductFieldCount> fieldShares = {7.5,  15, 10, 6, 11, 10.5,
+                                                              10.5, 5,  6,  5, 7,  12.5};
 // A slice of work between two reports of progress.
 constexpr qint64 sliceMs = 40;
 const QColor ruleColour(120, 120, 120);
@@ -201,11 +200,32 @@ void ListDocument::measure(const QPagedPaintDevice &device)
         std::max(QFontMetricsF(m_font, &device).horizontalAdvance(QString::number(m_rows.size())),
                  QFontMetricsF(m_bold, &device).horizontalAdvance(QStringLiteral("Rb."))) +
         2 * m_g.padding + 1;
-    const qreal shares = std::accumulate(fieldShares.begin(), fieldShares.end(), 0.0);
+    // A column is at least as wide as the longest word of its caption, which then never breaks
+    // inside a word on any printer; the others share what is left.
+    const QFontMetricsF bold(m_bold, &device);
+    std::array<qreal, ProductFieldCount> least{};
+    for (std::size_t f = 0; f < ProductFieldCount; ++f) {
+        for (const QString &word : printCaption(f).split(u' '))
+            least[f] = std::max(least[f], bold.horizontalAdvance(word) + 2 * m_g.padding + 1);
+    }
+    std::array<bool, ProductFieldCount> atLeast{};
+    for (bool changed = true; changed;) {
+        changed = false;
+        qreal rest = m_g.width - m_g.columnWidth[0];
+        qreal shares = 0;
+        for (std::size_t f = 0; f < ProductFieldCount; ++f) {
+            rest -= atLeast[f] ? least[f] : 0;
+            shares += atLeast[f] ? 0 : fieldShares[f];
+        }
+        for (std::size_t f = 0; f < ProductFieldCount; ++f) {
+            m_g.columnWidth[f + 1] = atLeast[f] ? least[f] : rest * fieldShares[f] / shares;
+            if (!atLeast[f] && m_g.columnWidth[f + 1] < least[f])
+                changed = atLeast[f] = true;
+        }
+    }
     qreal x = m_g.columnWidth[0];
     for (std::size_t f = 0; f < ProductFieldCount; ++f) {
         m_g.columnX[f + 1] = x;
-        m_g.columnWidth[f + 1] = (m_g.width - m_g.columnWidth[0]) * fieldShares[f] / shares;
         x += m_g.columnWidth[f + 1];
     }
     qreal header = m_g.lineHeight;
