@@ -10,6 +10,7 @@
 #include "gui/dialogs/Dialogs.h"
 #include "gui/dialogs/ExceptionBox.h"
 #include "gui/dialogs/ImportDialog.h"
+#include "gui/print/ListPrint.h"
 #include "gui/widgets/EntryPanel.h"
 #include "gui/widgets/FieldEdit.h"
 #include "gui/widgets/FindBar.h"
@@ -201,6 +202,8 @@ void ProductListWindow::connectCommands()
                                [this] { onTakeBackClicked(); });
     m_takeBackAction->setEnabled(false);
     addTool(QStringLiteral("Uvezi popis…"), {}, [this] { onImportFileClicked(); });
+    addTool(QStringLiteral("Ispis…"), Qt::CTRL | Qt::Key_P, [this] { onPrintClicked(false); });
+    addTool(QStringLiteral("Spremi kao PDF…"), {}, [this] { onPrintClicked(true); });
     connect(m_grid, &gui::RecordGrid::pasteRequested, this, &ProductListWindow::onGridPaste);
 
     connect(m_dataSource, &gui::DataSource::dataChange, this, &ProductListWindow::onTableChanged);
@@ -339,6 +342,19 @@ void ProductListWindow::onTakeBackClicked()
         m_products.takeBack();
         // Taking back an import can leave no record, as a deletion of the last one does.
         m_panel->button(Button::Delete)->setEnabled(m_products.recordCount() > 0);
+    });
+}
+
+void ProductListWindow::onPrintClicked(bool toPdf)
+{
+    gui::guarded(this, [&] {
+        if (!m_products.isActive())
+            return;
+        endTypedRecord();
+        if (toPdf)
+            gui::saveListAsPdf(this, m_products, m_session->checks(), m_session->databasePath());
+        else
+            gui::printList(this, m_products, m_session->checks());
     });
 }
 

@@ -63,10 +63,12 @@ private:
     void onExportClicked();
     void onEraseClicked();
     void onTakeBackClicked();
+    // "Ispis…" and "Spremi kao PDF…": what is being typed is committed first.
+    void onPrintClicked(bool toPdf);
     void onTableChanged();
-    // Ends what is being typed, as a cursor move does, before a take-back or an import; a begun
-    // record that holds nothing at all (the one deleting the only record begins) is dropped,
-    // not kept as an empty row.
+    // Ends what is being typed, as a cursor move does, before a take-back, an import or a print;
+    // a begun record that holds nothing at all (the one deleting the only record begins) is
+    // dropped, not kept as an empty row.
     void endTypedRecord();
     void onGridPaste();
     void onImportFileClicked();

@@ -5,7 +5,7 @@ set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 build="$src/build-test"
 
-"$src/scripts/install-deps.sh" locales # locales: the number tests try a comma locale
+"$src/scripts/install-deps.sh" locales poppler-utils # a comma locale; pdftotext for the print
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVENDOR_SANITIZE=ON \
     -DKALVENDOR_WERROR=ON -DKALVENDOR_BENCH=OFF -DKALVENDOR_PACKAGE_CHECK=ON
 cmake --build "$build" -j2

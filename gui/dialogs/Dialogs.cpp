@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QQueue>
 
 namespace gui {
@@ -109,6 +111,27 @@ QString Dialogs::openFileName(QWidget *parent, const QString &filter)
     const QString file = QFileDialog::getOpenFileName(parent, {}, {}, filter, nullptr,
                                                       QFileDialog::DontUseNativeDialog);
     return file.isEmpty() ? file : QFileInfo(file).absoluteFilePath();
+}
+
+void Dialogs::printPreview(QWidget *parent, QPrinter &printer,
+                           const std::function<void(QPrinter *)> &paint)
+{
+    if (script().active) {
+        script().shown.append(
+            {Kind::PrintPreview, {}, {}, QMessageBox::NoButton, QMessageBox::NoIcon});
+        const QString file =
+            script().answers.isEmpty() ? QString() : script().answers.dequeue().toString();
+        if (!file.isEmpty()) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(file);
+            paint(&printer);
+        }
+        return;
+    }
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("Pregled ispisa"));
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, paint);
+    dialog.exec();
 }
 
 void Dialogs::setScripted(bool scripted)

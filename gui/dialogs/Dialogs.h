@@ -5,8 +5,10 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 
+class QPrinter;
 class QWidget;
 
 namespace gui {
@@ -15,7 +17,7 @@ namespace gui {
 // dialogs; a test scripts the answers in advance and reads back what would have been shown.
 class Dialogs {
 public:
-    enum class Kind { Message, Question, Error, SaveFile, OpenFile };
+    enum class Kind { Message, Question, Error, SaveFile, OpenFile, PrintPreview };
 
     struct Shown {
         Kind kind;
@@ -49,8 +51,14 @@ public:
     // path, or an empty string when cancelled.
     static QString openFileName(QWidget *parent, const QString &filter);
 
+    // Qt's print preview of what `paint` draws on `printer`, with its button to print, which
+    // opens the printer dialog and paints again on the printer chosen.
+    static void printPreview(QWidget *parent, QPrinter &printer,
+                             const std::function<void(QPrinter *)> &paint);
+
     // Test mode: boxes are not shown but recorded; questions take the next scripted answer
-    // (bool), save dialogs the next scripted path (QString, empty to cancel). Without a
+    // (bool), save dialogs the next scripted path (QString, empty to cancel), and a print preview
+    // prints to the next scripted path as a PDF file (empty: closed without printing). Without a
     // scripted answer a question answers No and a save dialog is cancelled.
     static void setScripted(bool scripted);
     static void addAnswer(const QVariant &answer);
