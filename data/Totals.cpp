@@ -196,10 +196,10 @@ Totals listTotals(const Table &table)
 {
     TotalsBuilder builder;
     for (std::size_t row = 0; row < table.rowCount(); ++row) {
-        if (table.isBegunRow(row) || table.storedValue(row, Naziv).empty())
+        if (table.isBegunRow(row) || table.storedValue(row, Name).empty())
             continue;
-        builder.add(table.storedValue(row, Valuta), table.storedValue(row, Kolicina),
-                    table.storedValue(row, Cijena));
+        builder.add(table.storedValue(row, Currency), table.storedValue(row, Quantity),
+                    table.storedValue(row, Price));
     }
     return builder.result();
 }

@@ -20,7 +20,7 @@ namespace {
 Record product(const QString &line)
 {
     const QStringList parts = line.split(u'|');
-    const ProductField fields[] = {Naziv, Valuta, Kolicina, Cijena, Tar_br, Proizvodjac};
+    const ProductField fields[] = {Name, Currency, Quantity, Price, TariffNumber, Manufacturer};
     Record r(ProductFieldCount);
     for (qsizetype i = 0; i < parts.size(); ++i)
         r.setValue(fields[i], parts[i].toStdString());
@@ -145,7 +145,7 @@ private slots:
                      u"Flaster|EUR|||3005909000"_s});
         table.last();
         table.insert(); // a begun record is no stored record
-        table.setText(Naziv, "Započeti");
+        table.setText(Name, "Započeti");
         ListDocument document(table, &checks, QDate(2026, 12, 7));
         QCOMPARE(document.recordCount(), 4u);
 
@@ -260,7 +260,7 @@ private slots:
 
         // Ctrl+P commits the record being typed, which the printed list then holds.
         w.click("BitBtnAdd");
-        w.type(Naziv, u"Novi čaj"_s);
+        w.type(Name, u"Novi čaj"_s);
         const QString printed = QDir(w.folder()).filePath(u"ispis.pdf"_s);
         Dialogs::takeShown();
         Dialogs::addAnswer(printed);

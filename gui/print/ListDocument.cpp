@@ -6,7 +6,6 @@
 #include "data/ProductSchema.h"
 #include "data/Table.h"
 #include "gui/widgets/WarningLook.h"
-#include "import/RecordImport.h"
 
 #include <QElapsedTimer>
 #include <QFontMetricsF>
@@ -75,7 +74,7 @@ qreal layOut(QTextLayout &layout, qreal width)
 
 QString printCaption(std::size_t field)
 {
-    return fromUtf8(textimport::fieldCaption(field));
+    return fromUtf8(data::productSchema()[field].caption);
 }
 
 QString croatianDate(QDate date)
@@ -92,7 +91,7 @@ ListDocument::ListDocument(const data::Table &table, const data::Checks *checks,
     m_rows.reserve(table.rowCount());
     for (std::size_t r = 0; r < table.rowCount(); ++r) {
         // A record without a name is not saved, and a begun one is not stored yet.
-        if (table.isBegunRow(r) || table.storedValue(r, data::Naziv).empty())
+        if (table.isBegunRow(r) || table.storedValue(r, data::Name).empty())
             continue;
         // Only the stored record is copied here; its texts are made while measuring, in slices.
         Row row;
@@ -108,7 +107,7 @@ ListDocument::ListDocument(const data::Table &table, const data::Checks *checks,
             }
             m_warnings.push_back(QStringLiteral("%1. %2: %3.")
                                      .arg(row.number)
-                                     .arg(fromUtf8(table.storedValue(r, data::Naziv)),
+                                     .arg(fromUtf8(table.storedValue(r, data::Name)),
                                           reasons.join(QStringLiteral("; "))));
         }
         m_rows.push_back(std::move(row));
@@ -161,8 +160,8 @@ qreal ListDocument::measureRow(Row &row, Advances &advances, const QPaintDevice 
                 schema[f].isNumber() ? fromUtf8(data::displayNumberText(value)) : fromUtf8(value);
         });
         row.decoded = true;
-        m_totals.add(row.record.value(data::Valuta), row.record.value(data::Kolicina),
-                     row.record.value(data::Cijena));
+        m_totals.add(row.record.value(data::Currency), row.record.value(data::Quantity),
+                     row.record.value(data::Price));
     }
     row.advance[0] =
         static_cast<float>(advances.metrics.horizontalAdvance(QString::number(row.number)));
