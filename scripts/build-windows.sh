@@ -16,7 +16,7 @@ as_root=()
 step() { printf '\n== %s\n' "$*"; }
 
 install_tools() {
-    "$src/scripts/install-deps.sh" qt6-base-dev-tools g++-mingw-w64-x86-64-posix wine64 xvfb \
+    "$src/scripts/install-deps.sh" qt6-base-dev-tools g++-mingw-w64-x86-64-posix wine wine64 xvfb \
         xauth openbox imagemagick x11-utils xdotool dpkg-dev nsis zip
     # Debian's source packages: one list of our own, nothing else of the system is changed.
     local list=/etc/apt/sources.list.d/kalvendor-deb-src.sources
@@ -114,7 +114,7 @@ start_wine() {
     fi
     # Qt's and the compiler's libraries, for the programs run from the build folder.
     local path="" dir
-    for dir in "$prefix/bin" "${mingw_runtime[@]}"; do path+="$(winepath -w "$dir");"; done
+    for dir in "$prefix/bin" "${mingw_runtime[@]}"; do path+="$(winepath -w "$dir" 2>/dev/null);"; done
     export WINEPATH="$path"
 }
 

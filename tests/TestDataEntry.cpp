@@ -570,8 +570,8 @@ private slots:
         w.clickAt(g->viewport(), g->visualRect(g->model()->index(1, 1)).center());
         QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„x1” nije ispravan broj."_s);
         QCOMPARE(w.table().currentRow(), 0u);
+        QTRY_VERIFY(qobject_cast<QLineEdit *>(w.focus()));
         auto *reopened = qobject_cast<QLineEdit *>(w.focus());
-        QVERIFY(reopened);
         QCOMPARE(reopened->text(), u"x1"_s);
 
         reopened->selectAll();

@@ -377,8 +377,9 @@ private slots:
         setWriteHoldForTesting([&](const std::string &) { whileWriting = entries(m_folder); });
         data::writeFileAtomically(file.string(), "drugi, duži sadržaj");
         QCOMPARE(whileWriting.size(), named ? 2 : 1);
-        const QString temporary = u".Baza.xml.tmp-%1-%2-"_s.arg(QSysInfo::machineHostName())
-                                      .arg(QCoreApplication::applicationPid());
+        const QString temporary =
+            u".Baza.xml.tmp-%1-%2-"_s.arg(QString::fromStdString(computerName()))
+                .arg(QCoreApplication::applicationPid());
         QVERIFY2(!named || whileWriting[0].startsWith(temporary), qPrintable(whileWriting[0]));
         QCOMPARE(readBytes(file), std::string("drugi, duži sadržaj"));
         QCOMPARE(fs::status(file).permissions(), kept);
@@ -450,7 +451,10 @@ private slots:
         const fs::path target = m_folder / "podaci" / "Baza.xml";
         const fs::path link = m_folder / "Baza.xml";
         data::writeFileAtomically(target.string(), "stari");
-        fs::create_symlink(fs::path("podaci") / "Baza.xml", link);
+        std::error_code linkError;
+        fs::create_symlink(fs::path("podaci") / "Baza.xml", link, linkError);
+        if (linkError) // Windows gives symbolic links to administrators only
+            QSKIP("no symbolic links for this user");
 
         data::writeFileAtomically(link.string(), "novi");
         QVERIFY(fs::is_symlink(link));

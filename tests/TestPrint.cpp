@@ -83,10 +83,25 @@ class TestPrint : public QObject {
 private slots:
     void initTestCase()
     {
+#ifndef _WIN32
         QVERIFY2(!QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty(),
                  "pdftotext is missing: install poppler-utils");
+#endif
     }
-    void cleanup() { setWriteFailureForTesting(std::nullopt); }
+    void init()
+    {
+#ifdef _WIN32
+        // Windows has no pdftotext: there the PDF's text is read by the Linux run of this test.
+        const QByteArray name = QTest::currentTestFunction();
+        if (name != "totals" && name != "failedPdfLeavesNoFile" &&
+            QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
+            QSKIP("pdftotext is not on this system");
+#endif
+    }
+    void cleanup()
+    {
+        setWriteFailureForTesting(std::nullopt);
+    }
 
     void totals_data()
     {

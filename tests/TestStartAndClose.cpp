@@ -123,13 +123,20 @@ private slots:
 
     // The work survives a folder that vanishes: in the copy while it is gone, in the folder
     // once it is back.
+    // Windows keeps a folder in use from vanishing; there a database that another program holds
+    // open makes the write fail the same way.
     void aVanishedFolderIsReportedAtClose()
     {
         WindowFixture w;
         QVERIFY(w.start());
         Dialogs::takeShown();
         w.type(Name, u"prvi"_s);
+#ifdef _WIN32
+        QFile holder(w.databasePath());
+        QVERIFY(holder.open(QIODevice::ReadOnly));
+#else
         QVERIFY(QDir(w.folder()).removeRecursively());
+#endif
         w.form->close();
         const auto shown = Dialogs::takeShown();
         QCOMPARE(shown.size(), 1);
@@ -137,7 +144,11 @@ private slots:
         QVERIFY(w.form->isVisible());
         QVERIFY(WindowFixture::read(w.recoveryFiles().value(0)).contains("Naziv=\"prvi\""));
 
+#ifdef _WIN32
+        holder.close();
+#else
         QVERIFY(QDir().mkpath(w.folder()));
+#endif
         w.form->close();
         QVERIFY(!w.form->isVisible());
         QVERIFY(Dialogs::takeShown().isEmpty());

@@ -1,5 +1,6 @@
 #include "data/CarriedValues.h"
 #include "data/Error.h"
+#include "data/Path.h"
 #include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
 #include "data/Table.h"
@@ -264,18 +265,21 @@ private slots:
             t.loadFromFile(file + ".nema");
             QFAIL("read a missing file");
         } catch (const Error &e) {
-            QCOMPARE(std::string(e.what()), "Datoteku „" + file + ".nema” nije moguće pročitati: " +
-                                                "nema takve datoteke ili mape");
+            QCOMPARE(std::string(e.what()),
+                     "Datoteku „" + absoluteName(file + ".nema") +
+                         "” nije moguće pročitati: nema takve datoteke ili mape");
         }
         QCOMPARE(namesOf(t), std::string("axc"));
         QCOMPARE(t.currentRow(), 1u);
         QCOMPARE(t.state(), TableState::Edit);
         QCOMPARE(notes.changes + notes.removed + notes.resets, 0);
 
+#ifndef _WIN32 // where symbolic links need an administrator
         // A file that cannot be looked at is reported, never taken for absent and overwritten.
         QVERIFY(QFile::remove(QString::fromStdString(file)));
         std::filesystem::create_symlink("Baza.xml", file);
         QVERIFY_THROWS_EXCEPTION(Error, loadExistingDatabase(t, file));
+#endif
     }
 };
 
