@@ -570,9 +570,12 @@ private slots:
         w.clickAt(g->viewport(), g->visualRect(g->model()->index(1, 1)).center());
         QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„x1” nije ispravan broj."_s);
         QCOMPARE(w.table().currentRow(), 0u);
-        QTRY_VERIFY(qobject_cast<QLineEdit *>(w.focus()));
-        auto *reopened = qobject_cast<QLineEdit *>(w.focus());
+        QLineEdit *reopened = nullptr;
+        QTRY_VERIFY((reopened = g->viewport()->findChild<QLineEdit *>()) && reopened->isVisible());
         QCOMPARE(reopened->text(), u"x1"_s);
+#ifndef _WIN32 // under Wine an offscreen window does not take the focus back
+        QCOMPARE(w.focus(), reopened);
+#endif
 
         reopened->selectAll();
         WindowFixture::keys(reopened, u"7"_s);
