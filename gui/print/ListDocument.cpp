@@ -15,7 +15,6 @@
 #include <QPrinter>
 #include <QTextLayout>
 
-
 namespace gui {
 
 namespace {
