@@ -14,12 +14,6 @@
 
 using namespace data;
 
-namespace {
-
-const QString warningCaption = QStringLiteral("Pažnja!");
-
-} // namespace
-
 DatabaseSession::DatabaseSession(QWidget *window)
     : m_window(window)
     , m_products(productSchema())
@@ -139,7 +133,7 @@ bool DatabaseSession::saveOnClose()
     // closing Enter would lose it for good, so "Ne" is the default.
     return gui::Dialogs::question(m_window,
                                   text + QStringLiteral("\n\nZatvoriti program bez spremanja?"),
-                                  warningCaption, !copyFailure.isEmpty()) ||
+                                  gui::warningCaption(), !copyFailure.isEmpty()) ||
            m_closingOnSignal;
 }
 
@@ -155,7 +149,7 @@ bool DatabaseSession::writeDatabase(const std::function<void()> &write)
                                "„Ne”, baza ostaje kakva jest, a vaš rad ostaje u prozoru "
                                "i u kopiji nespremljenog rada.")
                     .arg(databasePath()),
-                warningCaption, true);
+                gui::warningCaption(), true);
         if (!replace) {
             m_recovery->writeNow();
             return false;

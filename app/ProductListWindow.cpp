@@ -324,11 +324,11 @@ void ProductListWindow::onExportClicked()
 
 void ProductListWindow::onEraseClicked()
 {
-    const QString caption = QStringLiteral("Pažnja!");
     gui::guarded(this, [&] {
-        if (gui::Dialogs::question(this, QStringLiteral("Praznim baze?"), caption) &&
-            gui::Dialogs::question(
-                this, QStringLiteral("Jeste li SIGURNI?\nNakon ovog nema povratka!"), caption) &&
+        if (gui::Dialogs::question(this, QStringLiteral("Praznim baze?"), gui::warningCaption()) &&
+            gui::Dialogs::question(this,
+                                   QStringLiteral("Jeste li SIGURNI?\nNakon ovog nema povratka!"),
+                                   gui::warningCaption()) &&
             m_session->erase())
             gui::Dialogs::message(this, QStringLiteral("Baze prezne!"));
         m_panel->tariffBox()->setFocus();
@@ -372,7 +372,7 @@ void ProductListWindow::onTableChanged()
 
 void ProductListWindow::endTypedRecord()
 {
-    m_dataSource->updateRecord();
+    m_dataSource->handOver();
     if (m_products.state() == TableState::Insert &&
         isEmptyRecord(m_products.rows()[m_products.currentRow()]))
         m_products.remove();

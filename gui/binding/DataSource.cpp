@@ -106,7 +106,7 @@ void DataSource::cancelUntouchedEdit()
     m_table.cancelEdit();
 }
 
-void DataSource::updateRecord()
+void DataSource::handOver()
 {
     for (auto *control : m_controls) {
         if (control->hasPendingInput())

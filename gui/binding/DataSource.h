@@ -18,7 +18,7 @@ class PendingInput;
 
 // Binds a table to its controls: forwards the table's notifications as signals, and before
 // every commit or cursor move asks the bound controls to hand over what was typed.
-class DataSource : public QObject, private data::TypedInput {
+class DataSource : public QObject, public data::TypedInput {
     Q_OBJECT
 
 public:
@@ -40,7 +40,7 @@ public:
     void addControl(PendingInput *control);
     void removeControl(PendingInput *control);
     // Hands over the typed text of every bound control; throws when one is refused.
-    void updateRecord();
+    void handOver() override;
     // After typing was cancelled in a control: a record put in Edit by it, with nothing
     // written and no other control holding typed text, goes back to Browse, so that leaving it
     // commits nothing.
@@ -61,8 +61,6 @@ signals:
 
 private:
     class Relay;
-
-    void handOver() override { updateRecord(); }
 
     data::Table &m_table;
     const data::Checks *m_checks = nullptr;

@@ -13,6 +13,12 @@ class QWidget;
 
 namespace gui {
 
+// The caption of every warning and question that may lose or keep the clerk's work.
+inline QString warningCaption()
+{
+    return QStringLiteral("Pažnja!");
+}
+
 // Every box and dialog the program shows goes through here. The program gets the real Qt
 // dialogs; a test scripts the answers in advance and reads back what would have been shown.
 class Dialogs {

@@ -10,8 +10,6 @@ namespace gui {
 
 namespace {
 
-const QString warningCaption = QStringLiteral("Pažnja!");
-
 QString timeText(const QDateTime &time)
 {
     return QLocale(QLocale::Croatian, QLocale::Croatia)
@@ -28,7 +26,7 @@ bool askToOpenLockedFolder(const os::FolderLock &lock, const QString &databasePa
                        "Ako oba programa mijenjaju bazu, jedan će izgubiti rad drugoga. "
                        "Otvoriti je ipak?")
             .arg(databasePath, lock.holder()),
-        warningCaption, true);
+        warningCaption(), true);
 }
 
 std::optional<os::RecoveryCopy::LeftBehind>
@@ -43,7 +41,7 @@ offerLeftBehindWork(const QString &databasePath, bool mayTakeFolderCopy, const d
                              QStringLiteral("Kopiju nespremljenog rada nije moguće pročitati pa je "
                                             "premještena u „%1”.\n\n%2")
                                  .arg(aside, copy.error),
-                             warningCaption);
+                             warningCaption());
             continue;
         }
         QString text = QStringLiteral("Pronađen je nespremljeni rad na bazi „%1”: kopija "
