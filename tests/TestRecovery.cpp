@@ -6,7 +6,12 @@
 #include "data/NativeFile.h"
 #include "data/Path.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <csignal>
 #endif
 
@@ -35,6 +40,12 @@ std::unique_ptr<QProcess> startDriver(const QString &folder, const QStringList &
 {
     auto child = std::make_unique<QProcess>();
     child->setWorkingDirectory(folder);
+#ifdef _WIN32
+    // Windows' session messages need real windows.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"windows"_s);
+    child->setProcessEnvironment(environment);
+#endif
     child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // Beside this test program; a path the build wrote down may not be one Windows can read.
     child->start(QCoreApplication::applicationDirPath() + u"/kalvendor_window_driver"_s, arguments);
@@ -57,6 +68,41 @@ bool hasUnnamedFiles(const QString &folder)
         data::native::createUnnamed(data::pathFromUtf8(folder.toStdString()));
     std::error_code ignored;
     return file != data::native::noHandle && data::native::close(file, ignored);
+}
+
+#ifdef _WIN32
+BOOL CALLBACK addWindowOf(HWND window, LPARAM found)
+{
+    auto *windows = reinterpret_cast<std::pair<DWORD, std::vector<HWND>> *>(found);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == windows->first)
+        windows->second.push_back(window);
+    return TRUE;
+}
+#endif
+
+// The end of the clerk's session, as the system ends a program: on Windows each top-level
+// window is asked, then told, and the process ends as soon as the last one has answered.
+void endSession(QProcess &child)
+{
+#ifdef _WIN32
+    std::pair<DWORD, std::vector<HWND>> windows{static_cast<DWORD>(child.processId()), {}};
+    ::EnumWindows(addWindowOf, reinterpret_cast<LPARAM>(&windows));
+    QVERIFY(!windows.second.empty());
+    DWORD_PTR answer = 0;
+    for (const UINT message : {WM_QUERYENDSESSION, WM_ENDSESSION}) {
+        for (HWND window : windows.second)
+            ::SendMessageTimeoutW(window, message, message == WM_ENDSESSION, ENDSESSION_LOGOFF,
+                                  SMTO_BLOCK, 30000, &answer);
+    }
+    const HANDLE process =
+        ::OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(child.processId()));
+    ::TerminateProcess(process, 0);
+    ::CloseHandle(process);
+#else
+    ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+#endif
 }
 
 } // namespace
@@ -296,29 +342,49 @@ private slots:
         QDir(blocker.fileName()).removeRecursively();
     }
 
-#ifndef _WIN32
-    // SIGTERM closes as "Izlaz" does, with no question, whatever box is open.
+    // The end of the session (SIGTERM; on Windows the log-off messages) closes as "Izlaz" does,
+    // with no question, whatever box is open. A database another program changed meanwhile is
+    // left alone, and the work goes into the recovery copy before the process ends.
     void terminationWritesTheTypedRecord_data()
     {
         QTest::addColumn<QString>("mode");
-        QTest::newRow("typing") << u"type"_s;
-        QTest::newRow("message box open") << u"box"_s;
-        QTest::newRow("save dialog open") << u"dialog"_s;
+        QTest::addColumn<bool>("changedMeanwhile");
+        QTest::newRow("typing") << u"type"_s << false;
+        QTest::newRow("message box open") << u"box"_s << false;
+        QTest::newRow("save dialog open") << u"dialog"_s << false;
+        QTest::newRow("database changed meanwhile") << u"type"_s << true;
     }
     void terminationWritesTheTypedRecord()
     {
         QFETCH(QString, mode);
+        QFETCH(bool, changedMeanwhile);
         QTemporaryDir folder;
+        const QString database = folder.filePath(u"Baza.xml"_s);
         std::unique_ptr<QProcess> child = startDriver(folder.path(), {mode});
         QVERIFY(child);
-        ::kill(static_cast<pid_t>(child->processId()), SIGTERM);
+        QByteArray changed;
+        if (changedMeanwhile) {
+            QFile file(database);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write("\n");
+            file.close();
+            changed = WindowFixture::read(database);
+        }
+        endSession(*child);
         QVERIFY(child->waitForFinished(60000));
         QCOMPARE(child->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(names(folder.filePath(u"Baza.xml"_s)),
-                 (QStringList{u"treći"_s, u"drugi"_s, u"prvi"_s}));
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{u"Baza.xml"_s});
+        const QStringList typed{u"treći"_s, u"drugi"_s, u"prvi"_s};
+        if (!changedMeanwhile) {
+            QCOMPARE(names(database), typed);
+            return;
+        }
+        QCOMPARE(WindowFixture::read(database), changed);
+        const QStringList copies = WindowFixture(folder.path()).recoveryFiles();
+        QCOMPARE(copies.size(), 1);
+        QCOMPARE(names(copies.constFirst()), typed);
+        QFile::remove(copies.constFirst());
     }
-#endif
 };
 
 QTEST_MAIN(TestRecovery)
