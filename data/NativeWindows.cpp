@@ -139,13 +139,35 @@ void copyAttributes(Handle, const fs::path &)
     // The new file takes the folder's permissions, as the old one did.
 }
 
+namespace {
+
+// Whether another program has `file` open without letting it be replaced.
+bool heldOpen(const fs::path &file)
+{
+    const HANDLE h =
+        ::CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return ::GetLastError() == ERROR_SHARING_VIOLATION;
+    ::CloseHandle(h);
+    return false;
+}
+
+} // namespace
+
 bool replace(const fs::path &source, const fs::path &target, std::error_code &error)
 {
-    return retryWhileHeld([&] {
-               return ::MoveFileExW(source.c_str(), target.c_str(),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-           }) ||
-           fails(error);
+    if (retryWhileHeld([&] {
+            return ::MoveFileExW(source.c_str(), target.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        }))
+        return true;
+    DWORD reason = ::GetLastError();
+    // Replacing a file that another program holds is refused as access denied: say who.
+    if (reason == ERROR_ACCESS_DENIED && heldOpen(target))
+        reason = ERROR_SHARING_VIOLATION;
+    error = {static_cast<int>(reason), std::system_category()};
+    return false;
 }
 
 void flushFolder(const fs::path &)

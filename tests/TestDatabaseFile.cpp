@@ -15,7 +15,14 @@
 #include <fstream>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <thread>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -529,19 +536,48 @@ private slots:
     void systemReasons_data()
     {
         QTest::addColumn<int>("number");
+        QTest::addColumn<bool>("windows");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("EACCES") << EACCES << u"Pristup je odbijen"_s;
-        QTest::newRow("EROFS") << EROFS << u"Datotečni sustav je samo za čitanje"_s;
-        QTest::newRow("unknown") << 4321
+        QTest::newRow("EACCES") << EACCES << false << u"Pristup je odbijen"_s;
+        QTest::newRow("EROFS") << EROFS << false << u"Datotečni sustav je samo za čitanje"_s;
+        QTest::newRow("unknown") << 4321 << false
                                  << u"sustavska greška 4321: "_s +
                                         QString::fromStdString(
                                             std::generic_category().message(4321));
+#ifdef _WIN32
+        // What a clerk meets on Windows, in the words of the errno reasons where they agree.
+        const std::pair<int, const char16_t *> windowsReasons[] = {
+            {ERROR_ACCESS_DENIED, u"Pristup je odbijen"},
+            {ERROR_SHARING_VIOLATION, u"Datoteku trenutačno koristi drugi program"},
+            {ERROR_LOCK_VIOLATION, u"Dio datoteke zaključao je drugi program"},
+            {ERROR_DISK_FULL, u"Nema više prostora na disku"},
+            {ERROR_HANDLE_DISK_FULL, u"Nema više prostora na disku"},
+            {ERROR_FILE_NOT_FOUND, u"Nema takve datoteke ili mape"},
+            {ERROR_PATH_NOT_FOUND, u"Nema takve datoteke ili mape"},
+            {ERROR_WRITE_PROTECT, u"Medij je zaštićen od pisanja"},
+            {ERROR_NETNAME_DELETED, u"Mrežno ime više nije dostupno"},
+            {ERROR_BAD_NET_NAME, u"Mrežno ime nije pronađeno"},
+            {ERROR_BAD_NETPATH, u"Mrežna putanja nije pronađena"},
+            {ERROR_NOT_READY, u"Uređaj nije spreman"},
+            {ERROR_FILENAME_EXCED_RANGE, u"Ime datoteke je predugačko"},
+        };
+        for (const auto &[number, reason] : windowsReasons)
+            QTest::addRow("Windows %d", number) << number << true << QString::fromUtf16(reason);
+        QTest::newRow("Windows, unknown")
+            << 4321 << true
+            << u"sustavska greška 4321: "_s +
+                   QString::fromStdString(std::system_category().message(4321));
+#endif
     }
 
     void systemReasons()
     {
         QFETCH(int, number);
-        QTEST(QString::fromStdString(data::systemReason(number)), "reason");
+        QFETCH(bool, windows);
+        const std::string reason =
+            windows ? data::systemReason(std::error_code(number, std::system_category()))
+                    : data::systemReason(number);
+        QTEST(QString::fromStdString(reason), "reason");
         QCOMPARE(QString::fromStdString(exceptionMessage(std::bad_alloc())),
                  u"Nema dovoljno memorije"_s);
         // After a colon a reason goes on in lower case; a message of its own starts a sentence.
@@ -551,6 +587,52 @@ private slots:
         QCOMPARE(QString::fromStdString(exceptionMessage(std::logic_error("x"))),
                  u"Neočekivana greška: x"_s);
     }
+
+#ifdef _WIN32
+    // A scanner or a backup program holds the database for a moment: the read and the write wait
+    // for it. One that holds it for good fails the write with a reason that says so, and the old
+    // file stays.
+    void aHeldFileIsWaitedFor()
+    {
+        const fs::path file = m_folder / "Baza.xml";
+        writeFileAtomically(file.string(), "stari");
+        const auto hold = [&] {
+            return ::CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        };
+        const auto letGoSoon = [](HANDLE held) {
+            return std::thread([held] {
+                ::Sleep(400);
+                ::CloseHandle(held);
+            });
+        };
+
+        HANDLE held = hold();
+        QVERIFY(held != INVALID_HANDLE_VALUE);
+        std::thread letGo = letGoSoon(held);
+        QCOMPARE(readWholeFile(file.string()), std::string("stari"));
+        letGo.join();
+
+        held = hold();
+        letGo = letGoSoon(held);
+        writeFileAtomically(file.string(), "novi");
+        letGo.join();
+        QCOMPARE(readBytes(file), std::string("novi"));
+
+        held = hold();
+        try {
+            writeFileAtomically(file.string(), "izgubljeni");
+            QFAIL("the write succeeded");
+        } catch (const WriteError &e) {
+            QCOMPARE(QString::fromUtf8(e.what()),
+                     u"Datoteku „%1” nije moguće spremiti: datoteku trenutačno koristi drugi "
+                     u"program"_s.arg(QString::fromStdString(file.string())));
+        }
+        ::CloseHandle(held);
+        QCOMPARE(readBytes(file), std::string("novi"));
+        QCOMPARE(entries(m_folder), QStringList{u"Baza.xml"_s});
+    }
+#endif
 
 private:
     std::string path(const char *name) const
