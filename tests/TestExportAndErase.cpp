@@ -52,7 +52,11 @@ private slots:
 
     void exportWritesNamedRecordsByteForByte()
     {
-        WindowFixture w;
+        // A clerk's folder with Croatian letters, as under C:\Users\Đurđa.
+        QTemporaryDir home;
+        const QString folder = home.filePath(u"Đurđa/Čakovec"_s);
+        QVERIFY(QDir().mkpath(folder));
+        WindowFixture w(folder);
         QVERIFY(w.startWith({
             u"Tar_br=\"3005909000\" Naziv=\"Šprica\" Gen_ime=\"KAT-đ1\" ATK=\"Ž01\" "
             u"Proizvodjac=\"Proizvođač\" Dobavljac=\"Dobavljač\" Uvoznik=\"Bolnica\" "
@@ -98,6 +102,13 @@ private slots:
         QCOMPARE(shown[0].text, target);
         QCOMPARE(shown[1].text, u"Baza eksportirana u "_s + second);
         QCOMPARE(WindowFixture::read(second), expected);
+
+        w.click("BitBtnExit");
+        w.form.reset();
+        QStringList files = QDir(folder).entryList(QDir::Files);
+        files.sort();
+        QCOMPARE(files, (QStringList{u"Baza.xml"_s, u"Popis č ć đ š ž.txt"_s, u"izvoz.txt"_s}));
+        QCOMPARE(storedRows(WindowFixture::read(w.databasePath())), 2);
     }
 
     // The checks only show: the window saves and exports what the core alone makes of the file.
