@@ -13,4 +13,9 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1
 cd "$build"
-ctest --output-on-failure -j2
+if ! ctest --output-on-failure -j2; then
+    # A log shows only its end: the failed checks once more, where it will be read.
+    echo "Neuspjele provjere:"
+    grep -h -E -A2 '^FAIL!|ERROR: [A-Za-z]+Sanitizer|runtime error:' Testing/Temporary/LastTest*.log | grep -v '^--$' || true
+    exit 8
+fi
