@@ -175,9 +175,12 @@ package() {
 installer_test() {
     step "The installer under Wine"
     local wp="$build/wine-install"
-    rm -rf "$wp"
+    rm -rf "$wp" "$wp-home"
+    mkdir -p "$wp-home"
     (
-        export WINEPREFIX="$wp" WINEPATH=
+        # A home of its own: Wine links the prefix's Documents to $HOME, and a folder left
+        # there by an earlier trial would hold another program's database and lock.
+        export WINEPREFIX="$wp" WINEPATH= HOME="$wp-home"
         wineboot --init >/dev/null 2>&1
         wineserver -w
         wine "$setup" /S
