@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Error.h"
+#include "data/NativeMemory.h"
 
 #include <functional>
 #include <optional>
@@ -36,6 +37,8 @@ void removeLeftoverTemporaries(const std::string &fileName);
 // Reads a whole regular file (after links) of at most 1 GiB, without blocking on a pipe or a
 // device; throws Error `Datoteku "<full path>" nije moguće pročitati: <reason>`.
 std::string readWholeFile(const std::string &fileName);
+// The same into a large block, for the database file: no page of it is touched twice.
+native::LargeBlock readWholeFileLarge(const std::string &fileName);
 
 // Test seam: while set, every atomic write fails at this step with a made-up reason.
 enum class WriteStep { Open, Write, Flush, Rename };

@@ -6,6 +6,7 @@
 #include "data/Process.h"
 #include "data/ProductSchema.h"
 #include "data/SystemReason.h"
+#include "data/Table.h"
 
 #include <QtTest>
 
@@ -84,6 +85,20 @@ std::string olderPacket(const std::string &declaration, const std::string &rows)
            "<FIELD attrname=\"Cijena\" fieldtype=\"r8\" SUBTYPE=\"Money\"/>"
            "</FIELDS><PARAMS LCID=\"1050\"/></METADATA><ROWDATA>" +
            rows + "</ROWDATA></DATAPACKET>";
+}
+
+// What reading `bytes` gives: the records, one line each, or the error.
+QStringList outcome(std::string_view bytes, bool quick)
+{
+    setRowScannerForTesting(quick);
+    try {
+        const QStringList records = describe(parseDataPacket(bytes, productSchema(), "Baza.xml"));
+        setRowScannerForTesting(true);
+        return records;
+    } catch (const Error &e) {
+        setRowScannerForTesting(true);
+        return {u"error: "_s + QString::fromUtf8(e.what())};
+    }
 }
 
 QStringList entries(const fs::path &folder)
@@ -352,6 +367,104 @@ private slots:
         }
         QCOMPARE(parseDataPacket(packet.substr(0, complete), productSchema(), "Baza.xml").size(),
                  std::size_t(2));
+    }
+
+    // Common files take a quicker way than the full parser; whatever the way, the records and
+    // the errors are the same.
+    void quickAndFullReadingAgree_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const auto add = [](const char *name, const std::string &bytes) {
+            QTest::newRow(name) << QByteArray::fromStdString(bytes);
+        };
+        std::string written;
+        appendDataPacket(written, productSchema(),
+                         {product({"1", "Šećer & \"sol\" <x>", "", "", "", "", "", "", "12.5", "",
+                                   "0.1", "KLASA: 1'2"}),
+                          product({"", "", "", "", "", "", "", "", "", "", "", ""})});
+        add("written by this program", written);
+        add("references", olderPacket("", "<ROW Naziv=\"a&amp;b&#x10D;&#269;&quot;&apos;\"/>"));
+        add("empty values, other order, unknown and missing fields",
+            olderPacket("", "<ROW Cijena=\"\" Stari=\"1\" Naziv=\"\" Tar_br=\"9\"/>"
+                            "<ROW/><ROW />"));
+        add("CR LF", olderPacket("<?xml version=\"1.0\"?>\r\n",
+                                 "\r\n  <ROW Naziv=\"a\r\nb\rc\nd\te\"/>\r\n"));
+        add("numbers", olderPacket("", "<ROW Kolicina=\"2.50\" Cijena=\"1E15\"/>"
+                                       "<ROW Kolicina=\"-0\" Cijena=\"007\"/>"
+                                       "<ROW Kolicina=\"123456789012345678\" Cijena=\"-0.05\"/>"
+                                       "<ROW Kolicina=\"0.1000\" Cijena=\"+3\"/>"
+                                       "<ROW Kolicina=\".5\" Cijena=\"5.\"/>"));
+        add("quotes and spaces", olderPacket("", "<ROW\tNaziv = 'a\"b'\n Tar_br=\"1\"\n/>"));
+        add("windows-1250", olderPacket("<?xml version=\"1.0\" encoding=\"windows-1250\"?>",
+                                        "<ROW Naziv=\"\x8A\x65\xE6\x65r\"/>"));
+        add("comment in the head", olderPacket("<!-- <ROWDATA> -->", "<ROW Naziv=\"a\"/>"));
+        add("text and a comment among rows",
+            olderPacket("", "x<ROW Naziv=\"a\"/><!-- --><ROW Naziv=\"b\"/>"));
+        add("row with content", olderPacket("", "<ROW Naziv=\"a\"></ROW>"));
+        add("no space between attributes", olderPacket("", "<ROW Naziv=\"a\"Tar_br=\"1\"/>"));
+        add("truncated", written.substr(0, written.find("<ROW") + 40));
+        add("bad reference", olderPacket("", "<ROW Naziv=\"a & b\"/>"));
+        add("not a number", olderPacket("", "<ROW Kolicina=\"1,5\"/>"));
+        add("row state", olderPacket("", "<ROW RowState=\"4\"/>"));
+        add("repeated", olderPacket("", "<ROW Naziv=\"a\" Naziv=\"a\"/>"));
+        add("after the packet", olderPacket("", "") + " x");
+        add("NUL", olderPacket("", "<ROW Naziv=\"a") + std::string(1, '\0') + "\"/>");
+    }
+
+    void quickAndFullReadingAgree()
+    {
+        QFETCH(QByteArray, bytes);
+        const std::string packet = bytes.toStdString();
+        QCOMPARE(outcome(packet, true), outcome(packet, false));
+        // Every byte spoiled in a few telling ways: the quick way never reads what the parser
+        // would refuse, nor refuses what it would read.
+        for (std::size_t i = 0; i < packet.size(); ++i) {
+            for (char c : {'<', '>', '"', '/', '&', ' ', '\r', '\0'}) {
+                std::string spoiled = packet;
+                spoiled[i] = c;
+                const QStringList quick = outcome(spoiled, true);
+                if (quick != outcome(spoiled, false))
+                    QFAIL(qPrintable(
+                        u"byte %1 as %2: %3"_s.arg(i).arg(int(c)).arg(quick.join(u'\n'))));
+            }
+        }
+    }
+
+    // Records read from a file share large blocks of text: changing, removing, purging and
+    // copying them never touches another record's text.
+    void recordsReadFromAFileEdited()
+    {
+        std::vector<Record> rows;
+        for (int i = 0; i < 3000; ++i)
+            rows.push_back(product({std::to_string(i), i % 3 ? "Zavoj" : "", "", "", "", "", "", "",
+                                    std::to_string(i) + ".5", "", "", "P"}));
+        const std::string file = path("Baza.xml");
+        writeDatabaseFile(file, productSchema(), rows);
+        std::vector<Record> copies;
+        {
+            Table table(productSchema());
+            table.loadFromFile(file);
+            copies = {table.rows()[0], table.rows()[1]};
+            table.moveTo(1);
+            table.edit();
+            table.setText(ProductField::Name, "Gaza sterilna, 10 cm x 10 cm, duža od prije");
+            table.setText(ProductField::Quantity, "7");
+            table.commit();
+            rows[1].setValue(ProductField::Name, "Gaza sterilna, 10 cm x 10 cm, duža od prije");
+            rows[1].setValue(ProductField::Quantity, "7");
+            table.moveTo(2);
+            table.remove();
+            table.takeBack();
+            table.removeRecordsWithEmpty(ProductField::Name);
+            std::erase_if(rows,
+                          [](const Record &r) { return r.value(ProductField::Name).empty(); });
+            QCOMPARE(describe(table.rows()), describe(rows));
+            table.saveToFile(file);
+        }
+        QCOMPARE(describe(copies),
+                 describe({product({"0", "", "", "", "", "", "", "", "0.5", "", "", "P"}),
+                           product({"1", "Zavoj", "", "", "", "", "", "", "1.5", "", "", "P"})}));
+        QCOMPARE(describe(readDatabaseFile(file, productSchema())), describe(rows));
     }
 
     // The new contents have no name until they are whole where the file system allows it;
