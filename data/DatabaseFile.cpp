@@ -830,6 +830,62 @@ void appendPacketHead(std::string &out, const Schema &schema)
            "  <ROWDATA>\n";
 }
 
+// True when `text` holds a character that an attribute value escapes. Written without branches,
+// so that the compiler checks many bytes at once.
+bool needsEscaping(std::string_view text)
+{
+    unsigned char special = 0;
+    for (char c : text)
+        special |= static_cast<unsigned char>((c == '&') | (c == '<') | (c == '>') | (c == '"'));
+    return special != 0;
+}
+
+// Writes `value` at `out` as appendEscaped does; there must be room for six times its size.
+char *writeEscaped(char *out, std::string_view value)
+{
+    for (char c : value) {
+        std::string_view reference;
+        switch (c) {
+        case '&':
+            reference = "&amp;";
+            break;
+        case '<':
+            reference = "&lt;";
+            break;
+        case '>':
+            reference = "&gt;";
+            break;
+        case '"':
+            reference = "&quot;";
+            break;
+        default:
+            *out++ = c;
+            continue;
+        }
+        out = std::copy(reference.begin(), reference.end(), out);
+    }
+    return out;
+}
+
+// Writes a row as appendRow does, where there is room for it; returns the end.
+char *writeRow(char *out, const Schema &schema, const Record &row)
+{
+    out = std::copy(rowOpen.begin(), rowOpen.end(), out);
+    // Most records have nothing to escape: one look at all their text then does.
+    const bool plain = !needsEscaping(row.values());
+    row.forEachValue([&](std::size_t field, std::string_view value) {
+        if (value.empty())
+            return;
+        *out++ = ' ';
+        out = std::copy(schema[field].name.begin(), schema[field].name.end(), out);
+        *out++ = '=';
+        *out++ = '"';
+        out = plain ? std::copy(value.begin(), value.end(), out) : writeEscaped(out, value);
+        *out++ = '"';
+    });
+    return std::copy(rowClose.begin(), rowClose.end(), out);
+}
+
 void appendRow(std::string &out, const Schema &schema, const Record &row)
 {
     out += rowOpen;
@@ -898,9 +954,27 @@ std::vector<Record> readDatabaseFile(const std::string &fileName, const Schema &
 void writeDatabaseFile(const std::string &fileName, const Schema &schema,
                        const std::vector<Record> &rows, std::size_t skipRow)
 {
-    std::string packet;
-    appendDataPacket(packet, schema, rows, skipRow);
-    writeFileAtomically(fileName, packet);
+    // Written a piece at a time: the file is never held whole in memory, and each piece is
+    // still in the cache when it is written.
+    writeFileAtomically(fileName, [&](const PieceWriter &write) {
+        PieceBuffer pieces(write);
+        std::string head;
+        appendPacketHead(head, schema);
+        char *out = pieces.room(head.size());
+        pieces.take(std::copy(head.begin(), head.end(), out));
+        // Each row at most: its tags, every attribute's name, and every character as "&quot;".
+        std::size_t rowRoom = rowOpen.size() + rowClose.size();
+        for (const FieldDef &field : schema)
+            rowRoom += field.name.size() + 4;
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            if (r != skipRow)
+                pieces.take(
+                    writeRow(pieces.room(rowRoom + 6 * rows[r].values().size()), schema, rows[r]));
+        }
+        out = pieces.room(packetEnd.size());
+        pieces.take(std::copy(packetEnd.begin(), packetEnd.end(), out));
+        pieces.handOver();
+    });
 }
 
 } // namespace data

@@ -7,6 +7,7 @@
 #include "data/ProductSchema.h"
 #include "data/SystemReason.h"
 #include "data/Table.h"
+#include "export/TextExport.h"
 
 #include <QtTest>
 
@@ -465,6 +466,39 @@ private slots:
                  describe({product({"0", "", "", "", "", "", "", "", "0.5", "", "", "P"}),
                            product({"1", "Zavoj", "", "", "", "", "", "", "1.5", "", "", "P"})}));
         QCOMPARE(describe(readDatabaseFile(file, productSchema())), describe(rows));
+    }
+
+    // Large files are written a piece at a time, byte for byte as when made whole; a failure
+    // while the pieces are made leaves the old file as it was.
+    void largeFilesWrittenInPieces()
+    {
+        Table table(productSchema());
+        std::vector<Record> rows;
+        for (int i = 0; i < 5000; ++i) {
+            const std::string name = std::string(i % 7 ? 300 : 3, 'n') + (i % 5 ? "" : "&\"<>'");
+            rows.push_back(product({std::to_string(i), name, "", "", "", "", "", "", "", "",
+                                    std::to_string(i) + ".25", ""}));
+        }
+        table.replaceContent(rows);
+        table.moveTo(7);
+        table.insert(); // a begun record is in neither file
+        table.setText(ProductField::Name, "novi");
+        const std::string file = path("Baza.xml");
+        table.saveToFile(file);
+        std::string whole;
+        appendDataPacket(whole, productSchema(), table.rows(), 7);
+        QVERIFY(whole.size() > writePieceSize);
+        QVERIFY(readBytes(file) == whole);
+        const std::string exported = path("Izvoz.txt");
+        textexport::writeExportFile(exported, table);
+        QVERIFY(readBytes(exported) == textexport::exportText(table));
+
+        QVERIFY_THROWS_EXCEPTION(Error, writeFileAtomically(file, [](const PieceWriter &write) {
+                                     write(std::string(writePieceSize, 'x'));
+                                     throw Error("prekinuto");
+                                 }));
+        QVERIFY(readBytes(file) == whole);
+        QCOMPARE(entries(m_folder), (QStringList{u"Baza.xml"_s, u"Izvoz.txt"_s}));
     }
 
     // The new contents have no name until they are whole where the file system allows it;
