@@ -185,9 +185,11 @@ bool isDigit(char c)
 
 // True when `text` is already what storedNumberText gives for it: no sign but '-', no leading
 // or trailing zero, no exponent, and at most 15 significant digits, which a double always keeps
-// and no shorter text reads back to.
+// and no shorter text reads back to. Short, so that no tiny number loses digits or vanishes.
 bool isStoredNumberForm(std::string_view text)
 {
+    if (text.size() > 16)
+        return false;
     std::size_t i = text.starts_with('-') ? 1 : 0;
     const std::size_t intStart = i;
     while (i < text.size() && isDigit(text[i]))

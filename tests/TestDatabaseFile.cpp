@@ -273,6 +273,10 @@ private slots:
             << QByteArray::fromStdString(
                    olderPacket("", "<ROW Naziv=\"a&#9;b&#x0A;c&#1;d&apos;&lt;\te\r\nf\"/>"))
             << QStringList{row("", "a b cd'< e f", "", "")};
+        const std::string tiny = "0." + std::string(323, '0');
+        QTest::newRow("a number below the smallest double")
+            << QByteArray::fromStdString(olderPacket("", "<ROW Cijena=\"" + tiny + "3\"/>"))
+            << QStringList{row("", "", "", (tiny + "5").c_str())};
         QTest::newRow("no rows") << QByteArray::fromStdString(olderPacket("", "")) << QStringList{};
     }
 
@@ -310,6 +314,9 @@ private slots:
         std::string changeLog = olderPacket("", "");
         changeLog.replace(changeLog.find("LCID"), 4, "CHANGE_LOG=\"1 0 4\" LCID");
         bad("change log", decl + changeLog, "(redak 2): datoteka sadrži nespojene promjene");
+        const std::string vanishing = "0." + std::string(400, '0') + "1";
+        bad("number too small for a double", olderPacket("", "<ROW Cijena=\"" + vanishing + "\"/>"),
+            ("(redak 1): vrijednost „" + vanishing + "” polja Cijena nije broj").c_str());
         bad("row state", olderPacket("", "\n<ROW RowState=\"4\" Naziv=\"a\"/>"),
             "(redak 2): datoteka sadrži nespojene promjene");
         bad("invalid utf-8 declared", decl + olderPacket("", "\n<ROW Naziv=\"\x9A\"/>"),
