@@ -271,21 +271,7 @@ void writeFileAtomically(const std::string &fileName,
     writeAtomically(fileName, produce);
 }
 
-namespace {
-
-template <typename Buffer> Buffer makeBuffer(std::size_t size)
-{
-    if constexpr (std::is_same_v<Buffer, std::string>) {
-        return std::string(size, '\0');
-    } else {
-        Buffer buffer(size);
-        buffer.prepare(0, size);
-        return buffer;
-    }
-}
-
-// The whole file in a std::string or a native::LargeBlock.
-template <typename Buffer> Buffer readWhole(const std::string &fileName)
+std::string readWholeFile(const std::string &fileName)
 {
     auto fail = [&fileName](const std::string &reason) {
         return Error("Datoteku „" + absoluteName(fileName) +
@@ -313,16 +299,14 @@ template <typename Buffer> Buffer readWhole(const std::string &fileName)
         throw fail("to nije obična datoteka");
     if (size > maxReadSize)
         throw tooLarge();
-    // One byte more than the size, so that reaching the end needs no second growth.
-    Buffer contents = makeBuffer<Buffer>(size > 0 ? static_cast<std::size_t>(size) + 1 : 0);
+    std::string contents;
     std::size_t used = 0;
+    // One byte more than the size, so that reaching the end needs no second growth.
+    if (size > 0)
+        contents.resize(static_cast<std::size_t>(size) + 1);
     for (;;) {
-        if (used == contents.size()) {
-            Buffer larger = makeBuffer<Buffer>(contents.size() < 4096 ? 4096 : contents.size() * 2);
-            if (used > 0)
-                std::memcpy(larger.data(), contents.data(), used);
-            contents = std::move(larger);
-        }
+        if (used == contents.size())
+            contents.resize(contents.size() < 4096 ? 4096 : contents.size() * 2);
         const long long got =
             native::readSome(file, contents.data() + used, contents.size() - used, error);
         if (got < 0)
@@ -334,23 +318,8 @@ template <typename Buffer> Buffer readWhole(const std::string &fileName)
         if (used > static_cast<std::size_t>(maxReadSize))
             throw tooLarge();
     }
-    if constexpr (std::is_same_v<Buffer, std::string>)
-        contents.resize(used);
-    else
-        contents.shrink(used);
+    contents.resize(used);
     return contents;
-}
-
-} // namespace
-
-std::string readWholeFile(const std::string &fileName)
-{
-    return readWhole<std::string>(fileName);
-}
-
-native::LargeBlock readWholeFileLarge(const std::string &fileName)
-{
-    return readWhole<native::LargeBlock>(fileName);
 }
 
 } // namespace data

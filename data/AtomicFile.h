@@ -1,7 +1,6 @@
 #pragma once
 
 #include "data/Error.h"
-#include "data/NativeMemory.h"
 
 #include <cstddef>
 #include <functional>
@@ -85,8 +84,6 @@ void removeLeftoverTemporaries(const std::string &fileName);
 // Reads a whole regular file (after links) of at most 1 GiB, without blocking on a pipe or a
 // device; throws Error `Datoteku "<full path>" nije moguće pročitati: <reason>`.
 std::string readWholeFile(const std::string &fileName);
-// The same into a large block, for the database file: no page of it is touched twice.
-native::LargeBlock readWholeFileLarge(const std::string &fileName);
 
 // Test seam: while set, every atomic write fails at this step with a made-up reason.
 enum class WriteStep { Open, Write, Flush, Rename };

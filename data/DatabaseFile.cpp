@@ -3,6 +3,7 @@
 #include "data/AtomicFile.h"
 #include "data/Encoding.h"
 #include "data/Error.h"
+#include "data/NativeFile.h"
 #include "data/NativeMemory.h"
 #include "data/NumberText.h"
 #include "data/Path.h"
@@ -13,6 +14,7 @@
 #include <array>
 #include <cassert>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -506,6 +508,10 @@ private:
 };
 
 bool g_rowScanner = true;
+bool g_scannedLast = false;
+
+// As readWholeFile allows.
+constexpr long long maxScannedSize = 1LL << 30;
 
 // Record text written into large blocks, each shared by the records that point into it.
 class RecordTextBlocks {
@@ -562,28 +568,46 @@ bool isNameChar(char c)
 // Reads the common file quickly: UTF-8, a head of elements only, ROW elements with attributes
 // one after another. Anything unusual, and every fault, is left to PacketReader, which then gives
 // the same records or the error; so this reader never reports anything itself.
+//
+// A file is read a few megabytes at a time into the same memory, so it is never held whole.
 class RowScanner {
 public:
+    // Reads up to `size` bytes to `to`; 0 at the end, -1 on failure.
+    using Source = std::function<long long(char *to, std::size_t size)>;
+
     RowScanner(std::string_view bytes, const Schema &schema)
         : m_bytes(bytes)
+        , m_end(bytes.data() + bytes.size())
+        , m_atEnd(true)
+        , m_total(bytes.size())
         , m_schema(schema)
     {
         for (const FieldDef &field : m_schema)
             m_names.push_back(field.name);
     }
 
+    // `total` is the expected size of all that `source` gives.
+    RowScanner(Source source, std::size_t total, const Schema &schema)
+        : RowScanner(std::string_view(), schema)
+    {
+        m_source = std::move(source);
+        m_total = total;
+        m_atEnd = false;
+        m_buffer = native::LargeBlock(bufferSize);
+        m_buffer.prepare(0, bufferSize);
+    }
+
     // The records, or nothing when PacketReader must read the packet.
     std::optional<std::vector<Record>> read()
     {
+        const char *p = m_bytes.data();
+        if (m_source && !refill(p))
+            return std::nullopt;
         if (m_bytes.empty())
             return std::nullopt;
         std::string_view name;
         const DeclaredEncoding declared = declaredEncoding(m_bytes, name);
         if (declared != DeclaredEncoding::None && declared != DeclaredEncoding::Utf8)
-            return std::nullopt;
-        // A NUL ends the text for the parser; such a file takes the long way to its error.
-        if (std::memchr(m_bytes.data(), '\0', m_bytes.size()) ||
-            invalidUtf8Offset(m_bytes) != std::string_view::npos)
             return std::nullopt;
         const std::size_t rowsStart = headEnd();
         if (rowsStart == std::string_view::npos)
@@ -592,6 +616,35 @@ public:
     }
 
 private:
+    // Moves what is left from `p` on to the start of the buffer and reads more after it.
+    bool refill(const char *&p)
+    {
+        const auto left = static_cast<std::size_t>(m_end - p);
+        if (left > 0 && p != m_buffer.data())
+            std::memmove(m_buffer.data(), p, left);
+        m_offset += static_cast<std::size_t>(p - m_bytes.data());
+        std::size_t used = left;
+        while (!m_atEnd && used < bufferSize) {
+            const long long got = m_source(m_buffer.data() + used, bufferSize - used);
+            if (got < 0)
+                return false;
+            if (got == 0)
+                m_atEnd = true;
+            used += static_cast<std::size_t>(got);
+        }
+        m_bytes = std::string_view(m_buffer.data(), used);
+        m_end = m_bytes.data() + used;
+        p = m_bytes.data();
+        return true;
+    }
+
+    // A NUL ends the text for the parser, and it takes only UTF-8: other text takes the long way.
+    static bool isPlainText(std::string_view text)
+    {
+        return !std::memchr(text.data(), '\0', text.size()) &&
+               invalidUtf8Offset(text) == std::string_view::npos;
+    }
+
     // Where the rows begin, when the head is sound; npos otherwise.
     std::size_t headEnd() const
     {
@@ -601,6 +654,8 @@ private:
             return tag;
         const std::size_t end = tag + rowDataTag.size();
         const std::string_view head = m_bytes.substr(0, end);
+        if (!isPlainText(head))
+            return std::string_view::npos;
         // Comments, sections and instructions could hide or fake the tag.
         const std::size_t instruction = head.find("<?");
         if (head.find("<!") != std::string_view::npos ||
@@ -651,12 +706,15 @@ private:
         std::vector<std::size_t> seenInRow(n, 0);
         std::vector<Record> records;
         // The text of the records is smaller than the file, which gives the first block's size.
-        RecordTextBlocks text(m_bytes.size() - rowsStart + n * 64);
-        m_end = m_bytes.data() + m_bytes.size();
+        RecordTextBlocks text(m_total - std::min(m_total, rowsStart) + n * 64);
         const char *p = m_bytes.data() + rowsStart;
         constexpr std::size_t sampleRows = 1024;
         for (std::size_t rowNumber = 1;; ++rowNumber) {
+            // A row longer than the look-ahead is left to the parser.
+            if (!m_atEnd && static_cast<std::size_t>(m_end - p) < lookAhead && !refill(p))
+                return std::nullopt;
             p = skipSpace(p);
+            const char *const rowStart = p;
             if (startsWith(p, "</ROWDATA"))
                 break;
             if (!startsWith(p, "<ROW") || p + 4 == m_end || !(isXmlSpace(p[4]) || p[4] == '/'))
@@ -711,6 +769,8 @@ private:
                 values[field] = *value;
                 guess = field + 1 < n ? field + 1 : 0;
             }
+            if (!isPlainText(std::string_view(rowStart, static_cast<std::size_t>(p - rowStart))))
+                return std::nullopt;
             std::size_t size = n - 1;
             for (std::string_view v : values)
                 size += v.size();
@@ -726,8 +786,9 @@ private:
             // Room for all rows at once, guessed from the first ones, rather than growing by
             // doubling, which copies every record and holds them twice for a moment.
             if (rowNumber == sampleRows) {
-                const auto done = static_cast<std::size_t>(p - m_bytes.data()) - rowsStart;
-                const auto left = static_cast<std::size_t>(m_end - p);
+                const std::size_t at = m_offset + static_cast<std::size_t>(p - m_bytes.data());
+                const std::size_t done = at - rowsStart;
+                const std::size_t left = m_total - std::min(m_total, at);
                 records.reserve(sampleRows + left / (done / sampleRows) * 21 / 20 + sampleRows);
                 native::adviseLargeUse(records.data(), records.capacity() * sizeof(Record));
             }
@@ -740,15 +801,29 @@ private:
         if (!startsWith(p, "</DATAPACKET"))
             return std::nullopt;
         p = skipSpace(p + 12);
-        if (p == m_end || *p != '>' || skipSpace(p + 1) != m_end)
+        if (p == m_end || *p != '>')
             return std::nullopt;
-        return records;
+        for (++p;; p = m_end) {
+            if (skipSpace(p) != m_end)
+                return std::nullopt;
+            if (m_atEnd)
+                return records;
+            if (!refill(p))
+                return std::nullopt;
+        }
     }
 
     static constexpr std::size_t noField = static_cast<std::size_t>(-1);
+    static constexpr std::size_t bufferSize = std::size_t(4) << 20;
+    static constexpr std::size_t lookAhead = std::size_t(256) << 10;
 
-    std::string_view m_bytes;
-    const char *m_end = nullptr;
+    std::string_view m_bytes; // what is read and not yet passed
+    const char *m_end;
+    bool m_atEnd;             // m_bytes reaches the end of the packet
+    std::size_t m_offset = 0; // where m_bytes begins in the packet
+    std::size_t m_total;
+    Source m_source;
+    native::LargeBlock m_buffer;
     const Schema &m_schema;
     std::vector<std::string_view> m_names;
 };
@@ -761,9 +836,49 @@ std::vector<Record> parseOwned(std::string &buffer, const Schema &schema,
 
 std::optional<std::vector<Record>> scanRows(std::string_view bytes, const Schema &schema)
 {
+    g_scannedLast = false;
     if (!g_rowScanner)
         return std::nullopt;
-    return RowScanner(bytes, schema).read();
+    std::optional<std::vector<Record>> records = RowScanner(bytes, schema).read();
+    g_scannedLast = records.has_value();
+    return records;
+}
+
+// The records of a common file read a piece at a time; nothing when the file is not one, or
+// cannot be read so, and must be read whole.
+std::optional<std::vector<Record>> scanFile(const std::string &fileName, const Schema &schema)
+{
+    g_scannedLast = false;
+    if (!g_rowScanner)
+        return std::nullopt;
+    std::error_code error;
+    const native::Handle file = native::openForReading(pathFromUtf8(fileName), error);
+    if (file == native::noHandle)
+        return std::nullopt;
+    struct Closer {
+        native::Handle file;
+        ~Closer()
+        {
+            std::error_code ignored;
+            native::close(file, ignored);
+        }
+    } closer{file};
+    const long long size = native::regularFileSize(file);
+    // Anything but a regular file of a sensible size gets its error from the whole reading.
+    if (size <= 0 || size > maxScannedSize)
+        return std::nullopt;
+    long long total = 0;
+    RowScanner scanner(
+        [&](char *to, std::size_t room) -> long long {
+            std::error_code readError;
+            const long long got = native::readSome(file, to, room, readError);
+            total += got > 0 ? got : 0;
+            return total > maxScannedSize ? -1 : got;
+        },
+        static_cast<std::size_t>(size), schema);
+    std::optional<std::vector<Record>> records = scanner.read();
+    g_scannedLast = records.has_value();
+    return records;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -910,6 +1025,11 @@ void setRowScannerForTesting(bool enabled)
     g_rowScanner = enabled;
 }
 
+bool rowScannerReadLastForTesting()
+{
+    return g_scannedLast;
+}
+
 std::vector<Record> parseDataPacket(std::string_view bytes, const Schema &schema,
                                     const std::string &fileName)
 {
@@ -942,15 +1062,10 @@ void appendDataPacket(std::string &out, const Schema &schema, const std::vector<
 
 std::vector<Record> readDatabaseFile(const std::string &fileName, const Schema &schema)
 {
-    std::optional<std::string> buffer;
-    {
-        const native::LargeBlock bytes = readWholeFileLarge(fileName);
-        if (std::optional<std::vector<Record>> records =
-                scanRows(std::string_view(bytes.data(), bytes.size()), schema))
-            return std::move(*records);
-        buffer.emplace(bytes.data(), bytes.size());
-    }
-    return parseOwned(*buffer, schema, absoluteName(fileName));
+    if (std::optional<std::vector<Record>> records = scanFile(fileName, schema))
+        return std::move(*records);
+    std::string buffer = readWholeFile(fileName);
+    return parseOwned(buffer, schema, absoluteName(fileName));
 }
 
 void writeDatabaseFile(const std::string &fileName, const Schema &schema,

@@ -28,6 +28,8 @@ void appendDataPacket(std::string &out, const Schema &schema, const std::vector<
 // Test seam: while false, every packet takes the full parser's way, never the quick one for
 // common files.
 void setRowScannerForTesting(bool enabled);
+// Test seam: whether the last packet read took the quick way.
+bool rowScannerReadLastForTesting();
 
 // Errors name the file with its full path.
 std::vector<Record> readDatabaseFile(const std::string &fileName, const Schema &schema);
