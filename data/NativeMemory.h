@@ -11,9 +11,9 @@
 #include <sys/mman.h>
 #endif
 
-// Large blocks of memory (a database file read whole, the text of its records) taken straight
-// from the system. On Linux they ask for huge pages: a block of 200 MB then costs a hundred page
-// faults instead of fifty thousand. Elsewhere they are plain malloc.
+// Large blocks of memory (the text of a database's records, the buffer it is read through) taken
+// straight from the system. On Linux they ask for huge pages: a block of 200 MB then costs a
+// hundred page faults instead of fifty thousand. Elsewhere they are plain malloc.
 namespace data::native {
 
 class LargeBlock {
