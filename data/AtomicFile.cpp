@@ -7,8 +7,11 @@
 
 #include <atomic>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <type_traits>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -214,7 +217,10 @@ void removeLeftoverTemporaries(const std::string &fileName)
     }
 }
 
-void writeFileAtomically(const std::string &fileName, std::string_view contents)
+namespace {
+
+void writeAtomically(const std::string &fileName,
+                     const std::function<void(const PieceWriter &write)> &produce)
 {
     const fs::path target = resolveTarget(fileName);
     if (stepFails(WriteStep::Open))
@@ -224,7 +230,13 @@ void writeFileAtomically(const std::string &fileName, std::string_view contents)
     if (temp.handle() == native::noHandle)
         throw WriteError(fileName, systemReason(temp.error()));
     native::copyAttributes(temp.handle(), target);
-    writeAll(temp.handle(), contents, fileName);
+    // The disk starts on each piece at once, so the flush at the end has little left to do.
+    long long written = 0;
+    produce([&](std::string_view piece) {
+        writeAll(temp.handle(), piece, fileName);
+        native::startFlush(temp.handle(), written, static_cast<long long>(piece.size()));
+        written += static_cast<long long>(piece.size());
+    });
     if (g_hold)
         g_hold(fileName);
 
@@ -244,6 +256,19 @@ void writeFileAtomically(const std::string &fileName, std::string_view contents)
         throw WriteError(fileName, systemReason(error));
     temp.release();
     native::flushFolder(target.parent_path());
+}
+
+} // namespace
+
+void writeFileAtomically(const std::string &fileName, std::string_view contents)
+{
+    writeAtomically(fileName, [contents](const PieceWriter &write) { write(contents); });
+}
+
+void writeFileAtomically(const std::string &fileName,
+                         const std::function<void(const PieceWriter &write)> &produce)
+{
+    writeAtomically(fileName, produce);
 }
 
 std::string readWholeFile(const std::string &fileName)

@@ -2,7 +2,9 @@
 
 #include "data/Error.h"
 
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +29,52 @@ private:
 // file system allows it, the temporary file has no name until it is whole, so a process killed
 // while writing leaves nothing behind; elsewhere see removeLeftoverTemporaries().
 void writeFileAtomically(const std::string &fileName, std::string_view contents);
+// The same with contents that `produce` hands to `write` piece by piece, so that a large file is
+// never held whole in memory. An exception from `produce` leaves the old file whole.
+using PieceWriter = std::function<void(std::string_view piece)>;
+void writeFileAtomically(const std::string &fileName,
+                         const std::function<void(const PieceWriter &write)> &produce);
+// The size of the pieces of a large file: large enough that writing costs no more than with the
+// whole file at once, small enough to stay in the cache.
+inline constexpr std::size_t writePieceSize = std::size_t(1) << 20;
+
+// Collects the parts of a large file and hands them to a PieceWriter a piece at a time.
+class PieceBuffer {
+public:
+    explicit PieceBuffer(const PieceWriter &write)
+        : m_write(write)
+        , m_capacity(writePieceSize + writePieceSize / 4)
+        , m_data(std::make_unique_for_overwrite<char[]>(m_capacity))
+    {
+    }
+    // Room for at most `size` more bytes; what is collected is handed over first when it is a
+    // whole piece or the room would not fit.
+    char *room(std::size_t size)
+    {
+        if (m_used >= writePieceSize || size > m_capacity - m_used) {
+            handOver();
+            if (size > m_capacity) {
+                m_capacity = size;
+                m_data = std::make_unique_for_overwrite<char[]>(m_capacity);
+            }
+        }
+        return m_data.get() + m_used;
+    }
+    // The bytes up to `end` in the last room are taken.
+    void take(const char *end) { m_used = static_cast<std::size_t>(end - m_data.get()); }
+    // Hands over what is collected; done once at the end, even when that is nothing.
+    void handOver()
+    {
+        m_write(std::string_view(m_data.get(), m_used));
+        m_used = 0;
+    }
+
+private:
+    const PieceWriter &m_write;
+    std::size_t m_capacity;
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_used = 0;
+};
 
 // Removes from the folder that writes of `fileName` use the temporary files of any
 // writeFileAtomically() on this computer whose process no longer runs. Those of running

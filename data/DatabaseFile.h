@@ -25,6 +25,12 @@ std::vector<Record> parseDataPacket(std::string_view bytes, const Schema &schema
 void appendDataPacket(std::string &out, const Schema &schema, const std::vector<Record> &rows,
                       std::size_t skipRow = noRow);
 
+// Test seam: while false, every packet takes the full parser's way, never the quick one for
+// common files.
+void setRowScannerForTesting(bool enabled);
+// Test seam: whether the last packet read took the quick way.
+bool rowScannerReadLastForTesting();
+
 // Errors name the file with its full path.
 std::vector<Record> readDatabaseFile(const std::string &fileName, const Schema &schema);
 // Written atomically (see writeFileAtomically).

@@ -31,6 +31,9 @@ long long writeSome(Handle file, const char *data, std::size_t size, std::error_
 long long readSome(Handle file, char *data, std::size_t size, std::error_code &error);
 // Down to the disk.
 bool flush(Handle file, std::error_code &error);
+// Starts writing the bytes [offset, offset + size) to the disk without waiting for them, so that
+// a later flush has less to wait for; a hint, where the system takes one.
+void startFlush(Handle file, long long offset, long long size);
 bool close(Handle file, std::error_code &error);
 // The old file's permission bits and owner, where the system keeps them and allows it.
 void copyAttributes(Handle file, const std::filesystem::path &old);

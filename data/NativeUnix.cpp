@@ -123,6 +123,14 @@ bool flush(Handle file, std::error_code &error)
     return false;
 }
 
+void startFlush([[maybe_unused]] Handle file, [[maybe_unused]] long long offset,
+                [[maybe_unused]] long long size)
+{
+#ifdef __linux__
+    ::sync_file_range(fdOf(file), offset, size, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 bool close(Handle file, std::error_code &error)
 {
     if (::close(fdOf(file)) == 0)

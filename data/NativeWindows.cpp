@@ -129,6 +129,8 @@ bool flush(Handle file, std::error_code &error)
     return ::FlushFileBuffers(handleOf(file)) || fails(error);
 }
 
+void startFlush(Handle, long long, long long) {}
+
 bool close(Handle file, std::error_code &error)
 {
     return ::CloseHandle(handleOf(file)) || fails(error);

@@ -3,6 +3,7 @@
 #include "data/DatabaseFile.h"
 #include "data/Encoding.h"
 #include "data/Error.h"
+#include "data/NativeMemory.h"
 #include "data/NumberText.h"
 
 #include <algorithm>
@@ -325,6 +326,12 @@ void Table::replaceContent(std::vector<Record> records)
     markChanged();
     resetRows([&] {
         m_rows = std::move(records);
+        if (m_ids.capacity() < m_rows.size()) {
+            std::vector<RowId> ids;
+            ids.reserve(m_rows.size());
+            native::adviseLargeUse(ids.data(), ids.capacity() * sizeof(RowId));
+            m_ids = std::move(ids);
+        }
         m_ids.resize(m_rows.size());
         std::iota(m_ids.begin(), m_ids.end(), m_nextId);
         m_nextId += m_rows.size();

@@ -42,6 +42,22 @@ public:
         out.push_back('"');
     }
 
+    // Writes the line of `row` with its end where there is room for it; returns the end.
+    char *writeLine(char *out, std::size_t row) const
+    {
+        *out++ = '"';
+        m_table.rows()[row].forEachValue([&](std::size_t field, std::string_view value) {
+            if (field > 0)
+                out = std::copy(separator.begin(), separator.end(), out);
+            if (m_isNumber[field])
+                out = std::replace_copy(value.begin(), value.end(), out, '.', ',');
+            else
+                out = std::copy(value.begin(), value.end(), out);
+        });
+        *out++ = '"';
+        return std::copy(lineEnd.begin(), lineEnd.end(), out);
+    }
+
     // A guess at the size of the whole export, so the text is rarely moved while it grows.
     std::size_t estimatedSize() const
     {
@@ -81,7 +97,19 @@ std::string exportText(const data::Table &table)
 
 void writeExportFile(const std::string &fileName, const data::Table &table)
 {
-    data::writeFileAtomically(fileName, exportText(table));
+    // A piece at a time, as the database file is written.
+    data::writeFileAtomically(fileName, [&](const data::PieceWriter &write) {
+        data::PieceBuffer pieces(write);
+        const LineWriter writer(table);
+        const std::size_t lineRoom = 2 + separator.size() * table.fieldCount() + lineEnd.size();
+        for (std::size_t row = 0; row < table.rowCount(); ++row) {
+            if (writer.isExported(row)) {
+                const std::size_t room = lineRoom + table.rows()[row].values().size();
+                pieces.take(writer.writeLine(pieces.room(room), row));
+            }
+        }
+        pieces.handOver();
+    });
 }
 
 } // namespace textexport

@@ -6,6 +6,8 @@
 #include "data/Process.h"
 #include "data/ProductSchema.h"
 #include "data/SystemReason.h"
+#include "data/Table.h"
+#include "export/TextExport.h"
 
 #include <QtTest>
 
@@ -84,6 +86,20 @@ std::string olderPacket(const std::string &declaration, const std::string &rows)
            "<FIELD attrname=\"Cijena\" fieldtype=\"r8\" SUBTYPE=\"Money\"/>"
            "</FIELDS><PARAMS LCID=\"1050\"/></METADATA><ROWDATA>" +
            rows + "</ROWDATA></DATAPACKET>";
+}
+
+// What reading `bytes` gives: the records, one line each, or the error.
+QStringList outcome(std::string_view bytes, bool quick)
+{
+    setRowScannerForTesting(quick);
+    try {
+        const QStringList records = describe(parseDataPacket(bytes, productSchema(), "Baza.xml"));
+        setRowScannerForTesting(true);
+        return records;
+    } catch (const Error &e) {
+        setRowScannerForTesting(true);
+        return {u"error: "_s + QString::fromUtf8(e.what())};
+    }
 }
 
 QStringList entries(const fs::path &folder)
@@ -257,6 +273,10 @@ private slots:
             << QByteArray::fromStdString(
                    olderPacket("", "<ROW Naziv=\"a&#9;b&#x0A;c&#1;d&apos;&lt;\te\r\nf\"/>"))
             << QStringList{row("", "a b cd'< e f", "", "")};
+        const std::string tiny = "0." + std::string(323, '0');
+        QTest::newRow("a number below the smallest double")
+            << QByteArray::fromStdString(olderPacket("", "<ROW Cijena=\"" + tiny + "3\"/>"))
+            << QStringList{row("", "", "", (tiny + "5").c_str())};
         QTest::newRow("no rows") << QByteArray::fromStdString(olderPacket("", "")) << QStringList{};
     }
 
@@ -294,6 +314,9 @@ private slots:
         std::string changeLog = olderPacket("", "");
         changeLog.replace(changeLog.find("LCID"), 4, "CHANGE_LOG=\"1 0 4\" LCID");
         bad("change log", decl + changeLog, "(redak 2): datoteka sadrži nespojene promjene");
+        const std::string vanishing = "0." + std::string(400, '0') + "1";
+        bad("number too small for a double", olderPacket("", "<ROW Cijena=\"" + vanishing + "\"/>"),
+            ("(redak 1): vrijednost „" + vanishing + "” polja Cijena nije broj").c_str());
         bad("row state", olderPacket("", "\n<ROW RowState=\"4\" Naziv=\"a\"/>"),
             "(redak 2): datoteka sadrži nespojene promjene");
         bad("invalid utf-8 declared", decl + olderPacket("", "\n<ROW Naziv=\"\x9A\"/>"),
@@ -352,6 +375,173 @@ private slots:
         }
         QCOMPARE(parseDataPacket(packet.substr(0, complete), productSchema(), "Baza.xml").size(),
                  std::size_t(2));
+    }
+
+    // Common files take a quicker way than the full parser; whatever the way, the records and
+    // the errors are the same.
+    void quickAndFullReadingAgree_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const auto add = [](const char *name, const std::string &bytes) {
+            QTest::newRow(name) << QByteArray::fromStdString(bytes);
+        };
+        std::string written;
+        appendDataPacket(written, productSchema(),
+                         {product({"1", "Šećer & \"sol\" <x>", "", "", "", "", "", "", "12.5", "",
+                                   "0.1", "KLASA: 1'2"}),
+                          product({"", "", "", "", "", "", "", "", "", "", "", ""})});
+        add("written by this program", written);
+        QVERIFY(!outcome(written, true).isEmpty() && rowScannerReadLastForTesting());
+        add("references", olderPacket("", "<ROW Naziv=\"a&amp;b&#x10D;&#269;&quot;&apos;\"/>"));
+        add("empty values, other order, unknown and missing fields",
+            olderPacket("", "<ROW Cijena=\"\" Stari=\"1\" Naziv=\"\" Tar_br=\"9\"/>"
+                            "<ROW/><ROW />"));
+        add("CR LF", olderPacket("<?xml version=\"1.0\"?>\r\n",
+                                 "\r\n  <ROW Naziv=\"a\r\nb\rc\nd\te\"/>\r\n"));
+        add("numbers", olderPacket("", "<ROW Kolicina=\"2.50\" Cijena=\"1E15\"/>"
+                                       "<ROW Kolicina=\"-0\" Cijena=\"007\"/>"
+                                       "<ROW Kolicina=\"123456789012345678\" Cijena=\"-0.05\"/>"
+                                       "<ROW Kolicina=\"0.1000\" Cijena=\"+3\"/>"
+                                       "<ROW Kolicina=\".5\" Cijena=\"5.\"/>"));
+        add("quotes and spaces", olderPacket("", "<ROW\tNaziv = 'a\"b'\n Tar_br=\"1\"\n/>"));
+        add("windows-1250", olderPacket("<?xml version=\"1.0\" encoding=\"windows-1250\"?>",
+                                        "<ROW Naziv=\"\x8A\x65\xE6\x65r\"/>"));
+        add("comment in the head", olderPacket("<!-- <ROWDATA> -->", "<ROW Naziv=\"a\"/>"));
+        add("text and a comment among rows",
+            olderPacket("", "x<ROW Naziv=\"a\"/><!-- --><ROW Naziv=\"b\"/>"));
+        add("row with content", olderPacket("", "<ROW Naziv=\"a\"></ROW>"));
+        add("no space between attributes", olderPacket("", "<ROW Naziv=\"a\"Tar_br=\"1\"/>"));
+        add("truncated", written.substr(0, written.find("<ROW") + 40));
+        add("bad reference", olderPacket("", "<ROW Naziv=\"a & b\"/>"));
+        add("not a number", olderPacket("", "<ROW Kolicina=\"1,5\"/>"));
+        add("row state", olderPacket("", "<ROW RowState=\"4\"/>"));
+        add("repeated", olderPacket("", "<ROW Naziv=\"a\" Naziv=\"a\"/>"));
+        add("after the packet", olderPacket("", "") + " x");
+        add("NUL", olderPacket("", "<ROW Naziv=\"a") + std::string(1, '\0') + "\"/>");
+    }
+
+    void quickAndFullReadingAgree()
+    {
+        QFETCH(QByteArray, bytes);
+        const std::string packet = bytes.toStdString();
+        QCOMPARE(outcome(packet, true), outcome(packet, false));
+        // Every byte spoiled in a few telling ways: the quick way never reads what the parser
+        // would refuse, nor refuses what it would read.
+        for (std::size_t i = 0; i < packet.size(); ++i) {
+            for (char c : {'<', '>', '"', '/', '&', ' ', '\r', '\0'}) {
+                std::string spoiled = packet;
+                spoiled[i] = c;
+                const QStringList quick = outcome(spoiled, true);
+                if (quick != outcome(spoiled, false))
+                    QFAIL(qPrintable(
+                        u"byte %1 as %2: %3"_s.arg(i).arg(int(c)).arg(quick.join(u'\n'))));
+            }
+        }
+    }
+
+    // A large file is read a few megabytes at a time: rows across the seams, and a fault far
+    // from the start, come out as the parser gives them.
+    void largeFileReadInPieces()
+    {
+        std::vector<Record> rows;
+        std::string name;
+        for (int i = 0; i < 40000; ++i) {
+            name = i % 301 ? name + (i % 2 ? "ž" : "&") : "";
+            rows.push_back(product({std::to_string(i), name, "", "", "", "", "", "", "", "",
+                                    std::to_string(i % 977) + ".5", "P"}));
+        }
+        const std::string file = path("Baza.xml");
+        writeDatabaseFile(file, productSchema(), rows);
+        QVERIFY(fs::file_size(file) > 3 * (std::size_t(4) << 20));
+        QVERIFY(readDatabaseFile(file, productSchema()) == rows);
+        QVERIFY(rowScannerReadLastForTesting());
+
+        std::string bytes = readBytes(file);
+        bytes.resize(bytes.size() - 40);
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+        const auto error = [&](bool quick) {
+            setRowScannerForTesting(quick);
+            try {
+                readDatabaseFile(file, productSchema());
+            } catch (const Error &e) {
+                setRowScannerForTesting(true);
+                return QString::fromUtf8(e.what());
+            }
+            setRowScannerForTesting(true);
+            return QString();
+        };
+        QVERIFY(error(true).endsWith(u"datoteka je nepotpuna"_s));
+        QCOMPARE(error(true), error(false));
+    }
+
+    // Records read from a file share large blocks of text: changing, removing, purging and
+    // copying them never touches another record's text.
+    void recordsReadFromAFileEdited()
+    {
+        std::vector<Record> rows;
+        for (int i = 0; i < 3000; ++i)
+            rows.push_back(product({std::to_string(i), i % 3 ? "Zavoj" : "", "", "", "", "", "", "",
+                                    std::to_string(i) + ".5", "", "", "P"}));
+        const std::string file = path("Baza.xml");
+        writeDatabaseFile(file, productSchema(), rows);
+        std::vector<Record> copies;
+        {
+            Table table(productSchema());
+            table.loadFromFile(file);
+            copies = {table.rows()[0], table.rows()[1]};
+            table.moveTo(1);
+            table.edit();
+            table.setText(ProductField::Name, "Gaza sterilna, 10 cm x 10 cm, duža od prije");
+            table.setText(ProductField::Quantity, "7");
+            table.commit();
+            rows[1].setValue(ProductField::Name, "Gaza sterilna, 10 cm x 10 cm, duža od prije");
+            rows[1].setValue(ProductField::Quantity, "7");
+            table.moveTo(2);
+            table.remove();
+            table.takeBack();
+            table.removeRecordsWithEmpty(ProductField::Name);
+            std::erase_if(rows,
+                          [](const Record &r) { return r.value(ProductField::Name).empty(); });
+            QCOMPARE(describe(table.rows()), describe(rows));
+            table.saveToFile(file);
+        }
+        QCOMPARE(describe(copies),
+                 describe({product({"0", "", "", "", "", "", "", "", "0.5", "", "", "P"}),
+                           product({"1", "Zavoj", "", "", "", "", "", "", "1.5", "", "", "P"})}));
+        QCOMPARE(describe(readDatabaseFile(file, productSchema())), describe(rows));
+    }
+
+    // Large files are written a piece at a time, byte for byte as when made whole; a failure
+    // while the pieces are made leaves the old file as it was.
+    void largeFilesWrittenInPieces()
+    {
+        Table table(productSchema());
+        std::vector<Record> rows;
+        for (int i = 0; i < 5000; ++i) {
+            const std::string name = std::string(i % 7 ? 300 : 3, 'n') + (i % 5 ? "" : "&\"<>'");
+            rows.push_back(product({std::to_string(i), name, "", "", "", "", "", "", "", "",
+                                    std::to_string(i) + ".25", ""}));
+        }
+        table.replaceContent(rows);
+        table.moveTo(7);
+        table.insert(); // a begun record is in neither file
+        table.setText(ProductField::Name, "novi");
+        const std::string file = path("Baza.xml");
+        table.saveToFile(file);
+        std::string whole;
+        appendDataPacket(whole, productSchema(), table.rows(), 7);
+        QVERIFY(whole.size() > writePieceSize);
+        QVERIFY(readBytes(file) == whole);
+        const std::string exported = path("Izvoz.txt");
+        textexport::writeExportFile(exported, table);
+        QVERIFY(readBytes(exported) == textexport::exportText(table));
+
+        QVERIFY_THROWS_EXCEPTION(Error, writeFileAtomically(file, [](const PieceWriter &write) {
+                                     write(std::string(writePieceSize, 'x'));
+                                     throw Error("prekinuto");
+                                 }));
+        QVERIFY(readBytes(file) == whole);
+        QCOMPARE(entries(m_folder), (QStringList{u"Baza.xml"_s, u"Izvoz.txt"_s}));
     }
 
     // The new contents have no name until they are whole where the file system allows it;
