@@ -1,11 +1,16 @@
 #include "data/NativeFile.h"
+#include "data/NativeMemory.h"
 #include "data/Process.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -177,6 +182,74 @@ std::string hostName()
     if (::gethostname(name, sizeof name - 1) != 0)
         name[0] = '\0';
     return name;
+}
+
+namespace {
+
+constexpr std::size_t hugePage = std::size_t(2) << 20;
+// Below this, a huge page would mostly stay empty.
+constexpr std::size_t mappedFrom = std::size_t(1) << 20;
+
+} // namespace
+
+char *allocateLarge(std::size_t size, std::size_t &mapped)
+{
+    mapped = 0;
+    if (size < mappedFrom)
+        return static_cast<char *>(std::malloc(size));
+    // Huge pages need aligned ranges: map one huge page more and trim to the alignment.
+    const std::size_t length = (size + hugePage - 1) / hugePage * hugePage;
+    void *raw = ::mmap(nullptr, length + hugePage, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED)
+        return nullptr;
+    char *start = static_cast<char *>(raw);
+    const std::size_t head =
+        (hugePage - reinterpret_cast<std::uintptr_t>(start) % hugePage) % hugePage;
+    if (head > 0)
+        ::munmap(start, head);
+    ::munmap(start + head + length, hugePage - head);
+#ifdef MADV_HUGEPAGE
+    ::madvise(start + head, length, MADV_HUGEPAGE);
+#endif
+    mapped = length;
+    return start + head;
+}
+
+void freeLarge(char *data, std::size_t mapped)
+{
+    if (mapped > 0)
+        ::munmap(data, mapped);
+    else
+        std::free(data);
+}
+
+void prepareForWriting([[maybe_unused]] char *data, std::size_t mapped, std::size_t offset,
+                       std::size_t size)
+{
+#ifdef MADV_POPULATE_WRITE
+    constexpr std::size_t pageSize = 4096;
+    if (mapped == 0 || offset >= mapped)
+        return;
+    const std::size_t start = offset / pageSize * pageSize;
+    const std::size_t end = std::min(offset + size, mapped);
+    ::madvise(data + start, end - start, MADV_POPULATE_WRITE);
+#else
+    (void)mapped;
+    (void)offset;
+    (void)size;
+#endif
+}
+
+void adviseLargeUse([[maybe_unused]] const void *data, [[maybe_unused]] std::size_t size)
+{
+#ifdef MADV_HUGEPAGE
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t start = (begin + hugePage - 1) / hugePage * hugePage;
+    const std::uintptr_t end = (begin + size) / hugePage * hugePage;
+    if (start < end)
+        ::madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
+#endif
 }
 
 } // namespace native

@@ -1,5 +1,8 @@
 #include "data/NativeFile.h"
+#include "data/NativeMemory.h"
 #include "data/Process.h"
+
+#include <cstdlib>
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -183,6 +186,21 @@ std::string hostName()
     DWORD size = sizeof name;
     return ::GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
 }
+
+char *allocateLarge(std::size_t size, std::size_t &mapped)
+{
+    mapped = 0;
+    return static_cast<char *>(std::malloc(size));
+}
+
+void freeLarge(char *data, std::size_t)
+{
+    std::free(data);
+}
+
+void prepareForWriting(char *, std::size_t, std::size_t, std::size_t) {}
+
+void adviseLargeUse(const void *, std::size_t) {}
 
 } // namespace native
 
