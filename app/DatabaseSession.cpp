@@ -137,6 +137,11 @@ bool DatabaseSession::saveOnClose()
            m_closingOnSignal;
 }
 
+void DatabaseSession::releaseFolder()
+{
+    m_lock.reset();
+}
+
 bool DatabaseSession::writeDatabase(const std::function<void()> &write)
 {
     if (m_databaseState.changedOnDisk(m_databaseFile)) {

@@ -46,6 +46,9 @@ public:
     bool erase();
     // The writes at close, with the question when they fail; false when the window is to stay.
     bool saveOnClose();
+    // After the last write: the folder is free for the next program at once, even when the
+    // system ends this process before its objects are gone (Windows does at a log-off).
+    void releaseFolder();
 
     // From now on nothing is asked: the system is ending the program.
     void setClosingOnSignal() { m_closingOnSignal = true; }

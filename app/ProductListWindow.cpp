@@ -248,10 +248,12 @@ void ProductListWindow::closeEvent(QCloseEvent *event)
     m_closing = true;
     const bool closes = m_session->saveOnClose();
     m_closing = false;
-    if (closes)
+    if (closes) {
+        m_session->releaseFolder();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 void ProductListWindow::closeOnSignal()

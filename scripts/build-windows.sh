@@ -129,7 +129,7 @@ build_program() {
     cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" -DQT_HOST_PATH=/usr \
         -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DKALVENDOR_WERROR=ON \
-        -DKALVENDOR_BENCH=OFF -DCMAKE_CROSSCOMPILING_EMULATOR=wine >/dev/null
+        -DKALVENDOR_BENCH=OFF -DCMAKE_CROSSCOMPILING_EMULATOR="$src/scripts/wine-test.sh" >/dev/null
     cmake --build "$build" -j"$jobs"
 }
 

@@ -373,7 +373,8 @@ private slots:
         endSession(*child);
         QVERIFY(child->waitForFinished(60000));
         QCOMPARE(child->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{u"Baza.xml"_s});
+        // No lock left behind either, though Windows ends the process after the last message.
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).join(u", "_s), u"Baza.xml"_s);
         const QStringList typed{u"treći"_s, u"drugi"_s, u"prvi"_s};
         if (!changedMeanwhile) {
             QCOMPARE(names(database), typed);
