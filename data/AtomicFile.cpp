@@ -7,10 +7,15 @@
 
 #include <atomic>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
+#include <thread>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -259,6 +264,113 @@ void writeAtomically(const std::string &fileName,
 }
 
 } // namespace
+
+// Writes one piece at a time on a thread of its own.
+struct PieceBuffer::Writer {
+    explicit Writer(const PieceWriter &write)
+        : thread([this, &write] { run(write); })
+    {
+    }
+    ~Writer()
+    {
+        {
+            const std::lock_guard lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        thread.join();
+    }
+    void run(const PieceWriter &write)
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            changed.wait(lock, [this] { return busy || stop; });
+            if (!busy)
+                return;
+            lock.unlock();
+            std::exception_ptr failure;
+            try {
+                write(piece);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            error = failure;
+            busy = false;
+            changed.notify_all();
+        }
+    }
+    void start(std::string_view next)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            piece = next;
+            busy = true;
+        }
+        changed.notify_all();
+    }
+    // Until no piece is being written; throws the last piece's failure.
+    void wait()
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return !busy; });
+        if (error)
+            std::rethrow_exception(std::exchange(error, nullptr));
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::string_view piece;
+    bool busy = false;
+    bool stop = false;
+    std::exception_ptr error;
+    std::thread thread; // last: it starts once the rest is there
+};
+
+PieceBuffer::PieceBuffer(const PieceWriter &write)
+    : m_write(write)
+    , m_capacity(writePieceSize + writePieceSize / 4)
+    , m_data(std::make_unique_for_overwrite<char[]>(m_capacity))
+    , m_spareCapacity(m_capacity)
+{
+}
+
+PieceBuffer::~PieceBuffer() = default;
+
+char *PieceBuffer::room(std::size_t size)
+{
+    if (m_used >= writePieceSize || size > m_capacity - m_used) {
+        handOver();
+        if (size > m_capacity) {
+            m_capacity = size;
+            m_data = std::make_unique_for_overwrite<char[]>(m_capacity);
+        }
+    }
+    return m_data.get() + m_used;
+}
+
+void PieceBuffer::handOver()
+{
+    // More is coming, so the thread pays for itself; a file of one piece never starts it.
+    if (m_writer)
+        m_writer->wait(); // the spare buffer is free again
+    else
+        m_writer = std::make_unique<Writer>(m_write);
+    if (!m_spare)
+        m_spare = std::make_unique_for_overwrite<char[]>(m_spareCapacity);
+    std::swap(m_data, m_spare);
+    std::swap(m_capacity, m_spareCapacity);
+    m_writer->start(std::string_view(m_spare.get(), m_used));
+    m_used = 0;
+}
+
+void PieceBuffer::finish()
+{
+    if (m_writer)
+        m_writer->wait();
+    m_write(std::string_view(m_data.get(), m_used));
+    m_used = 0;
+}
 
 void writeFileAtomically(const std::string &fileName, std::string_view contents)
 {

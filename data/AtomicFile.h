@@ -38,42 +38,40 @@ void writeFileAtomically(const std::string &fileName,
 // whole file at once, small enough to stay in the cache.
 inline constexpr std::size_t writePieceSize = std::size_t(1) << 20;
 
-// Collects the parts of a large file and hands them to a PieceWriter a piece at a time.
+// Collects the parts of a large file and hands them to a PieceWriter a piece at a time. From the
+// second piece on, each is written on a thread of its own while the next one is collected: making
+// the text and writing it take about as long as each other. The writer is called for one piece at
+// a time, and a failure comes back from the next room() or from finish().
 class PieceBuffer {
 public:
-    explicit PieceBuffer(const PieceWriter &write)
-        : m_write(write)
-        , m_capacity(writePieceSize + writePieceSize / 4)
-        , m_data(std::make_unique_for_overwrite<char[]>(m_capacity))
-    {
-    }
+    explicit PieceBuffer(const PieceWriter &write);
+    // Waits for a piece still being written; its failure, if any, is dropped, since the write
+    // that ends here without finish() has failed already.
+    ~PieceBuffer();
+    PieceBuffer(const PieceBuffer &) = delete;
+    PieceBuffer &operator=(const PieceBuffer &) = delete;
+
     // Room for at most `size` more bytes; what is collected is handed over first when it is a
     // whole piece or the room would not fit.
-    char *room(std::size_t size)
-    {
-        if (m_used >= writePieceSize || size > m_capacity - m_used) {
-            handOver();
-            if (size > m_capacity) {
-                m_capacity = size;
-                m_data = std::make_unique_for_overwrite<char[]>(m_capacity);
-            }
-        }
-        return m_data.get() + m_used;
-    }
+    char *room(std::size_t size);
     // The bytes up to `end` in the last room are taken.
     void take(const char *end) { m_used = static_cast<std::size_t>(end - m_data.get()); }
-    // Hands over what is collected; done once at the end, even when that is nothing.
-    void handOver()
-    {
-        m_write(std::string_view(m_data.get(), m_used));
-        m_used = 0;
-    }
+    // Hands over what is collected and waits until every piece is written; done once at the end,
+    // even when that is nothing.
+    void finish();
 
 private:
+    void handOver();
+    void waitForWriter();
+
+    struct Writer;
     const PieceWriter &m_write;
     std::size_t m_capacity;
     std::unique_ptr<char[]> m_data;
+    std::unique_ptr<char[]> m_spare; // the piece being written, while there is one
+    std::size_t m_spareCapacity;
     std::size_t m_used = 0;
+    std::unique_ptr<Writer> m_writer;
 };
 
 // Removes from the folder that writes of `fileName` use the temporary files of any

@@ -1090,7 +1090,7 @@ void writeDatabaseFile(const std::string &fileName, const Schema &schema,
         }
         out = pieces.room(packetEnd.size());
         pieces.take(std::copy(packetEnd.begin(), packetEnd.end(), out));
-        pieces.handOver();
+        pieces.finish();
     });
 }
 

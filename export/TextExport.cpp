@@ -108,7 +108,7 @@ void writeExportFile(const std::string &fileName, const data::Table &table)
                 pieces.take(writer.writeLine(pieces.room(room), row));
             }
         }
-        pieces.handOver();
+        pieces.finish();
     });
 }
 

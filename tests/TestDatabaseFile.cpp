@@ -542,6 +542,25 @@ private slots:
                                  }));
         QVERIFY(readBytes(file) == whole);
         QCOMPARE(entries(m_folder), (QStringList{u"Baza.xml"_s, u"Izvoz.txt"_s}));
+
+        // A piece that cannot be written stops the rest, whichever thread wrote it: three pieces,
+        // the first two written beside the making of the next, the last at the end.
+        for (int failing : {0, 1, 2}) {
+            int written = 0;
+            const PieceWriter write = [&](std::string_view piece) {
+                QCOMPARE(piece.size(), writePieceSize);
+                if (written++ == failing)
+                    throw WriteError(file, "disk je pun");
+            };
+            const auto writeThreePieces = [&] {
+                PieceBuffer pieces(write);
+                for (std::size_t i = 0; i < 3 * writePieceSize / 1024; ++i)
+                    pieces.take(std::fill_n(pieces.room(1024), 1024, 'x'));
+                pieces.finish();
+            };
+            QVERIFY_THROWS_EXCEPTION(WriteError, writeThreePieces());
+            QCOMPARE(written, failing + 1);
+        }
     }
 
     // The new contents have no name until they are whole where the file system allows it;
