@@ -396,15 +396,7 @@ std::string readWholeFile(const std::string &fileName)
     const native::Handle file = native::openForReading(pathFromUtf8(fileName), error);
     if (file == native::noHandle)
         throw fail(systemReason(error));
-    // Closed on every path; a failed close of a file only read loses nothing.
-    struct Closer {
-        native::Handle file;
-        ~Closer()
-        {
-            std::error_code ignored;
-            native::close(file, ignored);
-        }
-    } closer{file};
+    const native::ReadingClosed closer{file};
 
     const long long size = native::regularFileSize(file);
     if (size < 0)

@@ -3,9 +3,8 @@
 #include "data/AtomicFile.h"
 #include "data/Encoding.h"
 #include "data/Error.h"
-#include "data/NativeFile.h"
-#include "data/NativeMemory.h"
 #include "data/NumberText.h"
+#include "data/PacketReading.h"
 #include "data/Path.h"
 
 #include <pugixml.hpp>
@@ -14,19 +13,15 @@
 #include <array>
 #include <cassert>
 #include <cstring>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <span>
 
 namespace data {
 
-namespace {
+namespace packet {
 
 // ---------------------------------------------------------------------------------------------
 // Reading
-
-enum class DeclaredEncoding { None, Utf8, Windows1250, Other };
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -231,6 +226,8 @@ std::optional<std::string_view> storedNumber(std::string_view value, std::string
     scratch = storedNumberText(*number);
     return scratch;
 }
+
+namespace {
 
 class PacketReader {
 public:
@@ -507,591 +504,36 @@ private:
     pugi::xml_document m_document;
 };
 
-bool g_rowScanner = true;
-bool g_scannedLast = false;
-
-// As readWholeFile allows.
-constexpr long long maxScannedSize = 1LL << 30;
-
-// Record text written into large blocks, each shared by the records that point into it.
-class RecordTextBlocks {
-public:
-    explicit RecordTextBlocks(std::size_t firstBlock)
-        : m_nextSize(std::max(firstBlock, minimumBlock))
-    {
-    }
-
-    // Room for `size` bytes of one record's text, to be taken by record().
-    char *room(std::size_t size)
-    {
-        if (!m_block || m_block->size() - m_used < size) {
-            m_block = std::make_shared<native::LargeBlock>(std::max(size, m_nextSize));
-            m_used = 0;
-            m_prepared = 0;
-            m_nextSize = minimumBlock;
-        }
-        // Made ready a few pages at a time: the end of the first block may never be needed.
-        while (m_used + size > m_prepared) {
-            m_block->prepare(m_prepared, prepareStep);
-            m_prepared += prepareStep;
-        }
-        return m_block->data() + m_used;
-    }
-
-    Record record(std::size_t size, std::size_t fieldCount)
-    {
-        const std::string_view text(m_block->data() + m_used, size);
-        m_used += size;
-        return Record(m_block, text, fieldCount);
-    }
-
-private:
-    static constexpr std::size_t minimumBlock = std::size_t(4) << 20;
-    static constexpr std::size_t prepareStep = std::size_t(2) << 20;
-
-    std::shared_ptr<native::LargeBlock> m_block;
-    std::size_t m_used = 0;
-    std::size_t m_prepared = 0;
-    std::size_t m_nextSize;
-};
-
-bool isNameStart(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-
-bool isNameChar(char c)
-{
-    return isNameStart(c) || isDigit(c) || c == '-' || c == '.' || c == ':';
-}
-
-// Reads the common file quickly: UTF-8, a head of elements only, ROW elements with attributes
-// one after another. Anything unusual, and every fault, is left to PacketReader, which then gives
-// the same records or the error; so this reader never reports anything itself.
-//
-// A file is read a few megabytes at a time into the same memory, so it is never held whole.
-class RowScanner {
-public:
-    // Reads up to `size` bytes to `to`; 0 at the end, -1 on failure.
-    using Source = std::function<long long(char *to, std::size_t size)>;
-
-    RowScanner(std::string_view bytes, const Schema &schema)
-        : m_bytes(bytes)
-        , m_end(bytes.data() + bytes.size())
-        , m_atEnd(true)
-        , m_total(bytes.size())
-        , m_schema(schema)
-    {
-        for (const FieldDef &field : m_schema)
-            m_names.push_back(field.name);
-    }
-
-    // `total` is the expected size of all that `source` gives.
-    RowScanner(Source source, std::size_t total, const Schema &schema)
-        : RowScanner(std::string_view(), schema)
-    {
-        m_source = std::move(source);
-        m_total = total;
-        m_atEnd = false;
-        m_buffer = native::LargeBlock(bufferSize);
-        m_buffer.prepare(0, bufferSize);
-    }
-
-    // The records, or nothing when PacketReader must read the packet.
-    std::optional<std::vector<Record>> read()
-    {
-        const char *p = m_bytes.data();
-        if (m_source && !refill(p))
-            return std::nullopt;
-        if (m_bytes.empty())
-            return std::nullopt;
-        std::string_view name;
-        const DeclaredEncoding declared = declaredEncoding(m_bytes, name);
-        if (declared != DeclaredEncoding::None && declared != DeclaredEncoding::Utf8)
-            return std::nullopt;
-        const std::size_t rowsStart = headEnd();
-        if (rowsStart == std::string_view::npos)
-            return std::nullopt;
-        return readRows(rowsStart);
-    }
-
-private:
-    // Moves what is left from `p` on to the start of the buffer and reads more after it.
-    bool refill(const char *&p)
-    {
-        const auto left = static_cast<std::size_t>(m_end - p);
-        if (left > 0 && p != m_buffer.data())
-            std::memmove(m_buffer.data(), p, left);
-        m_offset += static_cast<std::size_t>(p - m_bytes.data());
-        std::size_t used = left;
-        while (!m_atEnd && used < bufferSize) {
-            const long long got = m_source(m_buffer.data() + used, bufferSize - used);
-            if (got < 0)
-                return false;
-            if (got == 0)
-                m_atEnd = true;
-            used += static_cast<std::size_t>(got);
-        }
-        m_bytes = std::string_view(m_buffer.data(), used);
-        m_end = m_bytes.data() + used;
-        p = m_bytes.data();
-        return true;
-    }
-
-    // A NUL ends the text for the parser, and it takes only UTF-8: other text takes the long way.
-    static bool isPlainText(std::string_view text)
-    {
-        return !std::memchr(text.data(), '\0', text.size()) &&
-               invalidUtf8Offset(text) == std::string_view::npos;
-    }
-
-    // Where the rows begin, when the head is sound; npos otherwise.
-    std::size_t headEnd() const
-    {
-        constexpr std::string_view rowDataTag = "<ROWDATA>";
-        const std::size_t tag = m_bytes.find(rowDataTag);
-        if (tag == std::string_view::npos)
-            return tag;
-        const std::size_t end = tag + rowDataTag.size();
-        const std::string_view head = m_bytes.substr(0, end);
-        if (!isPlainText(head))
-            return std::string_view::npos;
-        // Comments, sections and instructions could hide or fake the tag.
-        const std::size_t instruction = head.find("<?");
-        if (head.find("<!") != std::string_view::npos ||
-            (instruction != std::string_view::npos &&
-             head.find("<?", instruction + 2) != std::string_view::npos))
-            return std::string_view::npos;
-        std::string headPacket;
-        headPacket.reserve(head.size() + 32);
-        headPacket.append(head).append("</ROWDATA></DATAPACKET>");
-        try {
-            if (!PacketReader(headPacket, m_schema, std::string()).isSoundHead())
-                return std::string_view::npos;
-        } catch (const Error &) {
-            return std::string_view::npos;
-        }
-        return end;
-    }
-
-    const char *skipSpace(const char *p) const
-    {
-        while (p < m_end && isXmlSpace(*p))
-            ++p;
-        return p;
-    }
-
-    bool startsWith(const char *p, std::string_view text) const
-    {
-        return static_cast<std::size_t>(m_end - p) >= text.size() &&
-               std::memcmp(p, text.data(), text.size()) == 0;
-    }
-
-    std::size_t fieldIndex(std::string_view name, std::size_t guess) const
-    {
-        const std::size_t n = m_names.size();
-        for (std::size_t k = 0; k < n; ++k) {
-            const std::size_t i = guess + k < n ? guess + k : guess + k - n;
-            if (m_names[i] == name)
-                return i;
-        }
-        return noField;
-    }
-
-    std::optional<std::vector<Record>> readRows(std::size_t rowsStart)
-    {
-        const std::size_t n = m_schema.size();
-        std::vector<std::string_view> values(n);
-        std::vector<std::string> scratch(n);
-        std::vector<std::size_t> seenInRow(n, 0);
-        std::vector<Record> records;
-        // The text of the records is smaller than the file, which gives the first block's size.
-        RecordTextBlocks text(m_total - std::min(m_total, rowsStart) + n * 64);
-        const char *p = m_bytes.data() + rowsStart;
-        constexpr std::size_t sampleRows = 1024;
-        for (std::size_t rowNumber = 1;; ++rowNumber) {
-            // A row longer than the look-ahead is left to the parser.
-            if (!m_atEnd && static_cast<std::size_t>(m_end - p) < lookAhead && !refill(p))
-                return std::nullopt;
-            p = skipSpace(p);
-            const char *const rowStart = p;
-            if (startsWith(p, "</ROWDATA"))
-                break;
-            if (!startsWith(p, "<ROW") || p + 4 == m_end || !(isXmlSpace(p[4]) || p[4] == '/'))
-                return std::nullopt;
-            p += 4;
-            std::fill(values.begin(), values.end(), std::string_view());
-            std::size_t guess = 0;
-            for (;;) {
-                const char *name = skipSpace(p);
-                if (name == m_end)
-                    return std::nullopt;
-                if (*name == '/') {
-                    if (name + 1 == m_end || name[1] != '>')
-                        return std::nullopt;
-                    p = name + 2;
-                    break;
-                }
-                // Attributes are separated by white space; a row with content ends with '>'.
-                if (name == p || !isNameStart(*name))
-                    return std::nullopt;
-                p = name + 1;
-                while (p < m_end && isNameChar(*p))
-                    ++p;
-                const std::string_view attribute(name, static_cast<std::size_t>(p - name));
-                p = skipSpace(p);
-                if (p == m_end || *p != '=')
-                    return std::nullopt;
-                p = skipSpace(p + 1);
-                if (p == m_end || (*p != '"' && *p != '\''))
-                    return std::nullopt;
-                const char quote = *p++;
-                const auto *close = static_cast<const char *>(
-                    std::memchr(p, quote, static_cast<std::size_t>(m_end - p)));
-                if (!close)
-                    return std::nullopt;
-                const std::string_view raw(p, static_cast<std::size_t>(close - p));
-                p = close + 1;
-                const std::size_t field = fieldIndex(attribute, guess);
-                if (field == noField) {
-                    if (attribute == "RowState")
-                        return std::nullopt;
-                    continue;
-                }
-                if (seenInRow[field] == rowNumber)
-                    return std::nullopt;
-                seenInRow[field] = rowNumber;
-                std::optional<std::string_view> value = resolveValue(raw, scratch[field]);
-                if (value && m_schema[field].isNumber())
-                    value = storedNumber(*value, scratch[field]);
-                if (!value)
-                    return std::nullopt;
-                values[field] = *value;
-                guess = field + 1 < n ? field + 1 : 0;
-            }
-            if (!isPlainText(std::string_view(rowStart, static_cast<std::size_t>(p - rowStart))))
-                return std::nullopt;
-            std::size_t size = n - 1;
-            for (std::string_view v : values)
-                size += v.size();
-            char *out = text.room(size);
-            for (std::size_t f = 0; f < n; ++f) {
-                if (f > 0)
-                    *out++ = '\0';
-                if (!values[f].empty())
-                    std::memcpy(out, values[f].data(), values[f].size());
-                out += values[f].size();
-            }
-            records.push_back(text.record(size, n));
-            // Room for all rows at once, guessed from the first ones, rather than growing by
-            // doubling, which copies every record and holds them twice for a moment.
-            if (rowNumber == sampleRows) {
-                const std::size_t at = m_offset + static_cast<std::size_t>(p - m_bytes.data());
-                const std::size_t done = at - rowsStart;
-                const std::size_t left = m_total - std::min(m_total, at);
-                records.reserve(sampleRows + left / (done / sampleRows) * 21 / 20 + sampleRows);
-                native::adviseLargeUse(records.data(), records.capacity() * sizeof(Record));
-            }
-        }
-        // The ends of ROWDATA and of the packet, and nothing after them but white space.
-        p = skipSpace(p + 9);
-        if (p == m_end || *p != '>')
-            return std::nullopt;
-        p = skipSpace(p + 1);
-        if (!startsWith(p, "</DATAPACKET"))
-            return std::nullopt;
-        p = skipSpace(p + 12);
-        if (p == m_end || *p != '>')
-            return std::nullopt;
-        for (++p;; p = m_end) {
-            if (skipSpace(p) != m_end)
-                return std::nullopt;
-            if (m_atEnd)
-                return records;
-            if (!refill(p))
-                return std::nullopt;
-        }
-    }
-
-    static constexpr std::size_t noField = static_cast<std::size_t>(-1);
-    static constexpr std::size_t bufferSize = std::size_t(4) << 20;
-    static constexpr std::size_t lookAhead = std::size_t(256) << 10;
-
-    std::string_view m_bytes; // what is read and not yet passed
-    const char *m_end;
-    bool m_atEnd;             // m_bytes reaches the end of the packet
-    std::size_t m_offset = 0; // where m_bytes begins in the packet
-    std::size_t m_total;
-    Source m_source;
-    native::LargeBlock m_buffer;
-    const Schema &m_schema;
-    std::vector<std::string_view> m_names;
-};
-
 std::vector<Record> parseOwned(std::string &buffer, const Schema &schema,
                                const std::string &fileName)
 {
     return PacketReader(buffer, schema, fileName).read();
 }
 
-std::optional<std::vector<Record>> scanRows(std::string_view bytes, const Schema &schema)
-{
-    g_scannedLast = false;
-    if (!g_rowScanner)
-        return std::nullopt;
-    std::optional<std::vector<Record>> records = RowScanner(bytes, schema).read();
-    g_scannedLast = records.has_value();
-    return records;
-}
-
-// The records of a common file read a piece at a time; nothing when the file is not one, or
-// cannot be read so, and must be read whole.
-std::optional<std::vector<Record>> scanFile(const std::string &fileName, const Schema &schema)
-{
-    g_scannedLast = false;
-    if (!g_rowScanner)
-        return std::nullopt;
-    std::error_code error;
-    const native::Handle file = native::openForReading(pathFromUtf8(fileName), error);
-    if (file == native::noHandle)
-        return std::nullopt;
-    struct Closer {
-        native::Handle file;
-        ~Closer()
-        {
-            std::error_code ignored;
-            native::close(file, ignored);
-        }
-    } closer{file};
-    const long long size = native::regularFileSize(file);
-    // Anything but a regular file of a sensible size gets its error from the whole reading.
-    if (size <= 0 || size > maxScannedSize)
-        return std::nullopt;
-    long long total = 0;
-    RowScanner scanner(
-        [&](char *to, std::size_t room) -> long long {
-            std::error_code readError;
-            const long long got = native::readSome(file, to, room, readError);
-            total += got > 0 ? got : 0;
-            return total > maxScannedSize ? -1 : got;
-        },
-        static_cast<std::size_t>(size), schema);
-    std::optional<std::vector<Record>> records = scanner.read();
-    g_scannedLast = records.has_value();
-    return records;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Writing
-
-// Attribute values escape & < > " only: stored text never holds a control character.
-void appendEscaped(std::string &out, std::string_view value)
-{
-    std::size_t done = 0;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        std::string_view reference;
-        switch (value[i]) {
-        case '&':
-            reference = "&amp;";
-            break;
-        case '<':
-            reference = "&lt;";
-            break;
-        case '>':
-            reference = "&gt;";
-            break;
-        case '"':
-            reference = "&quot;";
-            break;
-        default:
-            assert(static_cast<unsigned char>(value[i]) >= 0x20 && value[i] != 0x7F);
-            continue;
-        }
-        out.append(value.substr(done, i - done));
-        out.append(reference);
-        done = i + 1;
-    }
-    out.append(value.substr(done));
-}
-
-constexpr std::string_view rowOpen = "    <ROW";
-constexpr std::string_view rowClose = "/>\n";
-constexpr std::string_view packetEnd = "  </ROWDATA>\n</DATAPACKET>\n";
-
-void appendPacketHead(std::string &out, const Schema &schema)
-{
-    out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-           "<DATAPACKET Version=\"2.0\">\n"
-           "  <METADATA>\n"
-           "    <FIELDS>\n";
-    for (const FieldDef &field : schema) {
-        out += "      <FIELD attrname=\"";
-        out += field.name;
-        switch (field.kind) {
-        case FieldKind::Text:
-            out += "\" fieldtype=\"string\" WIDTH=\"";
-            out += std::to_string(field.maxLength);
-            out += "\"/>\n";
-            break;
-        case FieldKind::Float:
-            out += "\" fieldtype=\"r8\"/>\n";
-            break;
-        case FieldKind::Money:
-            out += "\" fieldtype=\"r8\" SUBTYPE=\"Money\"/>\n";
-            break;
-        }
-    }
-    out += "    </FIELDS>\n"
-           "    <PARAMS/>\n"
-           "  </METADATA>\n"
-           "  <ROWDATA>\n";
-}
-
-// True when `text` holds a character that an attribute value escapes. Written without branches,
-// so that the compiler checks many bytes at once.
-bool needsEscaping(std::string_view text)
-{
-    unsigned char special = 0;
-    for (char c : text)
-        special |= static_cast<unsigned char>((c == '&') | (c == '<') | (c == '>') | (c == '"'));
-    return special != 0;
-}
-
-// Writes `value` at `out` as appendEscaped does; there must be room for six times its size.
-char *writeEscaped(char *out, std::string_view value)
-{
-    for (char c : value) {
-        std::string_view reference;
-        switch (c) {
-        case '&':
-            reference = "&amp;";
-            break;
-        case '<':
-            reference = "&lt;";
-            break;
-        case '>':
-            reference = "&gt;";
-            break;
-        case '"':
-            reference = "&quot;";
-            break;
-        default:
-            *out++ = c;
-            continue;
-        }
-        out = std::copy(reference.begin(), reference.end(), out);
-    }
-    return out;
-}
-
-// Writes a row as appendRow does, where there is room for it; returns the end.
-char *writeRow(char *out, const Schema &schema, const Record &row)
-{
-    out = std::copy(rowOpen.begin(), rowOpen.end(), out);
-    // Most records have nothing to escape: one look at all their text then does.
-    const bool plain = !needsEscaping(row.values());
-    row.forEachValue([&](std::size_t field, std::string_view value) {
-        if (value.empty())
-            return;
-        *out++ = ' ';
-        out = std::copy(schema[field].name.begin(), schema[field].name.end(), out);
-        *out++ = '=';
-        *out++ = '"';
-        out = plain ? std::copy(value.begin(), value.end(), out) : writeEscaped(out, value);
-        *out++ = '"';
-    });
-    return std::copy(rowClose.begin(), rowClose.end(), out);
-}
-
-void appendRow(std::string &out, const Schema &schema, const Record &row)
-{
-    out += rowOpen;
-    row.forEachValue([&](std::size_t field, std::string_view value) {
-        if (value.empty())
-            return; // an empty field has no attribute
-        out += ' ';
-        out += schema[field].name;
-        out += "=\"";
-        appendEscaped(out, value);
-        out += '"';
-    });
-    out += rowClose;
-}
-
 } // namespace
 
-void setRowScannerForTesting(bool enabled)
+bool isSoundHead(std::string &packet, const Schema &schema)
 {
-    g_rowScanner = enabled;
+    return PacketReader(packet, schema, std::string()).isSoundHead();
 }
 
-bool rowScannerReadLastForTesting()
-{
-    return g_scannedLast;
-}
+} // namespace packet
 
 std::vector<Record> parseDataPacket(std::string_view bytes, const Schema &schema,
                                     const std::string &fileName)
 {
-    if (std::optional<std::vector<Record>> records = scanRows(bytes, schema))
+    if (std::optional<std::vector<Record>> records = packet::scanRows(bytes, schema))
         return std::move(*records);
     std::string buffer(bytes);
-    return parseOwned(buffer, schema, fileName);
-}
-
-void appendDataPacket(std::string &out, const Schema &schema, const std::vector<Record> &rows,
-                      std::size_t skipRow)
-{
-    appendPacketHead(out, schema);
-    // Reserved up front: growing by doubling would briefly hold the text twice.
-    std::size_t size = 0;
-    for (const Record &record : rows) {
-        size += rowOpen.size() + rowClose.size();
-        record.forEachValue([&](std::size_t field, std::string_view value) {
-            if (!value.empty())
-                size += schema[field].name.size() + 4 + value.size();
-        });
-    }
-    out.reserve(out.size() + size + size / 32 + packetEnd.size());
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        if (r != skipRow)
-            appendRow(out, schema, rows[r]);
-    }
-    out += packetEnd;
+    return packet::parseOwned(buffer, schema, fileName);
 }
 
 std::vector<Record> readDatabaseFile(const std::string &fileName, const Schema &schema)
 {
-    if (std::optional<std::vector<Record>> records = scanFile(fileName, schema))
+    if (std::optional<std::vector<Record>> records = packet::scanFile(fileName, schema))
         return std::move(*records);
     std::string buffer = readWholeFile(fileName);
-    return parseOwned(buffer, schema, absoluteName(fileName));
-}
-
-void writeDatabaseFile(const std::string &fileName, const Schema &schema,
-                       const std::vector<Record> &rows, std::size_t skipRow)
-{
-    // Written a piece at a time: the file is never held whole in memory, and each piece is
-    // still in the cache when it is written.
-    writeFileAtomically(fileName, [&](const PieceWriter &write) {
-        PieceBuffer pieces(write);
-        std::string head;
-        appendPacketHead(head, schema);
-        char *out = pieces.room(head.size());
-        pieces.take(std::copy(head.begin(), head.end(), out));
-        // Each row at most: its tags, every attribute's name, and every character as "&quot;".
-        std::size_t rowRoom = rowOpen.size() + rowClose.size();
-        for (const FieldDef &field : schema)
-            rowRoom += field.name.size() + 4;
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            if (r != skipRow)
-                pieces.take(
-                    writeRow(pieces.room(rowRoom + 6 * rows[r].values().size()), schema, rows[r]));
-        }
-        out = pieces.room(packetEnd.size());
-        pieces.take(std::copy(packetEnd.begin(), packetEnd.end(), out));
-        pieces.finish();
-    });
+    return packet::parseOwned(buffer, schema, absoluteName(fileName));
 }
 
 } // namespace data

@@ -35,6 +35,15 @@ bool flush(Handle file, std::error_code &error);
 // a later flush has less to wait for; a hint, where the system takes one.
 void startFlush(Handle file, long long offset, long long size);
 bool close(Handle file, std::error_code &error);
+// Closes a file that is only read on every path out of a scope: such a close loses nothing.
+struct ReadingClosed {
+    Handle file;
+    ~ReadingClosed()
+    {
+        std::error_code ignored;
+        close(file, ignored);
+    }
+};
 // The old file's permission bits and owner, where the system keeps them and allows it.
 void copyAttributes(Handle file, const std::filesystem::path &old);
 // Puts `source` in the place of `target` in one step: the old target stays whole until then.

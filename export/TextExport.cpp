@@ -31,17 +31,6 @@ public:
 
     bool isExported(std::size_t row) const { return row != m_begunRow; }
 
-    void appendLine(std::string &out, std::size_t row) const
-    {
-        out.push_back('"');
-        m_table.rows()[row].forEachValue([&](std::size_t field, std::string_view value) {
-            if (field > 0)
-                out.append(separator);
-            appendValue(out, field, value);
-        });
-        out.push_back('"');
-    }
-
     // Writes the line of `row` with its end where there is room for it; returns the end.
     char *writeLine(char *out, std::size_t row) const
     {
@@ -58,21 +47,15 @@ public:
         return std::copy(lineEnd.begin(), lineEnd.end(), out);
     }
 
-    // A guess at the size of the whole export, so the text is rarely moved while it grows.
-    std::size_t estimatedSize() const
+    // The exact size of the line of `row` with its end: a separator stands where the stored
+    // text has a NUL between two values.
+    std::size_t lineSize(std::size_t row) const
     {
-        return m_table.rowCount() * (2 + 3 * m_fieldCount + 16 * m_fieldCount + lineEnd.size());
+        return 2 + m_table.rows()[row].values().size() +
+               (separator.size() - 1) * (m_fieldCount > 0 ? m_fieldCount - 1 : 0) + lineEnd.size();
     }
 
 private:
-    void appendValue(std::string &out, std::size_t field, std::string_view value) const
-    {
-        const std::size_t start = out.size();
-        out.append(value);
-        if (m_isNumber[field])
-            std::replace(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), '.', ',');
-    }
-
     const data::Table &m_table;
     std::size_t m_fieldCount;
     std::vector<bool> m_isNumber;
@@ -83,14 +66,17 @@ private:
 
 std::string exportText(const data::Table &table)
 {
-    std::string text;
     const LineWriter writer(table);
-    text.reserve(writer.estimatedSize());
+    std::size_t size = 0;
     for (std::size_t row = 0; row < table.rowCount(); ++row) {
-        if (!writer.isExported(row))
-            continue;
-        writer.appendLine(text, row);
-        text.append(lineEnd);
+        if (writer.isExported(row))
+            size += writer.lineSize(row);
+    }
+    std::string text(size, '\0');
+    char *out = text.data();
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        if (writer.isExported(row))
+            out = writer.writeLine(out, row);
     }
     return text;
 }
@@ -101,12 +87,9 @@ void writeExportFile(const std::string &fileName, const data::Table &table)
     data::writeFileAtomically(fileName, [&](const data::PieceWriter &write) {
         data::PieceBuffer pieces(write);
         const LineWriter writer(table);
-        const std::size_t lineRoom = 2 + separator.size() * table.fieldCount() + lineEnd.size();
         for (std::size_t row = 0; row < table.rowCount(); ++row) {
-            if (writer.isExported(row)) {
-                const std::size_t room = lineRoom + table.rows()[row].values().size();
-                pieces.take(writer.writeLine(pieces.room(room), row));
-            }
+            if (writer.isExported(row))
+                pieces.take(writer.writeLine(pieces.room(writer.lineSize(row)), row));
         }
         pieces.finish();
     });
