@@ -14,9 +14,11 @@ jobs=$(nproc)
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 
-step() { printf '\n== %s\n' "$*"; }
+# With the clock and the seconds since the start, so that a log shows where the time went.
+step() { printf '\n== %s [%s, +%ss]\n' "$*" "$(date +%T)" "$SECONDS"; }
 
 install_tools() {
+    step "Tools"
     "$src/scripts/install-deps.sh" qt6-base-dev-tools g++-mingw-w64-x86-64-posix wine wine64 xvfb \
         xauth openbox imagemagick x11-utils xdotool dpkg-dev nsis zip
     # Debian's source packages: one list of our own, nothing else of the system is changed.
