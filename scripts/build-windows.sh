@@ -21,7 +21,11 @@ install_tools() {
     step "Tools"
     "$src/scripts/install-deps.sh" qt6-base-dev-tools g++-mingw-w64-x86-64-posix wine wine64 xvfb \
         xauth openbox imagemagick x11-utils xdotool dpkg-dev nsis zip
-    # Debian's source packages: one list of our own, nothing else of the system is changed.
+}
+
+# Debian's source packages: one list of our own, nothing else of the system is changed. Only a
+# build of Qt or pugixml needs it.
+add_source_list() {
     local list=/etc/apt/sources.list.d/kalvendor-deb-src.sources
     if [ ! -f "$list" ]; then
         "${as_root[@]}" tee "$list" >/dev/null <<'SOURCES'
@@ -54,6 +58,7 @@ prefix="$cache/prefix-$key"
 export KALVENDOR_WINDOWS_PREFIX="$prefix"
 
 fetch_source() { # package version
+    add_source_list >&2
     local dir="$cache/source"
     mkdir -p "$dir"
     if ! ls -d "$dir/$1"-*/ >/dev/null 2>&1; then
