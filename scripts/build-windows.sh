@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds Kalvendor for 64-bit Windows on Debian 12 and runs its tests under Wine.
-#   scripts/build-windows.sh [--qt-only | --cache-ready | --tests [ctest's options]]
+#   scripts/build-windows.sh [--qt-only | --cache-ready | --key | --tests [ctest's options]]
 # --tests builds the program and its tests and runs them under Wine, nothing else.
 # Qt and pugixml are built once from Debian's own source packages with mingw-w64, into
 # $KALVENDOR_WINDOWS_CACHE (default ~/.cache/kalvendor-windows), and reused while the version
-# and the configure options stay the same.
+# and the configure options stay the same. A prefix built ahead for the same key is unpacked
+# instead, from $KALVENDOR_WINDOWS_PREBUILT (default ../shared/windows beside the checkout),
+# when SHA256SUMS there vouches for it.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 cache=${KALVENDOR_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kalvendor-windows}
@@ -91,12 +93,68 @@ build_qt() {
     touch "$prefix/.qt-complete"
 }
 
-# --cache-ready: whether Qt for Windows is built already (for CI, which cannot build it in time).
+[ "${1:-}" = --key ] && { echo "$key"; exit 0; }
+
+# Qt for Windows built ahead, beside the checkout; it is used only for the very same key.
+prebuilt=${KALVENDOR_WINDOWS_PREBUILT:-$src/../shared/windows}
+tarball="$prebuilt/prefix-$key.tar.xz"
+
+# Whether the tarball is there and its own line in SHA256SUMS vouches for it; if not, $why says why.
+why=""
+prebuilt_valid() {
+    if [ ! -f "$tarball" ]; then
+        why="nema $tarball"
+        return 1
+    fi
+    local line
+    line=$(grep -E "^[0-9a-f]{64} [ *]prefix-$key\.tar\.xz\$" "$prebuilt/SHA256SUMS" 2>/dev/null |
+        head -n1 || true)
+    if [ -z "$line" ]; then
+        why="$prebuilt/SHA256SUMS nema kontrolnog zbroja za prefix-$key.tar.xz"
+        return 1
+    fi
+    if ! (cd "$prebuilt" && sha256sum --check --status <<<"$line"); then
+        why="$tarball ne odgovara svojem kontrolnom zbroju u SHA256SUMS"
+        return 1
+    fi
+}
+
+# Into a folder of its own first and renamed only when whole: a killed unpack leaves no prefix
+# that looks ready.
+unpack_prebuilt() {
+    step "Qt for Windows built ahead: $tarball"
+    mkdir -p "$cache"
+    rm -rf "$cache"/.unpack-*
+    local tmp
+    tmp=$(mktemp -d "$cache/.unpack-$key.XXXXXX")
+    tar -xJf "$tarball" -C "$tmp" --no-same-owner
+    if [ ! -f "$tmp/prefix-$key/.qt-complete" ]; then
+        echo "Windows: u $tarball nema cijelog prefix-$key." >&2
+        rm -rf "$tmp"
+        return 1
+    fi
+    # A prefix that a killed build of Qt left half done goes with the temporary folder.
+    [ ! -e "$prefix" ] || mv "$prefix" "$tmp/old"
+    mv -T "$tmp/prefix-$key" "$prefix"
+    rm -rf "$tmp"
+}
+
+# --cache-ready: whether Qt for Windows is there for this key, in the cache or built ahead (for
+# CI, which cannot build it in time); if not, says why.
 if [ "${1:-}" = --cache-ready ]; then
-    [ -f "$prefix/.qt-complete" ]
-    exit
+    [ -f "$prefix/.qt-complete" ] && exit 0
+    prebuilt_valid && exit 0
+    echo "Windows: Qt za Windows (ključ $key) nije u $cache, a $why."
+    exit 1
 fi
 install_tools
+if [ ! -f "$prefix/.qt-complete" ]; then
+    if prebuilt_valid; then
+        unpack_prebuilt
+    else
+        echo "Windows: $why, pa se Qt za Windows gradi iz Debianova izvornog koda (oko sat vremena)."
+    fi
+fi
 build_pugixml
 build_qt
 [ "${1:-}" = --qt-only ] && { echo "Qt za Windows je u $prefix"; exit 0; }
