@@ -242,10 +242,13 @@ public:
     {
         decode();
         indexLines();
+        const std::size_t trailing = trailingContent();
         parse();
         const pugi::xml_node root = checkRoot();
+        if (trailing != std::string_view::npos)
+            fail(lineAt(trailing), "iza kraja paketa ima još sadržaja");
         checkMetadata(root);
-        return readRows(root);
+        return readRows(rowData(root));
     }
 
     // Whether the buffer, everything of a packet up to and including the start tag of ROWDATA
@@ -258,8 +261,8 @@ public:
         parse();
         const pugi::xml_node root = checkRoot();
         checkMetadata(root);
-        const pugi::xml_node rowData = root.child("ROWDATA");
-        return rowData && rowData == root.last_child() && !rowData.first_child();
+        const pugi::xml_node rows = rowData(root);
+        return rows == root.last_child() && !rows.first_child();
     }
 
 private:
@@ -370,6 +373,35 @@ private:
         return root;
     }
 
+    // Where something other than white space follows the packet's end tag; npos when nothing
+    // does. Read before parsing, which writes into the buffer. The parser would pass over such
+    // content, and a later save would lose it.
+    std::size_t trailingContent() const
+    {
+        const std::string_view text(m_buffer);
+        constexpr std::string_view endTag = "</DATAPACKET";
+        const std::size_t tag = text.rfind(endTag);
+        if (tag == std::string_view::npos)
+            return std::string_view::npos; // no packet end at all: the parser says what is wrong
+        std::size_t i = tag + endTag.size();
+        while (i < text.size() && isXmlSpace(text[i]))
+            ++i;
+        if (i < text.size() && text[i] == '>')
+            ++i;
+        while (i < text.size() && isXmlSpace(text[i]))
+            ++i;
+        return i < text.size() ? i : std::string_view::npos;
+    }
+
+    // The one ROWDATA: rows in a second one would be read by no one and lost at the next save.
+    pugi::xml_node rowData(const pugi::xml_node &root) const
+    {
+        const pugi::xml_node rows = requireChild(root, "ROWDATA");
+        if (const pugi::xml_node again = rows.next_sibling("ROWDATA"))
+            fail(lineOf(again), "element ROWDATA se ponavlja");
+        return rows;
+    }
+
     pugi::xml_node requireChild(const pugi::xml_node &parent, const char *name) const
     {
         const pugi::xml_node child = parent.child(name);
@@ -451,9 +483,8 @@ private:
         return *number;
     }
 
-    std::vector<Record> readRows(const pugi::xml_node &root)
+    std::vector<Record> readRows(pugi::xml_node rowData)
     {
-        pugi::xml_node rowData = requireChild(root, "ROWDATA");
         const std::size_t n = m_schema.size();
         for (const FieldDef &field : m_schema)
             m_names.push_back(field.name);

@@ -31,5 +31,9 @@ bool isSoundHead(std::string &packet, const Schema &schema);
 std::optional<std::vector<Record>> scanRows(std::string_view bytes, const Schema &schema);
 // The same for a file, read a piece at a time.
 std::optional<std::vector<Record>> scanFile(const std::string &fileName, const Schema &schema);
+// The quick reader fed `bytes` through a buffer of `bufferSize` bytes, as a file is read, so
+// that small packets cross buffers.
+std::optional<std::vector<Record>>
+scanPiecesForTesting(std::string_view bytes, const Schema &schema, std::size_t bufferSize);
 
 } // namespace data::packet

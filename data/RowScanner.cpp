@@ -97,15 +97,19 @@ public:
             m_names.push_back(field.name);
     }
 
-    // `total` is the expected size of all that `source` gives.
-    RowScanner(Source source, std::size_t total, const Schema &schema)
+    // `total` is the expected size of all that `source` gives; `bufferSize` is the memory it
+    // is read into, a piece at a time.
+    RowScanner(Source source, std::size_t total, const Schema &schema,
+               std::size_t bufferSize = std::size_t(4) << 20)
         : RowScanner(std::string_view(), schema)
     {
         m_source = std::move(source);
         m_total = total;
         m_atEnd = false;
-        m_buffer = native::LargeBlock(bufferSize);
-        m_buffer.prepare(0, bufferSize);
+        m_bufferSize = bufferSize;
+        m_lookAhead = std::min(m_lookAhead, bufferSize / 4);
+        m_buffer = native::LargeBlock(m_bufferSize);
+        m_buffer.prepare(0, m_bufferSize);
     }
 
     // The records, or nothing when the full parser must read the packet.
@@ -135,8 +139,8 @@ private:
             std::memmove(m_buffer.data(), p, left);
         m_offset += static_cast<std::size_t>(p - m_bytes.data());
         std::size_t used = left;
-        while (!m_atEnd && used < bufferSize) {
-            const long long got = m_source(m_buffer.data() + used, bufferSize - used);
+        while (!m_atEnd && used < m_bufferSize) {
+            const long long got = m_source(m_buffer.data() + used, m_bufferSize - used);
             if (got < 0)
                 return false;
             if (got == 0)
@@ -222,7 +226,7 @@ private:
         constexpr std::size_t sampleRows = 1024;
         for (std::size_t rowNumber = 1;; ++rowNumber) {
             // A row longer than the look-ahead is left to the parser.
-            if (!m_atEnd && static_cast<std::size_t>(m_end - p) < lookAhead && !refill(p))
+            if (!m_atEnd && static_cast<std::size_t>(m_end - p) < m_lookAhead && !refill(p))
                 return std::nullopt;
             p = skipSpace(p);
             const char *const rowStart = p;
@@ -294,15 +298,8 @@ private:
                 out += values[f].size();
             }
             records.push_back(text.record(size, n));
-            // Room for all rows at once, guessed from the first ones, rather than growing by
-            // doubling, which copies every record and holds them twice for a moment.
-            if (rowNumber == sampleRows) {
-                const std::size_t at = m_offset + static_cast<std::size_t>(p - m_bytes.data());
-                const std::size_t done = at - rowsStart;
-                const std::size_t left = m_total - std::min(m_total, at);
-                records.reserve(sampleRows + left / (done / sampleRows) * 21 / 20 + sampleRows);
-                native::adviseLargeUse(records.data(), records.capacity() * sizeof(Record));
-            }
+            if (rowNumber == sampleRows)
+                reserveRows(records, rowsStart, p);
         }
         // The ends of ROWDATA and of the packet, and nothing after them but white space.
         p = skipSpace(p + 9);
@@ -314,8 +311,10 @@ private:
         p = skipSpace(p + 12);
         if (p == m_end || *p != '>')
             return std::nullopt;
-        for (++p;; p = m_end) {
-            if (skipSpace(p) != m_end)
+        // Every byte after it, in every buffer still to come.
+        for (++p;;) {
+            p = skipSpace(p);
+            if (p != m_end)
                 return std::nullopt;
             if (m_atEnd)
                 return records;
@@ -324,9 +323,25 @@ private:
         }
     }
 
+    // Room for all rows at once, guessed from the first ones, rather than growing by doubling,
+    // which copies every record and holds them twice for a moment. Never more than the file's
+    // own size, however short the first rows were: past that the vector grows as usual.
+    void reserveRows(std::vector<Record> &records, std::size_t rowsStart, const char *p) const
+    {
+        const std::size_t at = m_offset + static_cast<std::size_t>(p - m_bytes.data());
+        const std::size_t done = at - rowsStart;
+        const std::size_t left = m_total - std::min(m_total, at);
+        const std::size_t guessed =
+            left / std::max<std::size_t>(done / records.size(), 1) * 21 / 20;
+        const std::size_t most = m_total / sizeof(Record);
+        records.reserve(records.size() * 2 + std::min(guessed, most));
+        native::adviseLargeUse(records.data(), records.capacity() * sizeof(Record));
+    }
+
     static constexpr std::size_t noField = static_cast<std::size_t>(-1);
-    static constexpr std::size_t bufferSize = std::size_t(4) << 20;
-    static constexpr std::size_t lookAhead = std::size_t(256) << 10;
+
+    std::size_t m_bufferSize = std::size_t(4) << 20;
+    std::size_t m_lookAhead = std::size_t(256) << 10;
 
     std::string_view m_bytes; // what is read and not yet passed
     const char *m_end;
@@ -379,6 +394,21 @@ std::optional<std::vector<Record>> scanFile(const std::string &fileName, const S
     std::optional<std::vector<Record>> records = scanner.read();
     g_scannedLast = records.has_value();
     return records;
+}
+
+std::optional<std::vector<Record>>
+scanPiecesForTesting(std::string_view bytes, const Schema &schema, std::size_t bufferSize)
+{
+    std::size_t at = 0;
+    RowScanner scanner(
+        [&](char *to, std::size_t room) -> long long {
+            const std::size_t size = std::min(room, bytes.size() - at);
+            std::memcpy(to, bytes.data() + at, size);
+            at += size;
+            return static_cast<long long>(size);
+        },
+        bytes.size(), schema, bufferSize);
+    return scanner.read();
 }
 
 } // namespace packet

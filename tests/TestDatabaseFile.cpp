@@ -3,6 +3,7 @@
 #include "data/Encoding.h"
 #include "data/Error.h"
 #include "data/NativeFile.h"
+#include "data/PacketReading.h"
 #include "data/Process.h"
 #include "data/ProductSchema.h"
 #include "data/SystemReason.h"
@@ -343,6 +344,18 @@ private slots:
             "(redak 1): atribut Naziv se ponavlja");
         bad("not a row", olderPacket("", "<ROW Naziv=\"a\"/>\n<RED Naziv=\"b\"/>"),
             "(redak 2): neočekivani element RED");
+        // Rows nobody would read, lost at the next save.
+        std::string twoSections = olderPacket("", "<ROW Naziv=\"a\"/>");
+        twoSections.insert(twoSections.find("</DATAPACKET>"),
+                           "\n<ROWDATA><ROW Naziv=\"b\"/></ROWDATA>");
+        bad("two row sections", twoSections, "(redak 2): element ROWDATA se ponavlja");
+        std::string emptyFirst = olderPacket("", "<ROW Naziv=\"a\"/>");
+        emptyFirst.insert(emptyFirst.find("<ROWDATA>"), "<ROWDATA/>\n");
+        bad("empty row section first", emptyFirst, "(redak 2): element ROWDATA se ponavlja");
+        bad("text after the packet", olderPacket("", "<ROW Naziv=\"a\"/>") + "\n\nx",
+            "(redak 3): iza kraja paketa ima još sadržaja");
+        bad("comment after the packet", olderPacket("", "") + "\n<!-- -->\n",
+            "(redak 2): iza kraja paketa ima još sadržaja");
     }
 
     void badFiles()
@@ -472,6 +485,43 @@ private slots:
         };
         QVERIFY(error(true).endsWith(u"datoteka je nepotpuna"_s));
         QCOMPARE(error(true), error(false));
+    }
+
+    // What follows the packet's end is checked to the file's last byte, across the pieces it is
+    // read in: anything there refuses the file as the parser does.
+    void everyByteAfterThePacketChecked()
+    {
+        std::string packet;
+        appendDataPacket(packet, productSchema(),
+                         {product({"1", "Zavoj", "", "", "", "", "", "", "", "", "3", ""})});
+        const std::string file = path("Baza.xml");
+        for (const std::string tail : {"<DATAPACKET/>", "<ROW", "\x9A", "x"}) {
+            const std::string bytes = packet + std::string((std::size_t(5) << 20), ' ') + tail;
+            std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+            QVERIFY_THROWS_EXCEPTION(Error, readDatabaseFile(file, productSchema()));
+            for (std::size_t buffer : {2048, 3000, 8192}) {
+                const std::string small = packet + std::string(buffer * 2, '\n') + tail;
+                QVERIFY(!packet::scanPiecesForTesting(small, productSchema(), buffer));
+                QVERIFY(packet::scanPiecesForTesting(small.substr(0, small.size() - tail.size()),
+                                                     productSchema(), buffer));
+            }
+        }
+    }
+
+    // The quick reader reserves room for the rows it expects, guessed from the first ones; a
+    // file that starts with empty rows must not make it ask for many times the file's size.
+    void roomForRowsBoundedByTheFile()
+    {
+        std::vector<Record> rows(1024, Record(ProductFieldCount));
+        const std::string name(300, 'n');
+        for (int i = 0; i < 20000; ++i)
+            rows.push_back(product({"1", name, "", "", "", "", "", "", "", "", "", ""}));
+        const std::string file = path("Baza.xml");
+        writeDatabaseFile(file, productSchema(), rows);
+        const std::vector<Record> read = readDatabaseFile(file, productSchema());
+        QVERIFY(rowScannerReadLastForTesting());
+        QVERIFY(read == rows);
+        QCOMPARE_LE(read.capacity() * sizeof(Record), fs::file_size(file) + 4096 * sizeof(Record));
     }
 
     // Records read from a file share large blocks of text: changing, removing, purging and
