@@ -1,6 +1,7 @@
 #include "app/DatabaseSession.h"
 
 #include "data/AtomicFile.h"
+#include "data/DatabaseFile.h"
 #include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
 #include "gui/dialogs/Dialogs.h"
@@ -90,9 +91,11 @@ bool DatabaseSession::save()
 bool DatabaseSession::erase()
 {
     return writeDatabase([this] {
-        writeEmptyDatabase();
-        m_products.loadFromFile(m_databaseFile);
-        m_products.last();
+        // The file goes first: a failed write leaves the list as it was. The records stay in
+        // the history, so that the erase can be taken back until the program closes.
+        writeDatabaseFile(m_databaseFile, m_products.schema(), {});
+        m_products.removeAll();
+        m_carried.clear();
     });
 }
 

@@ -3,6 +3,7 @@
 #include "app/DatabaseSession.h"
 #include "app/Version.h"
 #include "data/AtomicFile.h"
+#include "data/Plural.h"
 #include "data/ProductSchema.h"
 #include "export/TextExport.h"
 #include "gui/binding/DataSource.h"
@@ -31,7 +32,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
-#include <QShortcut>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -71,6 +71,35 @@ bool isEmptyRecord(const Record &record)
     record.forEachValue(
         [&](std::size_t, std::string_view value) { empty = empty && value.empty(); });
     return empty;
+}
+
+// "Poništi unos zapisa", "Ponovi uvoz (7 zapisa)": the menu's name of a step of the history.
+QString undoText(const std::optional<StepSummary> &step, bool redo)
+{
+    const QString verb = redo ? QStringLiteral("Ponovi") : QStringLiteral("Poništi");
+    if (!step)
+        return verb;
+    const auto count = [&] {
+        return QStringLiteral(" (%1 %2)")
+            .arg(step->records)
+            .arg(QString::fromUtf8(pluralForm(step->records, "zapis", "zapisa", "zapisa")));
+    };
+    switch (step->kind) {
+    case StepKind::RecordChanged:
+        return verb + QStringLiteral(" promjenu zapisa");
+    case StepKind::RecordAdded:
+        return verb + QStringLiteral(" unos zapisa");
+    case StepKind::RecordsRemoved:
+        return verb + QStringLiteral(" brisanje zapisa") +
+               (step->records > 1 ? count() : QString());
+    case StepKind::CellsFilled:
+        return verb + QStringLiteral(" popunjavanje") + count();
+    case StepKind::Imported:
+        return verb + QStringLiteral(" uvoz") + count();
+    case StepKind::Erased:
+        return verb + QStringLiteral(" brisanje baze");
+    }
+    return verb;
 }
 
 bool isInside(const QWidget *widget, const QWidget *container)
@@ -189,18 +218,19 @@ void ProductListWindow::connectCommands()
     onClick(Button::Erase, [this] { onEraseClicked(); });
     onClick(Button::Exit, [this] { close(); });
     connect(qApp, &QApplication::focusChanged, this, &ProductListWindow::onFocusChanged);
-    // F8 and Shift+F8: to the next or previous record with a warning, as a move; focus stays.
-    for (const bool forward : {true, false}) {
-        auto *key = new QShortcut(forward ? Qt::Key_F8 : Qt::SHIFT | Qt::Key_F8, this);
-        connect(key, &QShortcut::activated, this, [this, forward] {
-            gui::guarded(this, [&] { moveToWarning(m_products, m_session->checks(), forward); });
-        });
-    }
 
     addTool(QStringLiteral("Pronađi…"), Qt::CTRL | Qt::Key_F, [this] { m_findBar->open(); });
-    m_takeBackAction = addTool(QStringLiteral("Vrati obrisani zapis"), Qt::CTRL | Qt::Key_Z,
-                               [this] { onTakeBackClicked(); });
-    m_takeBackAction->setEnabled(false);
+    m_undoAction = addTool(undoText(std::nullopt, false), Qt::CTRL | Qt::Key_Z,
+                           [this] { onUndoClicked(false); });
+    // Both redo keys on every platform.
+    m_redoAction = addTool(undoText(std::nullopt, true), Qt::CTRL | Qt::Key_Y,
+                           [this] { onUndoClicked(true); });
+    m_redoAction->setShortcuts({Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z});
+    m_undoAction->setEnabled(false);
+    m_redoAction->setEnabled(false);
+    addTool(QStringLiteral("Sljedeće upozorenje"), Qt::Key_F8, [this] { onWarningKey(true); });
+    addTool(QStringLiteral("Prethodno upozorenje"), Qt::SHIFT | Qt::Key_F8,
+            [this] { onWarningKey(false); });
     addTool(QStringLiteral("Uvezi popis…"), {}, [this] { onImportFileClicked(); });
     addTool(QStringLiteral("Ispis…"), Qt::CTRL | Qt::Key_P, [this] { onPrintClicked(false); });
     addTool(QStringLiteral("Spremi kao PDF…"), {}, [this] { onPrintClicked(true); });
@@ -337,14 +367,45 @@ void ProductListWindow::onEraseClicked()
     });
 }
 
-void ProductListWindow::onTakeBackClicked()
+void ProductListWindow::onUndoClicked(bool forward)
 {
-    gui::guarded(this, [this] {
-        endTypedRecord();
-        m_products.takeBack();
+    gui::guarded(this, [this, forward] {
+        if (!m_products.isActive())
+            return;
+        m_dataSource->handOver();
+        m_grid->closeOpenEditor();
+        const std::optional<std::size_t> field = forward ? m_products.redo() : m_products.undo();
         // Taking back an import can leave no record, as a deletion of the last one does.
         m_panel->button(Button::Delete)->setEnabled(m_products.recordCount() > 0);
+        if (field && m_products.rowCount() > 0)
+            focusField(*field);
     });
+}
+
+void ProductListWindow::onWarningKey(bool forward)
+{
+    gui::guarded(this, [this, forward] {
+        moveToWarning(m_products, m_session->checks(), forward);
+        if (!m_products.isActive() || m_products.rowCount() == 0)
+            return;
+        const std::size_t row = m_products.currentRow();
+        for (gui::FieldEdit *box : m_panel->boxes()) {
+            if (m_session->checks().warning(row, box->field())) {
+                focusField(box->field());
+                return;
+            }
+        }
+    });
+}
+
+void ProductListWindow::focusField(std::size_t field)
+{
+    m_movingFocus = true;
+    if (isInside(QApplication::focusWidget(), m_grid))
+        m_grid->showField(field);
+    else if (gui::FieldEdit *box = m_panel->box(field))
+        box->setFocus(Qt::OtherFocusReason);
+    m_movingFocus = false;
 }
 
 void ProductListWindow::onPrintClicked(bool toPdf)
@@ -366,17 +427,18 @@ void ProductListWindow::onTableChanged()
     // Disabled when the last record went; back as soon as there is one again.
     if (m_products.recordCount() > 0)
         m_panel->button(Button::Delete)->setEnabled(true);
-    m_takeBackAction->setEnabled(m_products.canTakeBack());
-    m_takeBackAction->setText(m_products.takeBackRemovesAppended()
-                                  ? QStringLiteral("Poništi uvoz")
-                                  : QStringLiteral("Vrati obrisani zapis"));
+    m_undoAction->setEnabled(m_products.canUndo());
+    m_undoAction->setText(undoText(m_products.undoSummary(), false));
+    m_redoAction->setEnabled(m_products.canRedo());
+    m_redoAction->setText(undoText(m_products.redoSummary(), true));
 }
 
 void ProductListWindow::endTypedRecord()
 {
     m_dataSource->handOver();
-    if (m_products.state() == TableState::Insert &&
-        isEmptyRecord(m_products.rows()[m_products.currentRow()]))
+    if (m_products.isBegunRecordUntyped() ||
+        (m_products.state() == TableState::Insert &&
+         isEmptyRecord(m_products.rows()[m_products.currentRow()])))
         m_products.remove();
     m_products.endEdit();
 }
@@ -464,6 +526,9 @@ void ProductListWindow::onFocusChanged(QWidget *old, QWidget *now)
         return;
     // The find bar is no part of the form: going there or back is no exit.
     if (isInside(now, m_findBar))
+        return;
+    // Take-back, redo and F8 move the focus themselves: no exit.
+    if (m_movingFocus)
         return;
     if (old == m_panel->priceBox() && now != m_panel->priceBox() &&
         !m_panel->priceBox()->hasPendingInput()) {

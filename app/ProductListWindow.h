@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -62,7 +63,14 @@ private:
     void onDeleteClicked();
     void onExportClicked();
     void onEraseClicked();
-    void onTakeBackClicked();
+    // Ctrl+Z and Ctrl+Y: one step of the table's history back or forward; the record it
+    // touched becomes current and the focus goes to the first field it changed.
+    void onUndoClicked(bool forward);
+    // F8 and Shift+F8: to the next or previous warned record, into its warned field.
+    void onWarningKey(bool forward);
+    // Puts the focus on `field`: its box, or its cell when the grid has the focus. Not an exit
+    // from the box the focus leaves.
+    void focusField(std::size_t field);
     // "Ispis…" and "Spremi kao PDF…": what is being typed is committed first.
     void onPrintClicked(bool toPdf);
     void onTableChanged();
@@ -89,7 +97,9 @@ private:
     gui::RecordGrid *m_grid = nullptr;
     gui::FindBar *m_findBar = nullptr;
     gui::EntryPanel *m_panel = nullptr;
-    QAction *m_takeBackAction = nullptr;
+    QAction *m_undoAction = nullptr;
+    QAction *m_redoAction = nullptr;
     bool m_closing = false;
+    bool m_movingFocus = false;
     bool m_activated = false;
 };

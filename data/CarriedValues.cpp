@@ -2,6 +2,8 @@
 
 #include "data/ProductSchema.h"
 
+#include <algorithm>
+
 namespace data {
 
 namespace {
@@ -27,6 +29,17 @@ void CarriedValues::recordBegun(Table &table)
 {
     for (std::size_t i = 0; i < carriedFields.size(); ++i)
         table.setText(carriedFields[i], m_values[i]);
+}
+
+std::vector<std::string> CarriedValues::keptValues() const
+{
+    return {m_values.begin(), m_values.end()};
+}
+
+void CarriedValues::restoreKeptValues(const std::vector<std::string> &values)
+{
+    if (values.size() == m_values.size())
+        std::copy(values.begin(), values.end(), m_values.begin());
 }
 
 } // namespace data

@@ -20,6 +20,8 @@ public:
     void beforeCommit(const Table &table) override;
     // Written into the record just begun.
     void recordBegun(Table &table) override;
+    std::vector<std::string> keptValues() const override;
+    void restoreKeptValues(const std::vector<std::string> &values) override;
 
 private:
     std::array<std::string, 5> m_values;

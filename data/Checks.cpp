@@ -292,6 +292,13 @@ void Checks::stateChanged()
         recheck(m_table.currentRow());
 }
 
+void Checks::valueChanged(std::size_t row, std::size_t)
+{
+    // In Browse a stored value changes only when a step is taken back or redone.
+    if (m_table.state() == TableState::Browse)
+        recheck(row);
+}
+
 void Checks::reset()
 {
     checkAll();

@@ -52,6 +52,7 @@ public:
 
     void rowInserted(std::size_t row) override;
     void rowRemoved(std::size_t row) override;
+    void valueChanged(std::size_t row, std::size_t field) override;
     void stateChanged() override;
     void reset() override;
 

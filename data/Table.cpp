@@ -7,8 +7,7 @@
 #include "data/NumberText.h"
 
 #include <algorithm>
-#include <numeric>
-#include <unordered_map>
+#include <limits>
 
 namespace data {
 
@@ -16,6 +15,11 @@ namespace {
 
 // Up to this many rows, an append tells observers row by row; beyond it, one reset is cheaper.
 constexpr std::size_t rowByRowLimit = 64;
+
+// Room between the keys of rows loaded or appended one after another, and the most a row begun
+// before another takes of the room there: many records typed at one place fit.
+constexpr RowKey keyGap = RowKey(1) << 32;
+constexpr RowKey insertStep = RowKey(1) << 16;
 
 } // namespace
 
@@ -56,6 +60,7 @@ void Table::setText(std::size_t field, std::string_view text)
     }
     m_rows[m_current].setValue(field, stored);
     m_modified = true;
+    m_typed = m_typed || !m_rulesWriting;
     notify([&](TableObserver &o) { o.valueChanged(m_current, field); });
 }
 
@@ -69,6 +74,7 @@ void Table::edit()
         return;
     }
     m_modified = false;
+    m_editedFrom = m_rows[m_current];
     setState(TableState::Edit);
 }
 
@@ -90,8 +96,19 @@ void Table::cancelEdit()
 
 void Table::store()
 {
+    std::vector<std::string> keptBefore = keptValues();
     if (m_rules)
         m_rules->beforeCommit(*this);
+    const Record &record = m_rows[m_current];
+    if (m_state == TableState::Insert)
+        addStep(StepKind::RecordAdded,
+                {{m_keys[m_current], m_ids[m_current], std::nullopt, record}},
+                std::move(keptBefore));
+    else if (m_editedFrom && !(*m_editedFrom == record))
+        addStep(StepKind::RecordChanged,
+                {{m_keys[m_current], m_ids[m_current], *m_editedFrom, record}},
+                std::move(keptBefore));
+    m_editedFrom.reset();
     // Values are written in place, so storing is only leaving the edit state.
     m_modified = false;
     markChanged();
@@ -109,6 +126,7 @@ void Table::endEdit()
     } else if (m_state == TableState::Insert) {
         dropBegunRecord();
     } else {
+        m_editedFrom.reset();
         setState(TableState::Browse);
     }
 }
@@ -118,8 +136,10 @@ void Table::eraseCurrentRow()
     const std::size_t row = m_current;
     notify([&](TableObserver &o) { o.rowAboutToBeRemoved(row); });
     m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(row));
+    m_keys.erase(m_keys.begin() + static_cast<std::ptrdiff_t>(row));
     m_ids.erase(m_ids.begin() + static_cast<std::ptrdiff_t>(row));
     m_modified = false;
+    m_editedFrom.reset();
     m_state = TableState::Browse;
     // The record that followed is current; after the last, the new last. Observers may read
     // the table from the first notification on, so the cursor is right before any of them.
@@ -142,17 +162,29 @@ void Table::insert()
     endEdit();
     const std::size_t row = m_rows.empty() ? 0 : m_current;
     notify([&](TableObserver &o) { o.rowAboutToBeInserted(row); });
+    const RowKey key = keyFor(row);
+    m_lastBegunKey = key;
     m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(row), Record(m_schema.size()));
+    m_keys.insert(m_keys.begin() + static_cast<std::ptrdiff_t>(row), key);
     m_ids.insert(m_ids.begin() + static_cast<std::ptrdiff_t>(row), m_nextId++);
     m_modified = false;
+    m_typed = false;
     m_state = TableState::Insert;
     m_current = row;
     m_atEnd = false;
     notify([&](TableObserver &o) { o.rowInserted(row); });
     notify([](TableObserver &o) { o.currentChanged(); });
     notify([](TableObserver &o) { o.stateChanged(); });
-    if (m_rules)
-        m_rules->recordBegun(*this);
+    if (m_rules) {
+        m_rulesWriting = true;
+        try {
+            m_rules->recordBegun(*this);
+        } catch (...) {
+            m_rulesWriting = false;
+            throw;
+        }
+        m_rulesWriting = false;
+    }
 }
 
 void Table::remove()
@@ -166,51 +198,111 @@ void Table::remove()
         throw Error("Tablica nema zapisa za brisanje.");
     // Recorded first: observers told of the removal can already offer to take it back.
     const std::size_t row = m_current;
-    m_history.push_back({m_rows[row], m_ids[row], row + 1 < m_ids.size() ? m_ids[row + 1] : 0});
+    addStep(StepKind::RecordsRemoved, {{m_keys[row], m_ids[row], m_rows[row], std::nullopt}},
+            keptValues());
     markChanged();
     eraseCurrentRow();
 }
 
-void Table::takeBack()
+void Table::dropUntypedBegunRecord()
+{
+    // Typed text still in a control counts as typed.
+    if (m_typedInput && m_state != TableState::Browse)
+        m_typedInput->handOver();
+    if (isBegunRecordUntyped())
+        dropBegunRecord();
+}
+
+std::optional<std::size_t> Table::undo()
 {
     checkActive();
-    if (m_history.empty())
-        return;
+    dropUntypedBegunRecord();
     endEdit();
-    Step step = std::move(m_history.back());
-    m_history.pop_back();
+    if (!m_history.canUndo())
+        return std::nullopt;
+    Step &step = m_history.stepBack();
+    step.rulesAfter = keptValues();
+    const Touched touched = apply(step, false);
+    if (m_rules)
+        m_rules->restoreKeptValues(step.rulesBefore);
+    return touched.field;
+}
+
+std::optional<std::size_t> Table::redo()
+{
+    checkActive();
+    dropUntypedBegunRecord();
+    endEdit();
+    if (!m_history.canRedo())
+        return std::nullopt;
+    Step &step = m_history.stepForward();
+    const Touched touched = apply(step, true);
+    if (m_rules && step.rulesAfter)
+        m_rules->restoreKeptValues(*step.rulesAfter);
+    return touched.field;
+}
+
+Table::Touched Table::apply(const Step &step, bool forward)
+{
     markChanged();
-    if (step.appended > 0)
-        removeAppended(step);
-    else
-        restore(std::move(step));
-}
-
-void Table::restore(Step step)
-{
-    std::size_t row = m_rows.size();
-    if (step.next != 0)
-        row = static_cast<std::size_t>(std::find(m_ids.begin(), m_ids.end(), step.next) -
-                                       m_ids.begin());
-    notify([&](TableObserver &o) { o.rowAboutToBeInserted(row); });
-    m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(row), std::move(step.record));
-    m_ids.insert(m_ids.begin() + static_cast<std::ptrdiff_t>(row), step.id);
-    m_current = row;
-    m_atEnd = false;
-    notify([&](TableObserver &o) { o.rowInserted(row); });
+    Touched touched{noRow, 0};
+    if (step.rows.size() > rowByRowLimit) {
+        resetRows([&] {
+            for (const RowChange &change : step.rows)
+                applyRow(change, forward, false, touched);
+        });
+    } else {
+        for (const RowChange &change : step.rows)
+            applyRow(change, forward, true, touched);
+    }
+    m_current = m_rows.empty() ? 0 : std::min(touched.row, m_rows.size() - 1);
+    m_atEnd = m_rows.empty();
     notify([](TableObserver &o) { o.currentChanged(); });
+    return touched;
 }
 
-void Table::removeAppended(const Step &step)
+void Table::applyRow(const RowChange &change, bool forward, bool tell, Touched &touched)
 {
-    const auto appended = [&](RowId id) { return id >= step.id && id - step.id < step.appended; };
-    resetRows([&] {
-        const std::size_t firstGone =
-            removeRowsIf([&](std::size_t row) { return appended(m_ids[row]); }, [](std::size_t) {});
-        // The record that followed the first one taken away, or the new last.
-        m_current = m_rows.empty() ? 0 : std::min(firstGone, m_rows.size() - 1);
-        m_atEnd = m_rows.empty();
-    });
+    const std::optional<Record> &from = forward ? change.before : change.after;
+    const std::optional<Record> &to = forward ? change.after : change.before;
+    const std::size_t row = rowOf(change.key);
+    const bool first = touched.row == noRow;
+    if (first)
+        touched.row = row;
+    if (from && to) {
+        std::vector<std::size_t> changed;
+        for (std::size_t f = 0; f < m_schema.size(); ++f) {
+            if (from->value(f) != to->value(f))
+                changed.push_back(f);
+        }
+        m_rows[row] = *to;
+        if (first && !changed.empty())
+            touched.field = changed.front();
+        for (std::size_t f : changed) {
+            if (tell)
+                notify([&](TableObserver &o) { o.valueChanged(row, f); });
+        }
+    } else if (to) {
+        if (tell)
+            notify([&](TableObserver &o) { o.rowAboutToBeInserted(row); });
+        m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(row), *to);
+        m_keys.insert(m_keys.begin() + static_cast<std::ptrdiff_t>(row), change.key);
+        m_ids.insert(m_ids.begin() + static_cast<std::ptrdiff_t>(row), change.id);
+        if (tell)
+            notify([&](TableObserver &o) { o.rowInserted(row); });
+    } else if (from) {
+        if (row >= m_rows.size() || m_keys[row] != change.key)
+            throw Error("Povijest promjena ne odgovara tablici.");
+        if (tell)
+            notify([&](TableObserver &o) { o.rowAboutToBeRemoved(row); });
+        m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(row));
+        m_keys.erase(m_keys.begin() + static_cast<std::ptrdiff_t>(row));
+        m_ids.erase(m_ids.begin() + static_cast<std::ptrdiff_t>(row));
+        // The record that followed is current, as after a deletion.
+        m_current = std::min(row, m_rows.empty() ? 0 : m_rows.size() - 1);
+        if (tell)
+            notify([&](TableObserver &o) { o.rowRemoved(row); });
+    }
 }
 
 void Table::appendRecords(std::vector<Record> records)
@@ -224,29 +316,61 @@ void Table::appendRecords(std::vector<Record> records)
     if (records.empty())
         return;
     const std::size_t first = m_rows.size();
-    m_history.push_back({Record(), m_nextId, 0, records.size()});
+    const auto lastKey = [this] { return m_keys.empty() ? RowKey(0) : m_keys.back(); };
+    if (lastKey() / keyGap + records.size() >= std::numeric_limits<RowKey>::max() / keyGap)
+        renumberKeys();
+    const RowKey firstKey = lastKey() + keyGap;
+    std::vector<RowChange> changes;
+    changes.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        changes.push_back({firstKey + i * keyGap, m_nextId + i, std::nullopt, records[i]});
+    addStep(StepKind::Imported, std::move(changes), keptValues());
     markChanged();
-    const auto add = [this](Record &r) {
-        m_rows.push_back(std::move(r));
-        m_ids.push_back(m_nextId++);
+    const auto add = [&](std::size_t i) {
+        m_rows.push_back(std::move(records[i]));
+        m_keys.push_back(firstKey + i * keyGap);
+        m_ids.push_back(m_nextId + i);
     };
     if (records.size() > rowByRowLimit) {
         resetRows([&] {
             m_rows.reserve(m_rows.size() + records.size());
-            for (Record &r : records)
-                add(r);
+            for (std::size_t i = 0; i < records.size(); ++i)
+                add(i);
             m_current = first;
             m_atEnd = false;
         });
+    } else {
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const std::size_t row = m_rows.size();
+            notify([&](TableObserver &o) { o.rowAboutToBeInserted(row); });
+            add(i);
+            notify([&](TableObserver &o) { o.rowInserted(row); });
+        }
+        setCurrent(first, false);
+    }
+    m_nextId += records.size();
+}
+
+void Table::removeAll()
+{
+    checkActive();
+    dropUntypedBegunRecord();
+    endEdit();
+    if (m_rows.empty())
         return;
-    }
-    for (Record &r : records) {
-        const std::size_t row = m_rows.size();
-        notify([&](TableObserver &o) { o.rowAboutToBeInserted(row); });
-        add(r);
-        notify([&](TableObserver &o) { o.rowInserted(row); });
-    }
-    setCurrent(first, false);
+    std::vector<RowChange> changes;
+    changes.reserve(m_rows.size());
+    for (std::size_t row = 0; row < m_rows.size(); ++row)
+        changes.push_back({m_keys[row], m_ids[row], std::move(m_rows[row]), std::nullopt});
+    addStep(StepKind::Erased, std::move(changes), keptValues());
+    markChanged();
+    resetRows([this] {
+        m_rows.clear();
+        m_keys.clear();
+        m_ids.clear();
+        m_current = 0;
+        m_atEnd = true;
+    });
 }
 
 void Table::first()
@@ -306,8 +430,10 @@ void Table::close()
     markChanged();
     resetRows([this] {
         m_rows.clear();
+        m_keys.clear();
         m_ids.clear();
         m_history.clear();
+        m_editedFrom.reset();
         m_current = 0;
         m_atEnd = true;
         m_modified = false;
@@ -326,16 +452,20 @@ void Table::replaceContent(std::vector<Record> records)
     markChanged();
     resetRows([&] {
         m_rows = std::move(records);
-        if (m_ids.capacity() < m_rows.size()) {
-            std::vector<RowId> ids;
-            ids.reserve(m_rows.size());
-            native::adviseLargeUse(ids.data(), ids.capacity() * sizeof(RowId));
-            m_ids = std::move(ids);
+        if (m_keys.capacity() < m_rows.size()) {
+            std::vector<RowKey> keys;
+            keys.reserve(m_rows.size());
+            native::adviseLargeUse(keys.data(), keys.capacity() * sizeof(RowKey));
+            m_keys = std::move(keys);
         }
+        m_keys.resize(m_rows.size());
         m_ids.resize(m_rows.size());
-        std::iota(m_ids.begin(), m_ids.end(), m_nextId);
-        m_nextId += m_rows.size();
+        for (std::size_t row = 0; row < m_keys.size(); ++row) {
+            m_keys[row] = (row + 1) * keyGap;
+            m_ids[row] = m_nextId++;
+        }
         m_history.clear();
+        m_editedFrom.reset();
         m_current = 0;
         m_atEnd = m_rows.empty();
         m_modified = false;
@@ -347,84 +477,39 @@ void Table::removeRecordsWithEmpty(std::size_t field)
 {
     checkActive();
     first();
-    std::vector<RowId> purged;
+    const auto hasValue = [field](const Record &r) { return !r.value(field).empty(); };
+    std::vector<std::size_t> rows;
+    std::vector<RowId> ids;
     for (std::size_t row = 0; row < m_rows.size(); ++row) {
-        if (m_rows[row].value(field).empty())
-            purged.push_back(m_ids[row]);
+        if (!hasValue(m_rows[row])) {
+            rows.push_back(row);
+            ids.push_back(m_ids[row]);
+        }
     }
-    std::sort(purged.begin(), purged.end());
-    repointSteps(purged);
+    const std::vector<bool> hadValue = m_history.anyVersion(ids, hasValue);
+    std::vector<RowChange> named;
+    std::vector<RowId> unnamed;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (hadValue[i])
+            named.push_back({m_keys[rows[i]], ids[i], m_rows[rows[i]], std::nullopt});
+        else
+            unnamed.push_back(ids[i]);
+    }
+    if (!named.empty())
+        addStep(StepKind::RecordsRemoved, std::move(named), keptValues());
+    else if (!unnamed.empty())
+        m_history.dropRedo();
+    std::sort(unnamed.begin(), unnamed.end());
+    m_history.forget(unnamed);
     resetRows([&] {
-        const auto gone = [&](std::size_t row) { return m_rows[row].value(field).empty(); };
-        if (removeRowsIf(gone, [](std::size_t) {}) != noRow)
+        if (removeRowsIf([&](std::size_t row) { return !hasValue(m_rows[row]); }) != noRow)
             markChanged();
         m_current = m_rows.empty() ? 0 : m_rows.size() - 1;
         m_atEnd = true;
     });
 }
 
-void Table::repointSteps(const std::vector<RowId> &purged)
-{
-    const auto isPurged = [&](RowId id) {
-        return std::binary_search(purged.begin(), purged.end(), id);
-    };
-    if (std::none_of(m_history.begin(), m_history.end(),
-                     [&](const Step &s) { return s.appended == 0 && isPurged(s.next); }))
-        return;
-    // The order of every row and every removed record, as if each step were taken back, newest
-    // first: a record that a later step brings back may stand between a purged row and the
-    // next kept one.
-    std::unordered_map<RowId, std::pair<RowId, RowId>> links; // previous, next; 0 for none
-    RowId tail = 0;
-    const auto insertBefore = [&](RowId id, RowId next) {
-        if (next == 0 || !links.contains(next)) {
-            links[id] = {tail, 0};
-            if (tail != 0)
-                links[tail].second = id;
-            tail = id;
-            return;
-        }
-        const RowId previous = links[next].first;
-        links[id] = {previous, next};
-        links[next].first = id;
-        if (previous != 0)
-            links[previous].second = id;
-    };
-    for (const RowId id : m_ids)
-        insertBefore(id, 0);
-    std::unordered_map<RowId, std::size_t> removedAt; // a removed record's step
-    for (std::size_t h = m_history.size(); h-- > 0;) {
-        if (m_history[h].appended == 0) {
-            insertBefore(m_history[h].id, m_history[h].next);
-            removedAt[m_history[h].id] = h;
-        }
-    }
-    // A step goes back before the first record that is there when it is taken back: a row kept
-    // and not appended later, or a record a later step has brought back.
-    const auto thereAt = [&](RowId id, std::size_t h) {
-        if (const auto removed = removedAt.find(id); removed != removedAt.end())
-            return removed->second > h;
-        if (isPurged(id))
-            return false;
-        for (std::size_t g = h + 1; g < m_history.size(); ++g) {
-            const Step &s = m_history[g];
-            if (s.appended > 0 && id >= s.id && id - s.id < s.appended)
-                return false;
-        }
-        return true;
-    };
-    for (std::size_t h = 0; h < m_history.size(); ++h) {
-        Step &step = m_history[h];
-        if (step.appended > 0 || !isPurged(step.next))
-            continue;
-        RowId next = step.next;
-        while (next != 0 && !thereAt(next, h))
-            next = links[next].second;
-        step.next = next;
-    }
-}
-
-template <typename Gone, typename Kept> std::size_t Table::removeRowsIf(Gone &&gone, Kept &&kept)
+template <typename Gone> std::size_t Table::removeRowsIf(Gone &&gone)
 {
     std::size_t to = 0;
     std::size_t firstGone = noRow;
@@ -433,16 +518,70 @@ template <typename Gone, typename Kept> std::size_t Table::removeRowsIf(Gone &&g
             firstGone = std::min(firstGone, to);
             continue;
         }
-        kept(row);
         if (to != row) {
             m_rows[to] = std::move(m_rows[row]);
+            m_keys[to] = m_keys[row];
             m_ids[to] = m_ids[row];
         }
         ++to;
     }
     m_rows.resize(to);
+    m_keys.resize(to);
     m_ids.resize(to);
     return firstGone;
+}
+
+RowKey Table::keyFor(std::size_t row)
+{
+    for (;;) {
+        const RowKey low = row > 0 ? m_keys[row - 1] : 0;
+        if (row == m_keys.size()) {
+            if (low <= std::numeric_limits<RowKey>::max() - keyGap)
+                return low + keyGap;
+        } else if (const RowKey high = m_keys[row]; high - low >= 2) {
+            // Next to the record begun last, a small step away from it: records typed one after
+            // another at one place, before or after each other, take little of the room there.
+            // Elsewhere, the middle.
+            const RowKey step = std::min((high - low) / 2, insertStep);
+            if (high == m_lastBegunKey)
+                return high - step;
+            return low == m_lastBegunKey ? low + step : low + (high - low) / 2;
+        }
+        renumberKeys();
+    }
+}
+
+void Table::renumberKeys()
+{
+    std::vector<RowKey> all = m_keys;
+    m_history.forEachKey([&](RowKey &key) { all.push_back(key); });
+    std::sort(all.begin(), all.end());
+    all.erase(std::unique(all.begin(), all.end()), all.end());
+    const RowKey gap = std::min(keyGap, std::numeric_limits<RowKey>::max() / (all.size() + 2));
+    const auto renumbered = [&](RowKey &key) {
+        const auto rank = std::lower_bound(all.begin(), all.end(), key) - all.begin();
+        key = (static_cast<RowKey>(rank) + 1) * gap;
+    };
+    for (RowKey &key : m_keys)
+        renumbered(key);
+    m_history.forEachKey(renumbered);
+}
+
+std::size_t Table::rowOf(RowKey key) const
+{
+    return static_cast<std::size_t>(std::lower_bound(m_keys.begin(), m_keys.end(), key) -
+                                    m_keys.begin());
+}
+
+void Table::addStep(StepKind kind, std::vector<RowChange> rows,
+                    std::vector<std::string> rulesBefore)
+{
+    m_history.add({kind, std::move(rows), std::move(rulesBefore), std::nullopt});
+}
+
+std::vector<std::string> Table::keptValues() const
+{
+    return m_rules ? m_rules->keptValues() : std::vector<std::string>();
 }
 
 void Table::loadFromFile(const std::string &fileName)

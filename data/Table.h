@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/History.h"
 #include "data/Record.h"
 #include "data/Schema.h"
 
@@ -47,6 +48,9 @@ public:
     virtual void beforeCommit(const Table &table) = 0;
     // After insert() has begun a record, which may be written.
     virtual void recordBegun(Table &table) = 0;
+    // What the rules keep from record to record, so that taking back a step restores it.
+    virtual std::vector<std::string> keptValues() const { return {}; }
+    virtual void restoreKeptValues(const std::vector<std::string> & /*values*/) {}
 
 protected:
     RecordRules() = default;
@@ -123,7 +127,7 @@ public:
     // Ends the current record as a cursor move does, then begins an empty record ahead of it.
     void insert();
     // Drops a begun record, or removes the current record with any pending change; the removal
-    // of a stored record can be taken back.
+    // of a stored record is a step of the history.
     void remove();
 
     void first();
@@ -143,24 +147,31 @@ public:
     void replaceContent(std::vector<Record> records);
     // Deletes, in one pass, every stored record whose `field` is exactly empty text. Ends the
     // current record first; afterwards the last remaining record is current and atEnd() holds.
+    // Records that once had a value there go in one deletion step; steps about the others are
+    // forgotten with them.
     void removeRecordsWithEmpty(std::size_t field);
 
-    // Take-back: every removal of a stored record and every appendRecords() is one step, the
-    // most recent taken back first. replaceContent (so load, create and erase) and close clear it.
-    bool canTakeBack() const { return !m_history.empty(); }
-    // True when takeBack() would remove appended records rather than restore a removed one.
-    bool takeBackRemovesAppended() const
-    {
-        return !m_history.empty() && m_history.back().appended > 0;
-    }
-    // Ends the current record as a cursor move does (a refused hand-over throws, and nothing is
-    // taken back), then undoes the most recent step: a removed record returns with every value
-    // at its old place in the record order and becomes current; appended records go again.
-    void takeBack();
+    // The history of changes: every commit, deletion, import, fill and erase is one step.
+    // replaceContent (so every load) and close end it.
+    bool canUndo() const { return m_history.canUndo(); }
+    bool canRedo() const { return m_history.canRedo(); }
+    std::optional<StepSummary> undoSummary() const { return m_history.undoSummary(); }
+    std::optional<StepSummary> redoSummary() const { return m_history.redoSummary(); }
+    // Takes back the last step, or does again the last one taken back, without the record
+    // rules, and restores what they kept. A begun record nothing was typed into is dropped
+    // first, any other pending change committed as a cursor move does (a refused hand-over
+    // throws, and nothing is taken back). The record the step touched becomes current; returns
+    // the first field it changed there, or nothing when there was no step.
+    std::optional<std::size_t> undo();
+    std::optional<std::size_t> redo();
     // Ends the current record as a cursor move does, then adds `records` after the last record
     // as committed records, without the record rules, in one step; the first of them becomes
     // current.
     void appendRecords(std::vector<Record> records);
+    // Removes every record in one step; a begun record nothing was typed into goes first.
+    void removeAll();
+    // True while the begun record holds only what the record rules wrote into it.
+    bool isBegunRecordUntyped() const { return m_state == TableState::Insert && !m_typed; }
 
     // Reads a database file (all or nothing: on failure the table is left as it was).
     void loadFromFile(const std::string &fileName);
@@ -179,27 +190,27 @@ public:
     void removeObserver(TableObserver *observer);
 
 private:
-    // Rows are known to the history by ids that stay with them, so later insertions and
-    // removals never move a step's place: a removed record goes back before the record that
-    // followed it (`next`, 0 at the end), and an append is a run of consecutive ids.
-    using RowId = std::uint64_t;
-    struct Step {
-        Record record; // the removed record
-        RowId id = 0;  // its id, or the first appended id
-        RowId next = 0;
-        std::size_t appended = 0; // appended records: ids [id, id + appended)
+    struct Touched {
+        std::size_t row = 0;
+        std::size_t field = 0;
     };
 
     void checkActive() const;
     void markChanged() { ++m_changeCount; }
-    void restore(Step step);
-    // Removes in one pass the rows for which gone(row) holds; kept(row) runs for every other row
-    // before it moves up. Returns where the first removed row was, counted in kept rows, or noRow.
-    template <typename Gone, typename Kept> std::size_t removeRowsIf(Gone &&gone, Kept &&kept);
-    void removeAppended(const Step &step);
-    // Steps whose record went back before a row of `purged` (sorted ids) go back before what
-    // follows that row when they are taken back.
-    void repointSteps(const std::vector<RowId> &purged);
+    // Removes in one pass the rows for which gone(row) holds; returns where the first removed
+    // row was, counted in kept rows, or noRow.
+    template <typename Gone> std::size_t removeRowsIf(Gone &&gone);
+    // A key for a row placed at `row`, before the row there now (after the last at the end).
+    RowKey keyFor(std::size_t row);
+    // Spreads the keys of the rows and the history evenly again, in the same order.
+    void renumberKeys();
+    std::size_t rowOf(RowKey key) const;
+    void addStep(StepKind kind, std::vector<RowChange> rows, std::vector<std::string> rulesBefore);
+    std::vector<std::string> keptValues() const;
+    // One side of a step: after it when `forward`, before it otherwise.
+    Touched apply(const Step &step, bool forward);
+    void applyRow(const RowChange &change, bool forward, bool tell, Touched &touched);
+    void dropUntypedBegunRecord();
     // The record rules' beforeCommit, store, Browse; the hand-over has been done.
     void store();
     void setState(TableState state);
@@ -230,9 +241,14 @@ private:
     std::vector<TableObserver *> m_observers;
     RecordRules *m_rules = nullptr;
     TypedInput *m_typedInput = nullptr;
-    std::vector<RowId> m_ids; // one per row
+    bool m_typed = false; // something was written into the begun record but the rules
+    bool m_rulesWriting = false;
+    std::optional<Record> m_editedFrom; // the stored record as it was when its edit began
+    std::vector<RowKey> m_keys;         // one per row, ascending
+    std::vector<RowId> m_ids;           // one per row
     RowId m_nextId = 1;
-    std::vector<Step> m_history;
+    RowKey m_lastBegunKey = 0;
+    History m_history;
 };
 
 } // namespace data

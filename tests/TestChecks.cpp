@@ -171,10 +171,13 @@ private slots:
         std::minstd_rand random(12);
         const char *values[] = {"", "A", "B", "30049000", "3004 90 00"};
         for (int step = 0; step < 3000; ++step) {
-            // Records taken back or appended arrive committed, without a commit of their own.
+            // Records taken back, redone or appended arrive committed, without a commit of
+            // their own.
             if (random() % 8 == 0) {
-                if (t.canTakeBack())
-                    t.takeBack();
+                if (t.canRedo() && random() % 2)
+                    t.redo();
+                else if (t.canUndo() && random() % 3)
+                    t.undo();
                 else
                     t.appendRecords({product("30049000|A|K|EUR|1|2"), product("|B|K|eur|1|2")});
                 QVERIFY2(agreesWithRecount(t, checks), qPrintable(QString::number(step)));

@@ -265,11 +265,22 @@ private slots:
         w.type(Quantity, u"-1"_s);
         QTest::keyClick(w.focus(), Qt::Key_F8);
         QCOMPARE(w.valueAt(3, Quantity), u"-1"_s);
+        // The cursor lands in the warned field, its reason written beside the boxes.
         QCOMPARE(w.table().currentRow(), 1u);
-        QCOMPARE(w.focus(), w.edit(Quantity));
+        QCOMPARE(w.focus(), w.edit(TariffNumber));
+        QCOMPARE(w.widget<QLabel>("lblWarningReason")->text(),
+                 u"Upozorenje: "_s + QString::fromUtf8(questionValue(TariffNumber, "")));
         QTest::keyClick(w.focus(), Qt::Key_F8, Qt::ShiftModifier);
         QCOMPARE(w.table().currentRow(), 3u);
-        QCOMPARE(w.edit(Quantity)->toolTip(), u"Količina mora biti veća od nule"_s);
+        QCOMPARE(w.focus(), w.edit(Quantity));
+        QCOMPARE(w.edit(Quantity)->accessibleDescription(), u"Količina mora biti veća od nule"_s);
+        QCOMPARE(w.widget<QLabel>("lblWarningReason")->text(),
+                 u"Upozorenje: Količina mora biti veća od nule"_s);
+        // Leaving the price box by F8 is no exit: no record is begun.
+        w.edit(Price)->setFocus();
+        QTest::keyClick(w.focus(), Qt::Key_F8);
+        QCOMPARE(w.table().state(), TableState::Browse);
+        QCOMPARE(w.table().currentRow(), 1u);
         QCOMPARE(w.widget<QLabel>("lblNumOfWarnings")->text(), u"Upozorenja: 2"_s);
     }
 

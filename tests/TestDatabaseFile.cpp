@@ -548,7 +548,7 @@ private slots:
             rows[1].setValue(ProductField::Quantity, "7");
             table.moveTo(2);
             table.remove();
-            table.takeBack();
+            table.undo();
             table.removeRecordsWithEmpty(ProductField::Name);
             std::erase_if(rows,
                           [](const Record &r) { return r.value(ProductField::Name).empty(); });

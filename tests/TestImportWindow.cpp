@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(w.valueAt(4, Price), u"12,5"_s);
         QCOMPARE(w.table().currentRow(), 2u);
         QVERIFY(w.button("BitBtnDel")->isEnabled());
-        QCOMPARE(takeBack(w)->text(), u"Poništi uvoz"_s);
+        QCOMPARE(takeBack(w)->text(), u"Poništi uvoz (3 zapisa)"_s);
 
         takeBack(w)->trigger();
         QCOMPARE(w.table().recordCount(), 2u);

@@ -189,63 +189,6 @@ private slots:
         QCOMPARE(namesOf(t), std::string("ab"));
     }
 
-    // Scripts of steps: dN removes row N, u takes back, iX begins X ahead of the current
-    // record, aXY appends X and Y, p purges the unnamed, b begins a record, r
-    // removes the current one, c creates an empty table.
-    void takeBack_data()
-    {
-        QTest::addColumn<QString>("names");
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("expected"); // the names, the current one, + if more to take back
-        QTest::newRow("several in order") << u"abcd"_s << u"d1 d1 u u"_s << u"abcd b"_s;
-        QTest::newRow("from the back") << u"abcd"_s << u"d2 d1 u u"_s << u"abcd c"_s;
-        QTest::newRow("last record") << u"abc"_s << u"d2 u"_s << u"abc c"_s;
-        QTest::newRow("a new record at the old place") << u"abc"_s << u"d1 ix u"_s << u"axbc b"_s;
-        QTest::newRow("the next one purged") << u"ab-c"_s << u"d1 p u"_s << u"abc b"_s;
-        QTest::newRow("purged, a later one back first")
-            << u"a-bc"_s << u"d0 d1 p u u"_s << u"abc a"_s;
-        QTest::newRow("the next ones purged to the end") << u"ab--"_s << u"d1 p u"_s << u"ab b"_s;
-        QTest::newRow("append, deletion in it") << u"ab"_s << u"axyz d3 u"_s << u"abxyz y+"_s;
-        QTest::newRow("append and deletion in it") << u"ab"_s << u"axyz d3 u u"_s << u"ab b"_s;
-        QTest::newRow("a new one beside the appended") << u"a"_s << u"axy iq u"_s << u"aq q"_s;
-        QTest::newRow("a begun record never offered") << u"ab"_s << u"b r"_s << u"ab a"_s;
-        QTest::newRow("a new table forgets") << u"ab"_s << u"d0 c"_s << u" "_s;
-    }
-
-    void takeBack()
-    {
-        QFETCH(QString, names);
-        QFETCH(QString, script);
-        QFETCH(QString, expected);
-        Table t = tableOf(names.toStdString());
-        for (const QString &step : script.split(u' ')) {
-            const std::string arg = step.mid(1).toStdString();
-            const std::uint64_t changes = t.changeCount();
-            const char op = step.at(0).toLatin1();
-            if (op == 'd')
-                t.moveTo(std::stoul(arg));
-            if (op == 'd' || op == 'r')
-                t.remove();
-            if (op == 'i' || op == 'b')
-                t.insert();
-            if (op == 'i')
-                t.setText(Name, arg); // the take-back commits it
-            if (op == 'u')
-                t.takeBack();
-            if (op == 'a')
-                t.appendRecords(tableOf(arg).rows());
-            if (op == 'p')
-                purgeUnnamedRecords(t);
-            if (op == 'c')
-                t.replaceContent({});
-            QVERIFY(t.changeCount() > changes || QByteArray("bri").contains(op));
-        }
-        const std::string current = t.rowCount() ? " " + t.text(Name) : " ";
-        QCOMPARE(QString::fromStdString(namesOf(t) + current + (t.canTakeBack() ? "+" : "")),
-                 expected);
-        QCOMPARE(t.state(), TableState::Browse);
-    }
-
     void createAndLoad()
     {
         QTemporaryDir dir;

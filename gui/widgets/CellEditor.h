@@ -3,6 +3,7 @@
 #include "data/NumberText.h"
 #include "gui/binding/PendingInput.h"
 #include "gui/widgets/TextLimit.h"
+#include "gui/widgets/UndoKeys.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -29,8 +30,17 @@ public:
     }
 
 protected:
+    bool event(QEvent *event) override
+    {
+        if (const std::optional<bool> own = takesUndoKey(*this, event, isModified()))
+            return *own;
+        return QLineEdit::event(event);
+    }
+
     void keyPressEvent(QKeyEvent *event) override
     {
+        if (undoKeyPressed(*this, event))
+            return;
         const auto *limit = qobject_cast<const TextLimit *>(validator());
         if (limit && event->matches(QKeySequence::Paste)) {
             limit->paste();

@@ -1,9 +1,11 @@
 #include "gui/widgets/EntryPanel.h"
 
 #include "data/ProductSchema.h"
+#include "gui/binding/DataSource.h"
 #include "gui/widgets/FieldEdit.h"
 #include "gui/widgets/WarningLook.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -58,6 +60,14 @@ EntryPanel::EntryPanel(DataSource &dataSource, QWidget *parent)
     // The panel keeps its height at the bottom; the grid takes what the window gains.
     setFixedHeight(std::max(298, panelLayout->sizeHint().height()));
     setTabOrder();
+    connect(qApp, &QApplication::focusChanged, this, &EntryPanel::showFocusedWarning);
+    connect(&dataSource, &DataSource::dataChange, this, &EntryPanel::showFocusedWarning);
+}
+
+EntryPanel::~EntryPanel()
+{
+    // The focus moves while QWidget's destructor takes the boxes away: no longer to this panel.
+    disconnect(qApp, &QApplication::focusChanged, this, &EntryPanel::showFocusedWarning);
 }
 
 QLabel *EntryPanel::label(const char *objectName, const QString &caption)
@@ -76,8 +86,12 @@ QHBoxLayout *EntryPanel::buildTariffLine()
     m_recoveryProblem = label("lblRecoveryProblem", QString());
     m_recoveryProblem->setIndent(12);
     m_recoveryProblem->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
-    auto *first =
-        line({m_tariffBox, countCaption, m_recordCount, m_warningCount, m_recoveryProblem}, true);
+    m_warningReason = label("lblWarningReason", QString());
+    m_warningReason->setIndent(12);
+    m_warningReason->setStyleSheet(QStringLiteral("color: #8a5a00"));
+    auto *first = line({m_tariffBox, countCaption, m_recordCount, m_warningCount, m_recoveryProblem,
+                        m_warningReason},
+                       true);
     // Commands beyond the nine buttons; out of the tab order, so a click leaves the focus alone.
     auto *tools = new QToolButton(this);
     tools->setObjectName(QStringLiteral("ToolsButton"));
@@ -103,6 +117,7 @@ QLayout *EntryPanel::buildFields(DataSource &dataSource)
         if (width > 0)
             e->setFixedWidth(width);
         caption->setBuddy(e);
+        m_boxes.push_back(e);
         return e;
     };
 
@@ -220,6 +235,24 @@ void EntryPanel::setTabOrder()
             QWidget::setTabOrder(previous, w);
         previous = w;
     }
+}
+
+FieldEdit *EntryPanel::box(std::size_t field) const
+{
+    for (FieldEdit *e : m_boxes) {
+        if (e->field() == field)
+            return e;
+    }
+    return nullptr;
+}
+
+void EntryPanel::showFocusedWarning()
+{
+    const auto *focused = qobject_cast<const FieldEdit *>(QApplication::focusWidget());
+    const char *reason =
+        focused && focused->parentWidget() == this ? focused->shownWarning() : nullptr;
+    m_warningReason->setText(reason ? QStringLiteral("Upozorenje: ") + QString::fromUtf8(reason)
+                                    : QString());
 }
 
 QPushButton *EntryPanel::button(Button which) const

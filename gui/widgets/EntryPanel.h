@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+#include <cstddef>
+#include <vector>
+
 class QHBoxLayout;
 class QLabel;
 class QMenu;
@@ -19,11 +22,15 @@ class EntryPanel : public QWidget {
 
 public:
     EntryPanel(DataSource &dataSource, QWidget *parent);
+    ~EntryPanel() override;
 
     enum class Button { Add, First, Prior, Next, Last, Delete, Export, Erase, Exit };
     QPushButton *button(Button which) const;
     FieldEdit *tariffBox() const { return m_tariffBox; }
     FieldEdit *priceBox() const { return m_priceBox; }
+    // The box of `field`; the boxes in the order the clerk types them.
+    FieldEdit *box(std::size_t field) const;
+    const std::vector<FieldEdit *> &boxes() const { return m_boxes; }
     QMenu *toolsMenu() const { return m_tools; }
 
     void setRecordCount(std::size_t records, std::size_t warned);
@@ -37,12 +44,16 @@ private:
     QLayout *buildFields(DataSource &dataSource);
     QLayout *buildButtons();
     void setTabOrder();
+    // The warning of the box the clerk is in, as text a keyboard and a screen reader reach.
+    void showFocusedWarning();
 
     FieldEdit *m_tariffBox = nullptr;
     FieldEdit *m_priceBox = nullptr;
     QLabel *m_recordCount = nullptr;
     QLabel *m_warningCount = nullptr;
     QLabel *m_recoveryProblem = nullptr;
+    QLabel *m_warningReason = nullptr;
+    std::vector<FieldEdit *> m_boxes;
     QMenu *m_tools = nullptr;
     QPushButton *m_buttons[9] = {};
 };

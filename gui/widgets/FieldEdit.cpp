@@ -5,6 +5,7 @@
 #include "gui/binding/DataSource.h"
 #include "gui/dialogs/ExceptionBox.h"
 #include "gui/widgets/TextLimit.h"
+#include "gui/widgets/UndoKeys.h"
 #include "gui/widgets/WarningLook.h"
 
 #include <QAction>
@@ -88,6 +89,7 @@ void FieldEdit::showWarning()
     m_shownWarning = reason;
     const QString text = reason ? QString::fromUtf8(reason) : QString();
     setToolTip(text);
+    setAccessibleDescription(text);
     m_warningMark->setToolTip(text);
     m_warningMark->setVisible(reason);
     QPalette tinted;
@@ -150,12 +152,8 @@ bool FieldEdit::changesText(QKeyEvent *event)
 
 bool FieldEdit::event(QEvent *event)
 {
-    // With no typing to undo, Ctrl+Z is left to the window (it takes back a deletion).
-    if (event->type() == QEvent::ShortcutOverride && !isUndoAvailable() &&
-        static_cast<QKeyEvent *>(event)->matches(QKeySequence::Undo)) {
-        event->ignore();
-        return false;
-    }
+    if (const std::optional<bool> own = takesUndoKey(*this, event, m_dirty))
+        return *own;
     return QLineEdit::event(event);
 }
 
@@ -168,6 +166,8 @@ void FieldEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
     if (!isReadOnly() && changesText(event) && !beginEdit())
+        return;
+    if (undoKeyPressed(*this, event))
         return;
     if (!isReadOnly() && event->matches(QKeySequence::Paste)) {
         m_limit->paste();

@@ -30,6 +30,9 @@ public:
     // The focus reason of the last focus-out, so an exit can tell Tab from Shift+Tab.
     Qt::FocusReason lastFocusOutReason() const { return m_lastFocusOutReason; }
 
+    // The reason of the warning the box shows, or null.
+    const char *shownWarning() const { return m_shownWarning; }
+
     bool hasPendingInput() const override { return m_dirty; }
     void handOver() override;
 

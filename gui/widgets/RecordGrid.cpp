@@ -178,6 +178,26 @@ void RecordGrid::handOver()
     editor->setModified(false);
 }
 
+void RecordGrid::closeOpenEditor()
+{
+    if (CellEditor *editor = m_delegate->openEditor())
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void RecordGrid::showField(std::size_t field)
+{
+    const data::Table &table = m_model.dataSource().table();
+    for (int c = 0; c < m_model.columnCount(); ++c) {
+        if (m_model.fieldAt(c) != field || table.rowCount() == 0)
+            continue;
+        m_following = true;
+        const QModelIndex cell = m_model.index(static_cast<int>(table.currentRow()), c);
+        selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect);
+        scrollTo(cell);
+        m_following = false;
+    }
+}
+
 void RecordGrid::keyPressEvent(QKeyEvent *event)
 {
     if (event->matches(QKeySequence::Paste) && state() != EditingState) {

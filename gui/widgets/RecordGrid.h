@@ -54,6 +54,10 @@ public:
 
     bool hasPendingInput() const override;
     void handOver() override;
+    // Closes a cell's editor; what it held must have been handed over.
+    void closeOpenEditor();
+    // Makes the current record's cell of `field` the current cell, in sight.
+    void showField(std::size_t field);
 
 signals:
     // Ctrl+V while no cell is being edited: rows pasted into the grid, not into a cell.
