@@ -1,5 +1,9 @@
 #include "WindowFixture.h"
 
+#include "gui/dialogs/ImportDialog.h"
+#include "gui/widgets/RecordGrid.h"
+
+#include <QClipboard>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QToolButton>
@@ -21,7 +25,140 @@ private:
         return w.start() && Dialogs::takeShown().size() == 1; // the last record is current
     }
 
+    static QAction *tool(WindowFixture &w, int index)
+    {
+        return w.widget<QToolButton>("ToolsButton")->menu()->actions().at(index);
+    }
+    static QString undoText(WindowFixture &w) { return tool(w, 1)->text(); }
+    static QString redoText(WindowFixture &w) { return tool(w, 2)->text(); }
+    static void press(WindowFixture &w, Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::keyClick(w.focus(), key, modifiers);
+    }
+
 private slots:
+    // A supplier's list imported, a value typed into two of its records, then Ctrl+Z in an
+    // empty box: only the last typing goes, then the one before, and the import only when it
+    // is the last step; Ctrl+Y and Ctrl+Shift+Z bring them back, in a box and in the grid.
+    void undoTakesBackOneStepAtATime()
+    {
+        WindowFixture w;
+        QVERIFY(start(w));
+        QString list;
+        for (int i = 1; i <= 7; ++i)
+            list +=
+                u"30049000\tProizvod %1\tKB-%1\t\tMedika\tDob\tKBC\tkom\t2\t\t12,5\tP\n"_s.arg(i);
+        QGuiApplication::clipboard()->setText(list);
+        gui::ImportDialog::setScript([](gui::ImportDialog &d) { d.accept(); });
+        w.widget("DBGridLijekovi")->setFocus();
+        press(w, Qt::Key_V, Qt::ControlModifier);
+        gui::ImportDialog::setScript({});
+        QCOMPARE(w.count(), u"11"_s);
+        QCOMPARE(undoText(w), u"Poništi uvoz (7 zapisa)"_s);
+        for (int i = 0; i < 2; ++i) {
+            w.type(Currency, u"EUR"_s);
+            w.click("BitBtnNext");
+        }
+        QCOMPARE(w.valueAt(4, Currency) + w.valueAt(5, Currency), u"EUREUR"_s);
+        QCOMPARE(undoText(w), u"Poništi promjenu zapisa"_s);
+
+        w.edit(ClassificationCode)->setFocus();
+        press(w, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w.valueAt(5, Currency), QString());
+        QCOMPARE(w.valueAt(4, Currency), u"EUR"_s);
+        QCOMPARE(w.table().currentRow(), 5u);
+        QCOMPARE(w.focus(), w.edit(Currency));
+        QCOMPARE(redoText(w), u"Ponovi promjenu zapisa"_s);
+        press(w, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w.valueAt(4, Currency), QString());
+        QCOMPARE(w.count(), u"11"_s);
+        press(w, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w.count(), u"4"_s);
+        QCOMPARE(redoText(w), u"Ponovi uvoz (7 zapisa)"_s);
+
+        press(w, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(w.count(), u"11"_s);
+        press(w, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w.valueAt(4, Currency), u"EUR"_s);
+
+        // In the grid's editor, with nothing typed there, the keys are the window's too.
+        auto *grid = w.widget<gui::RecordGrid>("DBGridLijekovi");
+        grid->setFocus();
+        const auto openEditor = [&] {
+            grid->edit(grid->currentIndex());
+            return QApplication::focusWidget();
+        };
+        QTest::keyClick(openEditor(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w.valueAt(4, Currency), QString());
+        QTest::keyClick(openEditor(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(w.valueAt(4, Currency), u"EUR"_s);
+        QTest::keyClick(openEditor(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(openEditor(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w.valueAt(4, Currency), u"EUR"_s);
+        // Typing in the editor is the editor's own to take back first.
+        auto *editor = static_cast<QLineEdit *>(openEditor());
+        const QString before = editor->text();
+        WindowFixture::keys(editor, u"x"_s);
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->text(), before);
+        QCOMPARE(w.valueAt(4, Currency), u"EUR"_s);
+    }
+
+    // Each kind of step is named in the menu and taken back; a record finished by leaving the
+    // price box is taken back whole, never an empty record of carried values in its stead.
+    void everyKindOfStep()
+    {
+        WindowFixture w;
+        QVERIFY(start(w));
+        w.click("BitBtnAdd");
+        w.type(Name, u"Novi"_s);
+        w.type(Supplier, u"Medika"_s);
+        w.type(Price, u"3"_s);
+        w.tab(); // leaving the price box begins the next record, Medika carried into it
+        QCOMPARE(w.table().state(), TableState::Insert);
+        QCOMPARE(w.value(Supplier), u"Medika"_s);
+        QCOMPARE(undoText(w), u"Poništi unos zapisa"_s);
+        press(w, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w.count(), u"4"_s);
+        QCOMPARE(w.table().state(), TableState::Browse);
+        QVERIFY(!w.table().canUndo());
+        w.click("BitBtnAdd"); // Medika taken back with its record: nothing is carried
+        QCOMPARE(w.value(Supplier), QString());
+        QVERIFY(!tool(w, 1)->isEnabled());
+        w.click("BitBtnDel"); // a begun record dropped is no step
+        QCOMPARE(w.table().rowCount(), 4u);
+        QVERIFY(!tool(w, 1)->isEnabled());
+
+        w.click("BitBtnFirst");
+        w.type(Name, u"Kateter 2"_s);
+        w.click("BitBtnNext");
+        QCOMPARE(undoText(w), u"Poništi promjenu zapisa"_s);
+        w.click("BitBtnDel");
+        QCOMPARE(undoText(w), u"Poništi brisanje zapisa"_s);
+        QCOMPARE(w.count(), u"3"_s);
+        Dialogs::addAnswer(true);
+        Dialogs::addAnswer(true);
+        w.click("BitBtnErase");
+        QCOMPARE(WindowFixture::texts(Dialogs::takeShown()),
+                 u"Praznim baze? | Jeste li SIGURNI?\nNakon ovog nema povratka! | Baze prezne!"_s);
+        QCOMPARE(w.count(), u"0"_s);
+        QCOMPARE(undoText(w), u"Poništi brisanje baze"_s);
+        tool(w, 1)->trigger();
+        QCOMPARE(w.count(), u"3"_s);
+        QVERIFY(w.button("BitBtnDel")->isEnabled());
+        tool(w, 1)->trigger();
+        QCOMPARE(w.count(), u"4"_s);
+        QCOMPARE(w.value(Name), u"Zavoj"_s);
+        tool(w, 1)->trigger();
+        QCOMPARE(w.valueAt(0, Name), u"Kateter"_s);
+        QVERIFY(!tool(w, 1)->isEnabled());
+        QCOMPARE(undoText(w), u"Poništi"_s);
+        // An erase taken back is written at the next save.
+        Dialogs::addAnswer(w.folder() + u"/izvoz.txt"_s);
+        w.click("BitBtnExport");
+        QVERIFY(w.readDatabase().contains("Rukavice"));
+    }
+
     void findIsACursorMove()
     {
         WindowFixture w;
