@@ -1,10 +1,13 @@
 #include "data/NumberText.h"
 
+#include "data/Encoding.h"
 #include "data/Error.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <system_error>
+#include <vector>
 
 namespace data {
 
@@ -55,46 +58,238 @@ std::string displayNumberText(std::string_view storedText)
     return text;
 }
 
-std::optional<double> parseTypedNumber(std::string_view typed)
-{
-    std::string_view text = typed;
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    if (text.empty())
-        return std::nullopt;
+namespace {
 
-    // Sign, digits, at most one separator; rewritten for from_chars, which knows no '+' or ','.
-    std::string plain;
-    plain.reserve(text.size());
+// Length of a space that groups digits at `i`: ' ', U+00A0 or U+202F; 0 for anything else.
+std::size_t groupSpaceLength(std::string_view s, std::size_t i)
+{
+    if (s[i] == ' ')
+        return 1;
+    if (s.substr(i).starts_with("\xC2\xA0"))
+        return 2;
+    if (s.substr(i).starts_with("\xE2\x80\xAF"))
+        return 3;
+    return 0;
+}
+
+std::string_view trimSpaces(std::string_view s)
+{
+    while (!s.empty()) {
+        const std::size_t n = s.front() == '\t' ? 1 : groupSpaceLength(s, 0);
+        if (n == 0)
+            break;
+        s.remove_prefix(n);
+    }
+    while (!s.empty()) {
+        if (s.back() == ' ' || s.back() == '\t')
+            s.remove_suffix(1);
+        else if (s.ends_with("\xC2\xA0"))
+            s.remove_suffix(2);
+        else if (s.ends_with("\xE2\x80\xAF"))
+            s.remove_suffix(3);
+        else
+            break;
+    }
+    return s;
+}
+
+// A number's text cut at its marks: the groups of digits, and between them '.', ',' or ' '
+// (any kind of space).
+struct Groups {
+    bool negative = false;
+    std::vector<std::string_view> digits;
+    std::string marks;
+
+    std::size_t count(char mark) const
+    {
+        return static_cast<std::size_t>(std::count(marks.begin(), marks.end(), mark));
+    }
+    // Whether digits[0..end] group thousands: one to three digits, then threes.
+    bool groupsThousands(std::size_t end) const
+    {
+        if (end == 0)
+            return true;
+        if (digits[0].empty() || digits[0].size() > 3)
+            return false;
+        for (std::size_t k = 1; k <= end; ++k) {
+            if (digits[k].size() != 3)
+                return false;
+        }
+        return std::all_of(marks.begin(), marks.begin() + static_cast<std::ptrdiff_t>(end),
+                           [&](char m) { return m == marks[0]; });
+    }
+    bool hasDigits() const
+    {
+        return std::any_of(digits.begin(), digits.end(),
+                           [](std::string_view d) { return !d.empty(); });
+    }
+};
+
+std::optional<Groups> cut(std::string_view text)
+{
+    Groups g;
     std::size_t i = 0;
     if (text[0] == '+' || text[0] == '-') {
-        if (text[0] == '-')
-            plain.push_back('-');
+        g.negative = text[0] == '-';
         ++i;
     }
-    bool separator = false;
-    bool digits = false;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (isDigit(c)) {
-            digits = true;
-            plain.push_back(c);
-        } else if ((c == '.' || c == ',') && !separator) {
-            separator = true;
-            plain.push_back('.');
+    for (;;) {
+        const std::size_t start = i;
+        while (i < text.size() && isDigit(text[i]))
+            ++i;
+        g.digits.push_back(text.substr(start, i - start));
+        if (i == text.size())
+            return g;
+        if (text[i] == '.' || text[i] == ',') {
+            g.marks.push_back(text[i]);
+            ++i;
+        } else if (const std::size_t n = groupSpaceLength(text, i)) {
+            g.marks.push_back(' ');
+            i += n;
         } else {
-            digits = false;
-            break;
+            return std::nullopt;
         }
     }
+}
+
+// The number of digits[0..integerEnd] as the integer part and, when `decimal`, the last group
+// as its fraction.
+std::optional<double> valueOf(const Groups &g, std::size_t integerEnd, bool decimal)
+{
+    std::string plain = g.negative ? "-" : "";
+    for (std::size_t k = 0; k <= integerEnd; ++k)
+        plain.append(g.digits[k]);
+    if (decimal)
+        plain.append(".").append(g.digits.back());
+    if (plain.empty() || plain == "-" || plain == "." || plain == "-.")
+        return std::nullopt;
+    return parseWhole(plain, std::chars_format::fixed);
+}
+
+std::string quoted(std::string_view text)
+{
+    return "„" + sanitizeText(text) + "”";
+}
+
+NumberReading ambiguous(std::string_view text, const Groups &g)
+{
+    const std::string thousands = storedNumberText(valueOf(g, 1, false).value_or(0));
+    const std::string decimal =
+        displayNumberText(storedNumberText(valueOf(g, 0, true).value_or(0)));
+    const std::string both = thousands + " ili " + decimal;
+    return {NumberReading::Form::Ambiguous, 0,
+            quoted(text) + " može biti " + both + ": upišite " + both + "."};
+}
+
+NumberReading invalid(std::string_view text, NumberSource source)
+{
+    switch (source) {
+    case NumberSource::Typed:
+        return {NumberReading::Form::Invalid, 0,
+                quoted(text) + " nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."};
+    case NumberSource::List:
+        return {NumberReading::Form::Invalid, 0,
+                quoted(text) + " nije broj: prima se npr. 1234,56, 1.234,56 ili 1 234,56."};
+    case NumberSource::Export:
+        break;
+    }
+    return {NumberReading::Form::Invalid, 0,
+            quoted(text) + " nije broj: izvoz ga piše kao 1234,56."};
+}
+
+// Typed: a comma is always the decimal mark; see NumberSource.
+NumberReading readTyped(std::string_view text, const Groups &g)
+{
+    const std::size_t marks = g.marks.size();
+    const std::size_t commas = g.count(',');
     std::optional<double> value;
-    if (digits)
-        value = parseWhole(plain, std::chars_format::fixed);
+    if (commas == 1 && g.marks.back() == ',') {
+        if (g.groupsThousands(marks - 1) && (marks == 1 || g.marks[0] != ','))
+            value = valueOf(g, marks - 1, true);
+    } else if (commas == 0 && g.count('.') == 1 && marks == 1) {
+        // One dot: a decimal point, unless it may as well group thousands.
+        const std::string_view whole = g.digits[0];
+        if (g.digits[1].size() == 3 && !whole.empty() && whole.size() <= 3 && whole[0] != '0')
+            return ambiguous(text, g);
+        value = valueOf(g, 0, true);
+    } else if (commas == 0 && g.groupsThousands(marks)) {
+        value = valueOf(g, marks, false);
+    }
+    if (!value || !g.hasDigits())
+        return invalid(text, NumberSource::Typed);
+    return {NumberReading::Form::Number, *value, {}};
+}
+
+// A supplier's list; see NumberSource.
+NumberReading readList(std::string_view text, const Groups &g)
+{
+    // A '.' or ',' that appears once is the decimal mark; what comes before it groups
+    // thousands, all in one kind. A mark that repeats ("1.234.567") can only group.
+    const std::size_t marks = g.marks.size();
+    const std::size_t last = g.marks.find_last_of(".,");
+    const bool decimal = last != std::string::npos && g.count(g.marks[last]) == 1;
+    if (decimal && last != marks - 1)
+        return invalid(text, NumberSource::List);
+    const std::size_t groupingEnd = decimal ? last : marks;
+    if (!g.groupsThousands(groupingEnd) || !g.hasDigits() ||
+        (groupingEnd > 0 && decimal && g.digits.back().empty()))
+        return invalid(text, NumberSource::List);
+    // "1.234" may be 1234 or 1,234; a leading zero ("0,125") settles it.
+    const std::string_view whole = g.digits[0];
+    if (decimal && groupingEnd == 0 && g.digits.back().size() == 3 && !whole.empty() &&
+        whole.size() <= 3 && whole[0] != '0')
+        return ambiguous(text, g);
+    const std::optional<double> value = valueOf(g, groupingEnd, decimal);
     if (!value)
-        throw Error("„" + std::string(typed) + "” nije ispravan broj.");
-    return value;
+        return invalid(text, NumberSource::List);
+    return {NumberReading::Form::Number, *value, {}};
+}
+
+// The export's own form: a sign, digits and at most one mark.
+NumberReading readExport(std::string_view text, const Groups &g)
+{
+    const std::optional<double> value = g.marks.size() <= 1 && g.count(' ') == 0 && g.hasDigits()
+                                            ? valueOf(g, 0, g.marks.size() == 1)
+                                            : std::nullopt;
+    if (!value)
+        return invalid(text, NumberSource::Export);
+    return {NumberReading::Form::Number, *value, {}};
+}
+
+} // namespace
+
+NumberReading readNumber(std::string_view text, NumberSource source)
+{
+    const std::string_view trimmed = trimSpaces(text);
+    if (trimmed.empty())
+        return {};
+    const std::optional<Groups> groups = cut(trimmed);
+    if (!groups)
+        return invalid(trimmed, source);
+    switch (source) {
+    case NumberSource::Typed:
+        return readTyped(trimmed, *groups);
+    case NumberSource::List:
+        return readList(trimmed, *groups);
+    case NumberSource::Export:
+        break;
+    }
+    return readExport(trimmed, *groups);
+}
+
+std::optional<double> parseTypedNumber(std::string_view typed)
+{
+    NumberReading reading = readNumber(typed, NumberSource::Typed);
+    switch (reading.form) {
+    case NumberReading::Form::Empty:
+        return std::nullopt;
+    case NumberReading::Form::Number:
+        return reading.value;
+    case NumberReading::Form::Ambiguous:
+    case NumberReading::Form::Invalid:
+        break;
+    }
+    throw Error(std::move(reading.problem));
 }
 
 std::optional<double> parseFileNumber(std::string_view text)

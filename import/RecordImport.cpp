@@ -28,16 +28,22 @@ const std::string &captionOf(std::size_t field)
 // How suppliers head a field's column besides its caption and stored name. Abbreviations with
 // a dot ("Kat. br.", "Jed. mjere", "Kol.") match the words they shorten, so only whole words are
 // written here; no wording may belong to two fields.
-constexpr std::array<std::pair<data::ProductField, std::string_view>, 24> wordings = {{
+constexpr std::array<std::pair<data::ProductField, std::string_view>, 35> wordings = {{
     {data::TariffNumber, "Tarifna oznaka"},
     {data::TariffNumber, "Carinska tarifna oznaka"},
     {data::TariffNumber, "Carinski tarifni broj"},
+    {data::TariffNumber, "Carinska tarifa"},
     {data::TariffNumber, "Oznaka KN"},
+    {data::TariffNumber, "KN oznaka"},
     {data::Name, "Naziv artikla"},
     {data::Name, "Artikl"},
     {data::Name, "Proizvod"},
     {data::CatalogueNumber, "Kataloška oznaka"},
     {data::CatalogueNumber, "REF"},
+    {data::CatalogueNumber, "Šifra"},
+    {data::CatalogueNumber, "Šifra artikla"},
+    // Whole, or "proizvođača" would make it the manufacturer's.
+    {data::CatalogueNumber, "Šifra proizvođača"},
     {data::ClassificationCode, "ATC"},
     {data::ClassificationCode, "ATK oznaka"},
     {data::ClassificationCode, "ATC oznaka"},
@@ -47,11 +53,16 @@ constexpr std::array<std::pair<data::ProductField, std::string_view>, 24> wordin
     {data::Importer, "Naziv korisnika"},
     {data::Importer, "Naziv uvoznika"},
     {data::Unit, "JM"},
+    {data::Unit, "JMJ"},
+    {data::Unit, "Jedinica"},
     {data::Unit, "Mjerna jedinica"},
     {data::Currency, "Oznaka valute"},
     {data::Price, "Jedinična cijena"},
     {data::Price, "Cijena po jedinici"},
     {data::Price, "Cijena po komadu"},
+    {data::Price, "Nabavna cijena"},
+    {data::Price, "Veleprodajna cijena"},
+    {data::Price, "VPC"},
     {data::Protocol, "Broj protokola"},
 }};
 
@@ -112,16 +123,22 @@ bool beginsWith(const std::vector<Word> &heading, const std::vector<Word> &name,
                       name.begin(), matches);
 }
 
-// Every name a field goes by: its caption, its stored name and the wordings.
-std::vector<std::vector<Word>> namesOf(std::size_t field)
+// Every name a field goes by: its caption, its stored name and the wordings. Read once: the
+// heading search asks for them for every cell of the first rows.
+const std::vector<std::vector<Word>> &namesOf(std::size_t field)
 {
-    std::vector<std::vector<Word>> names{wordsOf(captionOf(field)),
-                                         wordsOf(data::productSchema()[field].name)};
-    for (const auto &[wordingField, wording] : wordings) {
-        if (wordingField == field)
-            names.push_back(wordsOf(wording));
-    }
-    return names;
+    static const auto names = [] {
+        std::array<std::vector<std::vector<Word>>, ProductFieldCount> all;
+        for (std::size_t f = 0; f < ProductFieldCount; ++f) {
+            all[f] = {wordsOf(captionOf(f)), wordsOf(data::productSchema()[f].name)};
+            for (const auto &[wordingField, wording] : wordings) {
+                if (wordingField == f)
+                    all[f].push_back(wordsOf(wording));
+            }
+        }
+        return all;
+    }();
+    return names[field];
 }
 
 // The stem of a caption's word that its other forms share: "cijen" for "cijene" and "cijenu".
@@ -141,15 +158,18 @@ bool namesSomethingElse(const Word &word, std::size_t field)
         if (word.letters.starts_with(std::u32string(other.begin(), other.end())))
             return true;
     }
-    std::vector<std::pair<std::u32string, std::size_t>> stems;
-    for (std::size_t f = 0; f < ProductFieldCount; ++f) {
-        for (const Word &w : wordsOf(captionOf(f)))
-            stems.emplace_back(stemOf(w.letters), f);
-        // A stored name of one word is a name too ("Uvoznik"); "Tar_br" and the like are not.
-        if (const std::vector<Word> stored = wordsOf(data::productSchema()[f].name);
-            stored.size() == 1)
-            stems.emplace_back(stemOf(stored[0].letters), f);
-    }
+    static const auto stems = [] {
+        std::vector<std::pair<std::u32string, std::size_t>> all;
+        for (std::size_t f = 0; f < ProductFieldCount; ++f) {
+            for (const Word &w : wordsOf(captionOf(f)))
+                all.emplace_back(stemOf(w.letters), f);
+            // A stored name of one word is a name too ("Uvoznik"); "Tar_br" and the like are not.
+            if (const std::vector<Word> stored = wordsOf(data::productSchema()[f].name);
+                stored.size() == 1)
+                all.emplace_back(stemOf(stored[0].letters), f);
+        }
+        return all;
+    }();
     std::optional<std::size_t> named;
     for (const auto &[stem, f] : stems) {
         if (!word.letters.starts_with(stem))
@@ -159,11 +179,6 @@ bool namesSomethingElse(const Word &word, std::size_t field)
         named = f;
     }
     return named && *named != field;
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
 }
 
 // Length of a space that groups digits at `i`: ' ', U+00A0 or U+202F; 0 for anything else.
@@ -199,15 +214,6 @@ std::string_view trimSpaces(std::string_view s)
     return s;
 }
 
-ImportedNumber numberFrom(const std::string &plain)
-{
-    double value = 0;
-    const char *end = plain.data() + plain.size();
-    const auto [ptr, ec] = std::from_chars(plain.data(), end, value, std::chars_format::fixed);
-    if (ec != std::errc() || ptr != end || !std::isfinite(value))
-        return {NumberForm::Invalid};
-    return {NumberForm::Number, value};
-}
 
 std::size_t codePoints(std::string_view utf8)
 {
@@ -216,24 +222,6 @@ std::size_t codePoints(std::string_view utf8)
     }));
 }
 
-// The two readings of an ambiguous number: "1234 ili 1,234".
-std::string readings(std::string_view ambiguous)
-{
-    std::string thousands;
-    std::string decimals;
-    for (char c : trimSpaces(ambiguous)) {
-        const bool mark = c == '.' || c == ',';
-        if (!mark)
-            thousands.push_back(c);
-        decimals.push_back(mark ? ',' : c);
-    }
-    return thousands + " ili " + decimals;
-}
-
-std::string quoted(std::string_view text)
-{
-    return "„" + data::sanitizeText(text) + "”";
-}
 
 } // namespace
 
@@ -310,87 +298,6 @@ std::optional<std::size_t> fieldChosenTwice(const Mapping &mapping)
     return std::nullopt;
 }
 
-ImportedNumber readNumber(std::string_view text, bool exportForm)
-{
-    const std::string_view trimmed = trimSpaces(text);
-    if (trimmed.empty())
-        return {NumberForm::Empty};
-    if (exportForm) {
-        try {
-            const auto value = data::parseTypedNumber(trimmed);
-            return {NumberForm::Number, value.value_or(0)};
-        } catch (const data::Error &) {
-            return {NumberForm::Invalid};
-        }
-    }
-
-    // Digit groups and the separators between them.
-    std::string plain;
-    std::size_t i = 0;
-    if (trimmed[0] == '+' || trimmed[0] == '-') {
-        if (trimmed[0] == '-')
-            plain.push_back('-');
-        ++i;
-    }
-    std::vector<std::string_view> groups;
-    std::string separators; // ' ' stands for every kind of space
-    while (true) {
-        const std::size_t start = i;
-        while (i < trimmed.size() && isDigit(trimmed[i]))
-            ++i;
-        groups.push_back(trimmed.substr(start, i - start));
-        if (i == trimmed.size())
-            break;
-        if (trimmed[i] == '.' || trimmed[i] == ',') {
-            separators.push_back(trimmed[i]);
-            ++i;
-        } else if (const std::size_t n = groupSpaceLength(trimmed, i)) {
-            separators.push_back(' ');
-            i += n;
-        } else {
-            return {NumberForm::Invalid};
-        }
-    }
-
-    // A '.' or ',' that appears once is the decimal separator; what comes before it groups
-    // thousands, all in one kind. A mark that repeats ("1.234.567") can only group.
-    std::optional<std::size_t> decimal;
-    const std::size_t lastMark = separators.find_last_of(".,");
-    if (lastMark != std::string::npos &&
-        std::count(separators.begin(), separators.end(), separators[lastMark]) == 1)
-        decimal = lastMark;
-    if (decimal && *decimal != separators.size() - 1)
-        return {NumberForm::Invalid};
-    const std::size_t groupingEnd = decimal ? *decimal : separators.size();
-    for (std::size_t k = 1; k < groupingEnd; ++k) {
-        if (separators[k] != separators[0])
-            return {NumberForm::Invalid};
-    }
-    // Grouped digits: one to three first, then threes.
-    if (groupingEnd > 0 && (groups[0].empty() || groups[0].size() > 3))
-        return {NumberForm::Invalid};
-    for (std::size_t k = 1; k <= groupingEnd; ++k) {
-        if (groups[k].size() != 3)
-            return {NumberForm::Invalid};
-    }
-    const std::string_view fraction = decimal ? groups.back() : std::string_view();
-    const bool noDigits =
-        std::all_of(groups.begin(), groups.end(), [](std::string_view g) { return g.empty(); });
-    if (noDigits || (groupingEnd > 0 && decimal && fraction.empty()))
-        return {NumberForm::Invalid};
-    // "1.234" may be 1234 or 1.234; a leading zero ("0,125") settles it.
-    if (decimal && groupingEnd == 0 && fraction.size() == 3 && !groups[0].empty() &&
-        groups[0].size() <= 3 && groups[0].front() != '0')
-        return {NumberForm::Ambiguous};
-    for (std::size_t k = 0; k <= groupingEnd; ++k)
-        plain.append(groups[k]);
-    if (decimal) {
-        plain.push_back('.');
-        plain.append(fraction);
-    }
-    return numberFrom(plain);
-}
-
 std::string chosenTwiceReason(std::size_t field)
 {
     return "Polje „" + captionOf(field) + "” odabrano je dvaput.";
@@ -427,13 +334,12 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
             const std::string_view cell =
                 trimSpaces(column < row.cells.size() ? std::string_view(row.cells[column]) : "");
             if (schema[field].isNumber()) {
-                const ImportedNumber number = readNumber(cell, source.exportForm);
-                if (number.form == NumberForm::Number)
+                const data::NumberReading number = data::readNumber(
+                    cell, source.exportForm ? data::NumberSource::Export : data::NumberSource::List);
+                if (number.form == data::NumberReading::Form::Number)
                     values[field] = data::storedNumberText(number.value);
-                else if (number.form == NumberForm::Ambiguous)
-                    addReason(field, quoted(cell) + " može biti " + readings(cell));
-                else if (number.form == NumberForm::Invalid)
-                    addReason(field, quoted(cell) + " nije broj");
+                else if (number.form != data::NumberReading::Form::Empty)
+                    addReason(field, number.problem);
                 continue;
             }
             // Cleaning may turn a control character at an end into a space, or drop it.

@@ -261,7 +261,7 @@ private slots:
         w.type(Quantity, u"abc"_s);
         QTest::keyClick(w.focus(), Qt::Key_F8);
         QCOMPARE(w.table().currentRow(), 3u);
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         w.type(Quantity, u"-1"_s);
         QTest::keyClick(w.focus(), Qt::Key_F8);
         QCOMPARE(w.valueAt(3, Quantity), u"-1"_s);
@@ -525,7 +525,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&other));
         Dialogs::takeShown();
         w.click("BitBtnDel");
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.table().rowCount(), 2u);
         QCOMPARE(grid(w)->currentIndex().row(), int(w.table().currentRow()));
     }
@@ -538,14 +538,14 @@ private slots:
         w.type(Quantity, u"abc"_s);
         w.tab();
         const auto shown = w.shownAfterEvents();
-        QCOMPARE(WindowFixture::texts(shown), u"„abc” nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(shown), u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(shown[0].kind, Dialogs::Kind::Error);
         QCOMPARE(w.focus(), w.edit(Quantity));
         QCOMPARE(w.edit(Quantity)->text(), u"abc"_s);
 
         // A click on a button is swallowed: no move, no exit.
         w.click("BitBtnFirst");
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.table().currentRow(), 1u);
         QCOMPARE(w.focus(), w.edit(Quantity));
 
@@ -558,7 +558,7 @@ private slots:
         // In the price box neither the exit nor "Dodaj" runs.
         w.type(Price, u"1,2,3"_s);
         w.click("BitBtnAdd");
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„1,2,3” nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„1,2,3” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.table().rowCount(), 2u);
         QCOMPARE(w.focus(), w.edit(Price));
 
@@ -572,14 +572,14 @@ private slots:
         QTest::keyClick(w.edit(Price), Qt::Key_Backtab); // back: no new record
         QWidget *editor = editCell(w, 0, 9, u"x1"_s);    // Kolicina
         QTest::keyClick(editor, Qt::Key_Return);
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„x1” nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„x1” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.focus(), editor);
         QCOMPARE(qobject_cast<QLineEdit *>(editor)->text(), u"x1"_s);
 
         // A row change keeps the row and reopens the editor with the text.
         QTableView *g = grid(w);
         w.clickAt(g->viewport(), g->visualRect(g->model()->index(1, 1)).center());
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„x1” nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„x1” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.table().currentRow(), 0u);
         QLineEdit *reopened = nullptr;
         QTRY_VERIFY((reopened = g->viewport()->findChild<QLineEdit *>()) && reopened->isVisible());

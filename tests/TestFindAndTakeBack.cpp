@@ -188,11 +188,11 @@ private slots:
         QCOMPARE(w.table().state(), TableState::Browse);
         w.type(Quantity, u"12x"_s);
         QTest::keyClick(w.focus(), Qt::Key_F, Qt::ControlModifier);
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„12x” nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„12x” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.focus(), w.edit(Quantity));
         text->clear();
         WindowFixture::keys(text, u"š"_s);
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„12x” nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„12x” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.table().currentRow(), 1u);
     }
 
@@ -220,7 +220,7 @@ private slots:
             w.click(button);
         w.type(Quantity, u"1x"_s);
         takeBack->trigger();
-        QCOMPARE(WindowFixture::texts(Dialogs::takeShown()), u"„1x” nije ispravan broj."_s);
+        QCOMPARE(WindowFixture::texts(Dialogs::takeShown()), u"„1x” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.count(), u"3"_s);
         QTest::keyClick(w.focus(), Qt::Key_Escape);
         takeBack->trigger();

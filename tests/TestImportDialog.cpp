@@ -43,7 +43,7 @@ void TestImportDialog::problemsFollowTheMapping()
     ImportDialog dialog(readPasted("Gaza\t1.234\nZavoj\t5\n"));
     dialog.setMapping({data::Name, data::Price});
     QCOMPARE(dialog.findChild<QListWidget *>()->item(0)->text(),
-             u"Redak 1: Cijena: „1.234” može biti 1234 ili 1,234"_s);
+             u"Redak 1: Cijena: „1.234” može biti 1234 ili 1,234: upišite 1234 ili 1,234."_s);
     QCOMPARE(dialog.importButton()->text(), u"Uvezi 1 zapis"_s);
 
     dialog.setMapping({data::Name, std::nullopt});

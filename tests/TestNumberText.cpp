@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -59,39 +60,109 @@ private slots:
         QCOMPARE(data::storedNumberValue(storedText), std::optional<double>(value));
     }
 
-    void typed_data()
+    // The one reader of typed and imported numbers, every source in one table: the stored
+    // form of what is read, or the refusal.
+    void reading_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("stored"); // empty for an empty field
-        const std::pair<const char *, const char *> accepted[] = {
-            {"12,5", "12.5"},
-            {"12.5", "12.5"},
-            {"  -3,25 ", "-3.25"},
-            {"+7", "7"},
-            {",5", "0.5"},
-            {"12,", "12"},
-            {"1000000000000000", "1000000000000000"},
-            {"", ""},
-            {"   ", ""}};
-        for (const auto &[typed, stored] : accepted)
-            QTest::newRow(typed) << QString::fromLatin1(typed) << QString::fromLatin1(stored);
-        for (const char *t : {"abc", "1.000,5", "1,2,3", "1e5", "inf", "nan", "1 000", "--1", "-",
-                              ",", "12a", "0x10", " 5 kg"})
-            QTest::newRow(t) << QString::fromLatin1(t) << u"refused"_s;
-        QTest::newRow("too large") << u"1"_s + QString(400, u'0') << u"refused"_s;
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<int>("source");
+        QTest::addColumn<QString>("stored");  // empty for an empty field
+        QTest::addColumn<QString>("problem"); // "*": refused, whatever the sentence
+        const int typed = int(data::NumberSource::Typed);
+        const int list = int(data::NumberSource::List);
+        const int exported = int(data::NumberSource::Export);
+        const auto read = [](const QString &text, int source, const char *stored) {
+            QTest::addRow("%d %s", source, qPrintable(text))
+                << text << source << QString::fromLatin1(stored) << QString();
+        };
+        const auto refused = [](const QString &text, int source, const QString &problem) {
+            QTest::addRow("%d %s refused", source, qPrintable(text))
+                << text << source << QString() << problem;
+        };
+        for (const auto &[t, stored] : std::initializer_list<std::pair<QString, const char *>>{
+                 {u"12,5"_s, "12.5"},
+                 {u"12.5"_s, "12.5"},
+                 {u"  -3,25 "_s, "-3.25"},
+                 {u"+7"_s, "7"},
+                 {u",5"_s, "0.5"},
+                 {u"12,"_s, "12"},
+                 {u""_s, ""},
+                 {u"   "_s, ""},
+                 {u"1,234"_s, "1.234"},
+                 {u"1.234,50"_s, "1234.5"},
+                 {u"1 234,50"_s, "1234.5"},
+                 {u"1\u00A0234,50"_s, "1234.5"},
+                 {u"1\u202F234,5"_s, "1234.5"},
+                 {u"1.250.000"_s, "1250000"},
+                 {u"1 234"_s, "1234"},
+                 {u"3.20"_s, "3.2"},
+                 {u"1.5"_s, "1.5"},
+                 {u"0.125"_s, "0.125"},
+                 {u"1234.567"_s, "1234.567"},
+                 {u"1000000000000000"_s, "1000000000000000"}})
+            read(t, typed, stored);
+        refused(u"1.250"_s, typed, u"„1.250” može biti 1250 ili 1,25: upišite 1250 ili 1,25."_s);
+        refused(u"-3.200"_s, typed,
+                u"„-3.200” može biti -3200 ili -3,2: upišite -3200 ili -3,2."_s);
+        refused(u"abc"_s, typed, u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
+        for (const QString &t : {u"1,2,3"_s, u"1e5"_s, u"inf"_s, u"nan"_s, u"--1"_s, u"-"_s, u","_s,
+                                 u"12a"_s, u"0x10"_s, u" 5 kg"_s, u"1.23,4"_s, u"1,234.5"_s,
+                                 u"12 34"_s, u"1"_s + QString(400, u'0')})
+            refused(t, typed, u"*"_s);
+
+        for (const QString &t :
+             {u"1234,56"_s, u"1234.56"_s, u"1.234,56"_s, u"1,234.56"_s, u"1 234,56"_s,
+              u"1\u00A0234,56"_s, u"1\u202F234.56"_s, u" +1234,560 "_s})
+            read(t, list, "1234.56");
+        read(u"1.234.567"_s, list, "1234567");
+        read(u"-0,5"_s, list, "-0.5");
+        read(u"0,125"_s, list, "0.125");
+        read(u"1234,567"_s, list, "1234.567");
+        read(u"  "_s, list, "");
+        refused(u"1.250"_s, list, u"„1.250” može biti 1250 ili 1,25: upišite 1250 ili 1,25."_s);
+        refused(u"1,250"_s, list, u"„1,250” može biti 1250 ili 1,25: upišite 1250 ili 1,25."_s);
+        refused(u"-12,345"_s, list, u"*"_s);
+        refused(u"x"_s, list, u"„x” nije broj: prima se npr. 1234,56, 1.234,56 ili 1 234,56."_s);
+        for (const QString &t : {u"12 34"_s, u"1.23.456"_s, u"1.234,5.6"_s, u"1,234.567,8"_s,
+                                 u"12a"_s, u"1e5"_s, u"."_s, u"- 5"_s})
+            refused(t, list, u"*"_s);
+
+        read(u"1234,5"_s, exported, "1234.5");
+        read(u"-0,5"_s, exported, "-0.5");
+        read(u"1.234"_s, exported, "1.234");
+        for (const QString &t : {u"1 234"_s, u"1.234,5"_s})
+            refused(t, exported, u"*"_s);
     }
 
-    void typed()
+    void reading()
     {
-        QFETCH(QString, typed);
+        QFETCH(QString, input);
+        QFETCH(int, source);
         QFETCH(QString, stored);
-        try {
-            const std::optional<double> parsed = data::parseTypedNumber(typed.toStdString());
-            QCOMPARE(parsed ? text(data::storedNumberText(*parsed)) : QString(), stored);
-        } catch (const data::Error &e) {
-            QCOMPARE(u"refused"_s, stored);
-            // The text as typed, spaces included.
-            QCOMPARE(QString::fromUtf8(e.what()), u'„' + typed + u"” nije ispravan broj."_s);
+        QFETCH(QString, problem);
+        const data::NumberReading r =
+            data::readNumber(input.toStdString(), data::NumberSource(source));
+        if (problem.isEmpty()) {
+            QCOMPARE(int(r.form), int(stored.isEmpty() ? data::NumberReading::Form::Empty
+                                                       : data::NumberReading::Form::Number));
+            QCOMPARE(stored.isEmpty() ? QString() : text(data::storedNumberText(r.value)), stored);
+        } else {
+            QVERIFY(r.form == data::NumberReading::Form::Ambiguous ||
+                    r.form == data::NumberReading::Form::Invalid);
+            if (problem != u"*")
+                QCOMPARE(text(r.problem), problem);
+            // One sentence that says what is taken.
+            QVERIFY(r.problem.ends_with(".") && r.problem.find(": ") != std::string::npos);
+        }
+        // Typed text through the table's own door: the same value, or the same refusal.
+        if (source == int(data::NumberSource::Typed)) {
+            try {
+                const std::optional<double> parsed = data::parseTypedNumber(input.toStdString());
+                QVERIFY(problem.isEmpty());
+                QCOMPARE(parsed.has_value(), !stored.isEmpty());
+            } catch (const data::Error &e) {
+                QCOMPARE(QString::fromUtf8(e.what()), text(r.problem));
+            }
         }
     }
 
