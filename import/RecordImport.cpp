@@ -28,7 +28,7 @@ const std::string &captionOf(std::size_t field)
 // How suppliers head a field's column besides its caption and stored name. Abbreviations with
 // a dot ("Kat. br.", "Jed. mjere", "Kol.") match the words they shorten, so only whole words are
 // written here; no wording may belong to two fields.
-constexpr std::array<std::pair<data::ProductField, std::string_view>, 35> wordings = {{
+constexpr auto wordings = std::to_array<std::pair<data::ProductField, std::string_view>>({
     {data::TariffNumber, "Tarifna oznaka"},
     {data::TariffNumber, "Carinska tarifna oznaka"},
     {data::TariffNumber, "Carinski tarifni broj"},
@@ -64,7 +64,7 @@ constexpr std::array<std::pair<data::ProductField, std::string_view>, 35> wordin
     {data::Price, "Veleprodajna cijena"},
     {data::Price, "VPC"},
     {data::Protocol, "Broj protokola"},
-}};
+});
 
 // Words after a caption that make the column something we do not keep ("Cijena ukupno").
 constexpr std::array<std::string_view, 5> otherMeanings = {"ukupn", "iznos", "pdv", "rabat",
@@ -214,14 +214,12 @@ std::string_view trimSpaces(std::string_view s)
     return s;
 }
 
-
 std::size_t codePoints(std::string_view utf8)
 {
     return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }));
 }
-
 
 } // namespace
 
@@ -252,37 +250,89 @@ std::optional<std::size_t> fieldForHeading(std::string_view cell)
     return std::nullopt;
 }
 
-MappingGuess guessMapping(const Source &source, const Mapping &lastUsed)
+std::span<const std::pair<data::ProductField, std::string_view>> headingWordings()
+{
+    return wordings;
+}
+
+namespace {
+
+// A row read as headings: the fields its cells name, and whether it is headings at all (at least
+// half its filled cells name fields, none of them twice).
+struct HeadingReading {
+    Mapping mapping;
+    std::size_t named = 0;
+    bool headings = false;
+};
+
+HeadingReading readHeadings(const std::vector<std::string> &cells, std::size_t columns)
+{
+    HeadingReading reading{Mapping(columns)};
+    std::size_t filled = 0;
+    bool twice = false;
+    for (std::size_t column = 0; column < cells.size(); ++column) {
+        if (trimSpaces(cells[column]).empty())
+            continue;
+        ++filled;
+        if (const auto field = fieldForHeading(cells[column])) {
+            twice = twice || std::ranges::find(reading.mapping, field) != reading.mapping.end();
+            reading.mapping[column] = field;
+            ++reading.named;
+        }
+    }
+    reading.headings = reading.named > 0 && 2 * reading.named >= filled && !twice;
+    return reading;
+}
+
+} // namespace
+
+MappingGuess guessMapping(const Source &source, const MappingMemory &memory)
 {
     const std::size_t columns = source.columnCount;
-    if (!source.rows.empty()) {
-        // A header when at least half its cells name fields, none of them twice.
-        Mapping mapping(columns);
-        std::size_t named = 0;
-        std::size_t filled = 0;
-        bool twice = false;
-        const std::vector<std::string> &cells = source.rows.front().cells;
-        for (std::size_t column = 0; column < cells.size(); ++column) {
-            if (trimSpaces(cells[column]).empty())
-                continue;
-            ++filled;
-            if (const auto field = fieldForHeading(cells[column])) {
-                twice = twice || std::find(mapping.begin(), mapping.end(), field) != mapping.end();
-                mapping[column] = field;
-                ++named;
-            }
-        }
-        if (named > 0 && 2 * named >= filled && !twice)
-            return {mapping, true};
+    MappingGuess guess{Mapping(columns)};
+    // A title may stand above the headings, and a line of it may name a field as well
+    // ("Dobavljač: Medika d.d."): the row that names the most is taken. The export writes no
+    // headings, and a record of it may look like them (a name "Naziv", nothing else).
+    const std::size_t searched =
+        source.exportForm ? 0 : std::min(headingSearchRows, source.rows.size());
+    std::size_t mostNamed = 0;
+    for (std::size_t r = 0; r < searched; ++r) {
+        HeadingReading reading = readHeadings(source.rows[r].cells, columns);
+        if (!reading.headings || reading.named <= mostNamed || (r > 0 && reading.named < 2))
+            continue;
+        mostNamed = reading.named;
+        guess.mapping = std::move(reading.mapping);
+        guess.headerRow = true;
+        guess.headingRow = r;
     }
-    Mapping mapping(columns);
-    if (columns == ProductFieldCount) {
+    const Mapping *kept = guess.headerRow
+                              ? memory.find(headingsOf(source, guess.headingRow), columns)
+                          : columns == ProductFieldCount ? nullptr
+                                                         : memory.find({}, columns);
+    if (kept) {
+        guess.mapping = *kept;
+        guess.remembered = true;
+    } else if (!guess.headerRow && columns == ProductFieldCount) {
         for (std::size_t column = 0; column < columns; ++column)
-            mapping[column] = column;
-    } else {
-        std::copy_n(lastUsed.begin(), std::min(columns, lastUsed.size()), mapping.begin());
+            guess.mapping[column] = column;
     }
-    return {mapping, false};
+    return guess;
+}
+
+std::vector<std::string> headingsOf(const Source &source, std::size_t row)
+{
+    std::vector<std::string> headings(source.columnCount);
+    const std::vector<std::string> &cells = source.rows.at(row).cells;
+    for (std::size_t column = 0; column < cells.size(); ++column)
+        headings[column] = trimSpaces(cells[column]);
+    return headings;
+}
+
+Mapping mappingOfHeadings(const std::vector<std::string> &headings)
+{
+    Mapping mapping(headings.size());
+    std::ranges::transform(headings, mapping.begin(), fieldForHeading);
+    return mapping;
 }
 
 std::optional<std::size_t> fieldChosenTwice(const Mapping &mapping)
@@ -303,7 +353,8 @@ std::string chosenTwiceReason(std::size_t field)
     return "Polje „" + captionOf(field) + "” odabrano je dvaput.";
 }
 
-ImportResult convert(const Source &source, const Mapping &mapping, bool headerRow)
+ImportResult convert(const Source &source, const Mapping &mapping, bool headerRow,
+                     std::size_t headingRow)
 {
     if (const auto field = fieldChosenTwice(mapping))
         throw data::Error(chosenTwiceReason(*field));
@@ -320,7 +371,15 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
         reasons += captionOf(field) + ": " + reason;
     };
 
-    for (std::size_t r = headerRow ? 1 : 0; r < source.rows.size(); ++r) {
+    headerRow = headerRow && headingRow < source.rows.size();
+    const std::size_t firstRow = headerRow ? headingRow + 1 : 0;
+    if (headerRow)
+        result.headingCurrency = currencyOfHeadings(headingsOf(source, headingRow), mapping);
+    const std::string_view headingCurrency =
+        result.headingCurrency ? std::string_view(result.headingCurrency->code) : "";
+    TotalRows totals(source, firstRow);
+
+    for (std::size_t r = firstRow; r < source.rows.size(); ++r) {
         const SourceRow &row = source.rows[r];
         for (std::string &v : values)
             v.clear();
@@ -334,8 +393,9 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
             const std::string_view cell =
                 trimSpaces(column < row.cells.size() ? std::string_view(row.cells[column]) : "");
             if (schema[field].isNumber()) {
-                const data::NumberReading number = data::readNumber(
-                    cell, source.exportForm ? data::NumberSource::Export : data::NumberSource::List);
+                const data::NumberReading number =
+                    data::readNumber(cell, source.exportForm ? data::NumberSource::Export
+                                                             : data::NumberSource::List);
                 if (number.form == data::NumberReading::Form::Number)
                     values[field] = data::storedNumberText(number.value);
                 else if (number.form != data::NumberReading::Form::Empty)
@@ -361,18 +421,34 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
                                      data::characterCount(schema[field].maxLength));
             }
         }
+        // The export's records come back as they went, whatever their names.
+        const bool identified = !values[data::TariffNumber].empty() ||
+                                !values[data::CatalogueNumber].empty() ||
+                                !values[data::ClassificationCode].empty();
+        if (!source.exportForm && totals.isTotal(r, values[data::Name], identified)) {
+            result.totalLines.push_back(row.line);
+            continue;
+        }
         if (values[data::Name].empty() && reasons.empty())
             reasons = "nema naziva (zapis bez naziva ne sprema se)";
         if (!reasons.empty()) {
             rowProblems.push_back({row.line, reasons});
             continue;
         }
+        if (values[data::Currency].empty() && !headingCurrency.empty()) {
+            values[data::Currency] = headingCurrency;
+            ++result.currencyFromHeading;
+        }
         std::copy(values.begin(), values.end(), views.begin());
         result.records.emplace_back(views);
         result.ungroupedTariffNumbers += ungrouped;
     }
-    std::merge(source.problems.begin(), source.problems.end(), rowProblems.begin(),
-               rowProblems.end(), std::back_inserter(result.problems),
+    // A quote left open in the title above the headings loses no row of the list.
+    const auto titleEnd = std::ranges::find_if(source.problems, [&](const Problem &p) {
+        return !headerRow || p.line > source.rows[headingRow].line;
+    });
+    std::merge(titleEnd, source.problems.end(), rowProblems.begin(), rowProblems.end(),
+               std::back_inserter(result.problems),
                [](const Problem &a, const Problem &b) { return a.line < b.line; });
     return result;
 }

@@ -28,9 +28,9 @@ std::span<const std::pair<data::ProductField, std::string_view>> headingWordings
 
 struct MappingGuess {
     Mapping mapping;
-    bool headerRow = false;      // a row names the fields and is not a record
-    std::size_t headingRow = 0;  // that row; the rows above it are a title, not records
-    bool remembered = false;     // the mapping is the one used last for such a list
+    bool headerRow = false;     // a row names the fields and is not a record
+    std::size_t headingRow = 0; // that row; the rows above it are a title, not records
+    bool remembered = false;    // the mapping is the one used last for such a list
 };
 
 // How many of the first rows may stand above the headings.

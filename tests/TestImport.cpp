@@ -60,7 +60,13 @@ private slots:
     void pluralForms();
     void headings_data();
     void headings();
-    void mappingGuess();
+    void headingRow_data();
+    void headingRow();
+    void rememberedMapping();
+    void totals_data();
+    void totals();
+    void headingCurrency_data();
+    void headingCurrency();
 };
 
 void TestImport::split_data()
@@ -95,7 +101,10 @@ void TestImport::exportComesBack()
 {
     data::Table table(data::productSchema());
     std::vector<data::Record> records;
+    // A record that looks like headings or like a total comes back as well.
     const std::vector<std::vector<std::string_view>> values = {
+        {"", "Naziv", "", "", "", "", "", "", "", "", "", ""},
+        {"", "Ukupno:", "", "", "", "", "", "", "", "", "24", ""},
         {"3005.10", "Zavoj \"Elastik\"; sterilni", "KB-001;A", "ŠĆ01", "\"Đurđević\"", ";", "\"",
          "kom", "1.234", "EUR", "1234567.5", "P-\"\";x"},
         {"", "Gaza", "", "", "", "", "", "", "", "", "-0.5", ""},
@@ -110,10 +119,10 @@ void TestImport::exportComesBack()
     QVERIFY(result.records == records);
 
     // Spaces at a value's ends are left out, as in every import.
-    records[1].setValue(data::Name, "\u00A0Gaza ");
+    records[3].setValue(data::Name, "\u00A0Gaza ");
     table.replaceContent(records);
     source = readBytes(textexport::exportText(table));
-    QCOMPARE(convert(source, guessMapping(source, {}).mapping, false).records[1].value(data::Name),
+    QCOMPARE(convert(source, guessMapping(source, {}).mapping, false).records[3].value(data::Name),
              "Gaza");
 
     // A value holding the export's own separator is the other one it cannot carry.
@@ -159,10 +168,12 @@ void TestImport::values_data()
     QTest::newRow("ungrouped, but no name")
         << u"|||3004 90 00 00"_s << QString() << u"nema naziva (zapis bez naziva ne sprema se)"_s
         << 0;
-    QTest::newRow("ambiguous") << u"a||1.234"_s << QString()
-                               << u"Cijena: „1.234” može biti 1234 ili 1,234: upišite 1234 ili 1,234."_s << 0;
-    QTest::newRow("not a number") << u"a||12 kn"_s << QString() << u"Cijena: „12 kn” nije broj: prima se npr. 1234,56, 1.234,56 ili 1 234,56."_s
-                                  << 0;
+    QTest::newRow("ambiguous")
+        << u"a||1.234"_s << QString()
+        << u"Cijena: „1.234” može biti 1234 ili 1,234: upišite 1234 ili 1,234."_s << 0;
+    QTest::newRow("not a number")
+        << u"a||12 kn"_s << QString()
+        << u"Cijena: „12 kn” nije broj: prima se npr. 1234,56, 1.234,56 ili 1 234,56."_s << 0;
     QTest::newRow("no name") << u"||5"_s << QString()
                              << u"nema naziva (zapis bez naziva ne sprema se)"_s << 0;
 }
@@ -245,6 +256,19 @@ void TestImport::headings_data()
     row(u"Naziv uvoznika", data::Importer);
     row(u"Isporučitelj", data::Supplier);
     row(u"Br. protokola", data::Protocol);
+    row(u"Šifra", data::CatalogueNumber);
+    row(u"Šif. artikla", data::CatalogueNumber);
+    row(u"Šifra proizvođača", data::CatalogueNumber);
+    row(u"JMJ", data::Unit);
+    row(u"Jed. mj.", data::Unit);
+    row(u"KN oznaka", data::TariffNumber);
+    row(u"Carinska tarifa", data::TariffNumber);
+    row(u"VPC", data::Price);
+    row(u"Cijena €", data::Price);
+    // Every wording names its own field and no other.
+    for (const auto &[field, wording] : headingWordings())
+        QTest::addRow("wording %s", std::string(wording).c_str())
+            << QString::fromUtf8(wording.data(), qsizetype(wording.size())) << int(field);
     // A name with words after it that name nothing else.
     row(u"Naziv proizvoda", data::Name);
     row(u"Cijena (EUR)", data::Price);
@@ -261,7 +285,7 @@ void TestImport::headings_data()
     row(u"Kataloški broj proizvođača", -1);
     row(u"Naziv i jedinica mjere", -1);
     row(u"Pro.", -1);
-    row(u"Šifra", -1);
+    row(u"Šifra dobavljača", -1);
     row(u"Broj", -1);
     row(u"Tarifni", -1);
     row(u"...", -1);
@@ -275,27 +299,203 @@ void TestImport::headings()
     QCOMPARE(found ? int(*found) : -1, field);
 }
 
-void TestImport::mappingGuess()
+// "Naziv,-,Cijena": a mapping by captions, "-" for a skipped column.
+QString describe(const Mapping &mapping)
 {
-    const Mapping lastUsed = {std::nullopt, data::Price};
-    const Source header =
-        rowsOf({u" NAZIV: |Šifra|kataloski BROJ|Tar_br|cijena|PROIZVOĐAČ"_s, u"a|b|c|d|1|e"_s});
-    const MappingGuess guess = guessMapping(header, lastUsed);
-    QVERIFY(guess.headerRow);
-    QCOMPARE(guess.mapping, Mapping({data::Name, std::nullopt, data::CatalogueNumber,
-                                     data::TariffNumber, data::Price, data::Manufacturer}));
-    QCOMPARE(convert(header, guess.mapping, true).records.size(), std::size_t(1));
+    QStringList fields;
+    for (const auto &field : mapping)
+        fields << (field ? text(data::productSchema()[*field].caption) : u"-"_s);
+    return fields.join(u',');
+}
 
-    // Half the cells naming fields is not enough, nor a field named twice.
-    for (const QString &first : {u"Naziv|x|y"_s, u"Naziv|naziv|Cijena"_s}) {
-        const MappingGuess g = guessMapping(rowsOf({first}), lastUsed);
-        QVERIFY(!g.headerRow);
-        QCOMPARE(g.mapping, Mapping({std::nullopt, data::Price, std::nullopt}));
+void TestImport::headingRow_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("headingRow"); // -1: none
+    QTest::addColumn<QString>("mapping");
+
+    const QStringList product{u"Gaza|K-1|kom|30059010|1,5"_s};
+    const QString headings = u"Naziv|Šifra|JMJ|Tarifna oznaka|Cijena EUR"_s;
+    const QString fields = u"Naziv,Kataloški broj,Jedinica mjere,Tarifni broj,Cijena"_s;
+    QTest::newRow("first") << QStringList{headings} + product << 0 << fields;
+    QTest::newRow("below a title")
+        << QStringList{u"Ponuda br. 245/2025 – Medika d.d."_s, u"Datum: 3. 3. 2025.|"_s, headings} +
+               product
+        << 2 << fields;
+    QTest::newRow("below a title naming a field")
+        << QStringList{u"Dobavljač: Medika d.d."_s, headings} + product << 1 << fields;
+    QTest::newRow("first, one field named of two")
+        << QStringList{u" NAZIV: |Opis"_s, u"Gaza|x"_s} << 0 << u"Naziv,-"_s;
+    QTest::newRow("half the cells are not enough")
+        << QStringList{u"Naziv|x|y"_s, u"a|b|c"_s} << -1 << u"-,-,-"_s;
+    QTest::newRow("a field named twice")
+        << QStringList{u"Naziv|naziv|Cijena"_s, u"a|b|1"_s} << -1 << u"-,-,-"_s;
+    QTest::newRow("below the first, one field named is not enough")
+        << QStringList{u"Gaza|5"_s, u"Proizvod|"_s} << -1 << u"-,-"_s;
+    QTest::newRow("below twenty rows")
+        << QStringList(20, u"Ponuda"_s) + QStringList{headings} << -1 << u"-,-,-,-,-"_s;
+    QTest::newRow("twelve columns without headings")
+        << QStringList{QStringList(12, u"x"_s).join(u'|')} << -1
+        << u"Tarifni broj,Naziv,Kataloški broj,ATK,Proizvođač,Dobavljač,Korisnik,"
+           u"Jedinica mjere,Količina,Valuta,Cijena,Protokol"_s;
+}
+
+void TestImport::headingRow()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(int, headingRow);
+    QFETCH(QString, mapping);
+    const Source source = rowsOf(lines);
+    const MappingGuess guess = guessMapping(source, {});
+    QCOMPARE(guess.headerRow ? int(guess.headingRow) : -1, headingRow);
+    QCOMPARE(describe(guess.mapping), mapping);
+    QVERIFY(!guess.remembered);
+    if (headingRow > 0) {
+        // The title is neither a record nor a problem.
+        const ImportResult result = convert(source, guess.mapping, true, guess.headingRow);
+        QCOMPARE(result.records.size(), std::size_t(1));
+        QVERIFY(result.problems.empty());
     }
-    const MappingGuess twelve = guessMapping(rowsOf({QStringList(12, u"x"_s).join(u'|')}), {});
-    QCOMPARE(twelve.mapping.back(), std::optional<std::size_t>(data::Protocol));
+}
+
+void TestImport::rememberedMapping()
+{
+    const Source first = rowsOf({u"Artikl|Opis|Cijena"_s, u"Gaza|x|1"_s});
+    const Source second = rowsOf({u"Ponuda"_s, u"Artikl|Opis|VPC"_s, u"Gaza|x|1"_s});
+    const Mapping byHand = {data::Name, data::Protocol, data::Price};
+    MappingMemory memory;
+    memory.remember(headingsOf(first, 0), byHand);
+    memory.remember({}, {std::nullopt, data::Name});
+
+    MappingGuess guess = guessMapping(first, memory);
+    QVERIFY(guess.remembered);
+    QCOMPARE(guess.mapping, byHand);
+    // Other headings get their own mapping, however alike.
+    guess = guessMapping(second, memory);
+    QVERIFY(!guess.remembered);
+    QCOMPARE(describe(guess.mapping), u"Naziv,-,Cijena"_s);
+    // Without headings, the mapping kept for the width, and only for it.
+    guess = guessMapping(rowsOf({u"x|Gaza"_s}), memory);
+    QVERIFY(guess.remembered);
+    QCOMPARE(describe(guess.mapping), u"-,Naziv"_s);
+    QCOMPARE(describe(guessMapping(rowsOf({u"x|Gaza|1"_s}), memory).mapping), u"-,-,-"_s);
+
+    // The most recent first; the oldest go beyond capacity; one kept twice counts once.
+    memory.forget(headingsOf(first, 0), 3);
+    QVERIFY(!guessMapping(first, memory).remembered);
+    for (std::size_t i = 0; i < MappingMemory::capacity; ++i)
+        memory.remember({std::to_string(i)}, {data::Name});
+    QCOMPARE(memory.entries().size(), MappingMemory::capacity);
+    QVERIFY(!memory.find({}, 2));
+    QVERIFY(memory.find({"0"}, 1));
+    const MappingMemory kept(
+        {{{"a"}, {data::Name}}, {{"a"}, {data::Price}}, {{"a", "b"}, {data::Name}}});
+    QCOMPARE(kept.entries().size(), std::size_t(1));
+    QCOMPARE(*kept.find({"a"}, 1), Mapping{data::Name});
     QCOMPARE(fieldChosenTwice({data::Name, std::nullopt, data::ClassificationCode, data::Name}),
              std::optional<std::size_t>(data::Name));
+}
+
+void TestImport::totals_data()
+{
+    // After the headings "Naziv|Šifra|Količina|Cijena|Iznos", the last one not mapped.
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("records");  // their names
+    QTest::addColumn<QString>("totals");   // their lines
+    QTest::addColumn<QString>("problems"); // their lines
+
+    const QStringList products{u"Gaza|K-1|2|1,5|3,00"_s, u"Zavoj|K-2|4|2,25|9,00"_s,
+                               u"Vata|K-3|1|0,5|0,50"_s};
+    for (const QString &total :
+         {u"UKUPNO"_s, u"Ukupno:"_s, u"Sveukupno"_s, u"TOTAL"_s, u"Iznos"_s, u" ukupno EUR"_s})
+        QTest::addRow("%s", qPrintable(total)) << products + QStringList{total + u"||7||12,50"_s}
+                                               << u"Gaza,Zavoj,Vata"_s << u"5"_s << QString();
+    QTest::newRow("a product named so, with its number")
+        << QStringList{u"Total Care otopina|K-9|1|3|3"_s, u"Ukupnost||1|1|1"_s}
+        << u"Total Care otopina,Ukupnost"_s << QString() << QString();
+    QTest::newRow("no name, the sum of the amounts") << products + QStringList{u"|||Ukupno:|12,5"_s}
+                                                     << u"Gaza,Zavoj,Vata"_s << u"5"_s << QString();
+    QTest::newRow("no name, the sum within a cent")
+        << products + QStringList{u"||7,01||"_s, u"||6,99||"_s, u"||7,02||"_s}
+        << u"Gaza,Zavoj,Vata"_s << u"5,6"_s << u"7"_s;
+    QTest::newRow("no name, no sum")
+        << products + QStringList{u"|K-4|3|1|3"_s} << u"Gaza,Zavoj,Vata"_s << QString() << u"5"_s;
+    QTest::newRow("one number is no sum")
+        << QStringList{u"Gaza|K-1|2|1,5|3,00"_s, u"||2|1,5|3,00"_s} << u"Gaza"_s << QString()
+        << u"3"_s;
+    // A subtotal sums its group; the grand total every product.
+    QTest::newRow("subtotals") << products + QStringList{u"Međuzbroj||7||"_s,
+                                                         u"Igla|K-5|10|0,1|1"_s,
+                                                         u"Šprica|K-6|5|0,2|1"_s, u"||15||"_s,
+                                                         u"Ukupno||22||14,50"_s}
+                               << u"Gaza,Zavoj,Vata,Igla,Šprica"_s << u"5,8,9"_s << QString();
+}
+
+void TestImport::totals()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, records);
+    QFETCH(QString, totals);
+    QFETCH(QString, problems);
+    const Source source = rowsOf(QStringList{u"Naziv|Šifra|Količina|Cijena|Iznos"_s} + lines);
+    const ImportResult result = convert(
+        source, {data::Name, data::CatalogueNumber, data::Quantity, data::Price, std::nullopt},
+        true);
+    QStringList names;
+    for (const data::Record &r : result.records)
+        names << text(r.value(data::Name));
+    QCOMPARE(names.join(u','), records);
+    QStringList lineNumbers;
+    for (std::size_t line : result.totalLines)
+        lineNumbers << QString::number(line);
+    QCOMPARE(lineNumbers.join(u','), totals);
+    lineNumbers.clear();
+    for (const Problem &p : result.problems)
+        lineNumbers << QString::number(p.line);
+    QCOMPARE(lineNumbers.join(u','), problems);
+}
+
+void TestImport::headingCurrency_data()
+{
+    QTest::addColumn<QString>("headings");
+    QTest::addColumn<QString>("currency"); // of the record without one; "" for none
+    QTest::addColumn<int>("column");
+
+    QTest::newRow("Cijena EUR") << u"Naziv|Valuta|Cijena EUR"_s << u"EUR"_s << 2;
+    QTest::newRow("Cijena (USD)") << u"Naziv|Valuta|Cijena (USD)"_s << u"USD"_s << 2;
+    QTest::newRow("Cijena €") << u"Naziv|Valuta|Cijena €"_s << u"EUR"_s << 2;
+    QTest::newRow("Cijena u eurima") << u"Naziv|Valuta|Cijena u eurima"_s << u"EUR"_s << 2;
+    QTest::newRow("Iznos u EUR") << u"Naziv|Valuta|Cijena|Iznos u EUR"_s << u"EUR"_s << 3;
+    QTest::newRow("Vrijednost USD") << u"Naziv|Vrijednost USD|Cijena"_s << u"USD"_s << 1;
+    QTest::newRow("the price's first") << u"Naziv|Iznos EUR|Cijena CHF"_s << u"CHF"_s << 2;
+    QTest::newRow("others disagree") << u"Naziv|Iznos EUR|Cijena|Iznos USD"_s << QString() << 0;
+    QTest::newRow("two in one") << u"Naziv|Valuta|Cijena EUR/USD"_s << QString() << 0;
+    QTest::newRow("no code in small letters") << u"Naziv|Valuta|Cijena usd"_s << QString() << 0;
+    QTest::newRow("kuna is no longer") << u"Naziv|Valuta|Cijena HRK"_s << QString() << 0;
+    QTest::newRow("not within a word") << u"NAZIV|VALUTA|KOLIČINA|CIJENA"_s << QString() << 0;
+}
+
+void TestImport::headingCurrency()
+{
+    QFETCH(QString, headings);
+    QFETCH(QString, currency);
+    QFETCH(int, column);
+    const Source source = rowsOf({headings, u"Gaza"_s, u"Zavoj|GBP"_s});
+    const MappingGuess guess = guessMapping(source, {});
+    QVERIFY(guess.headerRow);
+    const ImportResult result = convert(source, guess.mapping, true, guess.headingRow);
+    QCOMPARE(result.records.size(), std::size_t(2));
+    const bool currencyColumn = headings.contains(u"Valuta"_s, Qt::CaseInsensitive);
+    QCOMPARE(text(result.records[0].value(data::Currency)), currency);
+    // A row's own currency stays.
+    QCOMPARE(text(result.records[1].value(data::Currency)), currencyColumn ? u"GBP"_s : currency);
+    QCOMPARE(result.currencyFromHeading, std::size_t(currency.isEmpty() ? 0
+                                                     : currencyColumn   ? 1
+                                                                        : 2));
+    if (!currency.isEmpty())
+        QCOMPARE(int(result.headingCurrency->column), column);
+    // The clerk may leave it out: with no headings, none.
+    QCOMPARE(convert(source, guess.mapping, false).currencyFromHeading, std::size_t(0));
 }
 
 QTEST_GUILESS_MAIN(TestImport)

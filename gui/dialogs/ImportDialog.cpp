@@ -61,21 +61,63 @@ std::unique_ptr<QSettings> settings()
                                        application);
 }
 
-// Kept by stored field name, one per column ("" for a skipped one): the names never change.
-textimport::Mapping loadMapping()
+const QString memoryKey = u"uvoz/rasporedi"_s;
+
+// A mapping is kept by stored field name, one per column ("" for a skipped one): the names
+// never change.
+textimport::Mapping mappingFrom(const QStringList &names)
 {
     textimport::Mapping mapping;
-    for (const QString &name : settings()->value(mappingKey).toStringList())
+    for (const QString &name : names)
         mapping.push_back(data::productSchema().indexOf(name.toStdString()));
     return mapping;
 }
 
-void saveMapping(const textimport::Mapping &mapping)
+QStringList namesOf(const textimport::Mapping &mapping)
 {
     QStringList names;
     for (const auto &field : mapping)
         names << (field ? fromUtf8(data::productSchema()[*field].name) : QString());
-    settings()->setValue(mappingKey, names);
+    return names;
+}
+
+// The mappings kept; the one mapping that earlier versions kept counts as a list's without
+// headings of its width.
+textimport::MappingMemory loadMemory()
+{
+    const std::unique_ptr<QSettings> s = settings();
+    std::vector<textimport::MappingMemory::Entry> entries;
+    const int size = s->beginReadArray(memoryKey);
+    for (int i = 0; i < size; ++i) {
+        s->setArrayIndex(i);
+        textimport::MappingMemory::Entry entry{{},
+                                               mappingFrom(s->value(u"polja"_s).toStringList())};
+        for (const QString &heading : s->value(u"naslovi"_s).toStringList())
+            entry.headings.push_back(heading.toStdString());
+        entries.push_back(std::move(entry));
+    }
+    s->endArray();
+    entries.push_back({{}, mappingFrom(s->value(mappingKey).toStringList())});
+    return textimport::MappingMemory(std::move(entries));
+}
+
+void saveMemory(const textimport::MappingMemory &memory)
+{
+    const std::unique_ptr<QSettings> s = settings();
+    s->remove(mappingKey);
+    s->remove(memoryKey);
+    s->beginWriteArray(memoryKey, static_cast<int>(memory.entries().size()));
+    for (int i = 0; i < static_cast<int>(memory.entries().size()); ++i) {
+        const textimport::MappingMemory::Entry &entry =
+            memory.entries()[static_cast<std::size_t>(i)];
+        s->setArrayIndex(i);
+        QStringList headings;
+        for (const std::string &heading : entry.headings)
+            headings << fromUtf8(heading);
+        s->setValue(u"naslovi"_s, headings);
+        s->setValue(u"polja"_s, namesOf(entry.mapping));
+    }
+    s->endArray();
 }
 
 // "1 zapis", "2 zapisa", "5 zapisa", "21 zapis".
@@ -97,6 +139,17 @@ QString ungroupedNote(std::size_t n)
                .arg(fromUtf8(data::pluralForm(length, "znak", "znaka", "znakova")));
 }
 
+// "redak 12", "retci 12, 20, 31", the first ten of many and "…".
+QString lineList(const std::vector<std::size_t> &lines)
+{
+    QStringList numbers;
+    for (std::size_t i = 0; i < std::min<std::size_t>(lines.size(), 10); ++i)
+        numbers << QString::number(lines[i]);
+    if (lines.size() > 10)
+        numbers << u"…"_s;
+    return (lines.size() == 1 ? u"redak "_s : u"retci "_s) + numbers.join(u", "_s);
+}
+
 } // namespace
 
 ImportDialog::ImportDialog(textimport::Source source, QWidget *parent)
@@ -105,14 +158,20 @@ ImportDialog::ImportDialog(textimport::Source source, QWidget *parent)
     , m_preview(new QTableWidget(this))
     , m_headerRow(new QCheckBox(u"Prvi redak je zaglavlje"_s, this))
     , m_note(new QLabel(this))
+    , m_layoutNote(new QLabel(this))
     , m_ungroupedNote(new QLabel(this))
     , m_problemTitle(new QLabel(this))
     , m_problems(new QListWidget(this))
 {
     setWindowTitle(u"Uvoz popisa"_s);
-    const textimport::MappingGuess guess = textimport::guessMapping(m_source, loadMapping());
+    const textimport::MappingGuess guess = textimport::guessMapping(m_source, loadMemory());
     m_mapping = guess.mapping;
+    m_headingRow = guess.headingRow;
+    if (guess.remembered)
+        m_rememberedMapping = guess.mapping;
     m_headerRow->setChecked(guess.headerRow);
+    if (m_headingRow > 0)
+        m_headerRow->setText(u"Redak %1 je zaglavlje"_s.arg(m_source.rows[m_headingRow].line));
 
     auto *intro =
         new QLabel(u"Za svaki stupac odaberite polje u koje ide. Prikazani retci: %1 od %2."_s
@@ -122,6 +181,8 @@ ImportDialog::ImportDialog(textimport::Source source, QWidget *parent)
     intro->setWordWrap(true);
     m_note->setStyleSheet(u"color: #b00000"_s);
     m_note->setWordWrap(true);
+    m_layoutNote->setObjectName(u"layoutNote"_s);
+    m_layoutNote->setWordWrap(true);
     m_ungroupedNote->setObjectName(u"ungroupedNote"_s);
     m_ungroupedNote->setWordWrap(true);
     auto *buttons = new QDialogButtonBox(this);
@@ -136,6 +197,7 @@ ImportDialog::ImportDialog(textimport::Source source, QWidget *parent)
     layout->addWidget(m_headerRow);
     layout->addWidget(m_preview, 3);
     layout->addWidget(m_note);
+    layout->addWidget(m_layoutNote);
     layout->addWidget(m_ungroupedNote);
     layout->addWidget(m_problemTitle);
     layout->addWidget(m_problems, 1);
@@ -218,19 +280,57 @@ void ImportDialog::evaluate()
     else if (std::find(m_mapping.begin(), m_mapping.end(), data::Name) == m_mapping.end())
         m_refusal = u"Odaberite stupac za polje „Naziv”: zapis bez naziva ne sprema se."_s;
     else
-        m_result = textimport::convert(m_source, m_mapping, headerRow());
+        m_result = textimport::convert(m_source, m_mapping, headerRow(), m_headingRow);
 
     m_note->setText(m_refusal);
     m_note->setVisible(!m_refusal.isEmpty());
+    m_layoutNote->setText(layoutNote());
+    m_layoutNote->setVisible(!m_layoutNote->text().isEmpty());
     m_ungroupedNote->setText(ungroupedNote(m_result.ungroupedTariffNumbers));
     m_ungroupedNote->setVisible(!m_ungroupedNote->text().isEmpty());
     m_importButton->setText(u"Uvezi %1"_s.arg(records(m_result.records.size())));
     m_importButton->setEnabled(m_refusal.isEmpty() && !m_result.records.empty());
-    if (m_preview->rowCount() > 1)
-        m_preview->setVerticalHeaderItem(
-            1, new QTableWidgetItem(headerRow() ? u"Zaglavlje"_s
-                                                : QString::number(m_source.rows[0].line)));
+    labelPreviewRows();
     showProblems();
+}
+
+QString ImportDialog::layoutNote() const
+{
+    QStringList lines;
+    if (headerRow() && m_headingRow > 0)
+        lines << u"Preskočeni retci iznad naslova: %1"_s.arg(m_headingRow);
+    if (m_rememberedMapping && m_mapping == *m_rememberedMapping)
+        lines << (headerRow() ? u"Stupci su raspoređeni kao pri zadnjem uvozu popisa s istim "
+                                u"naslovima."_s
+                              : u"Stupci su raspoređeni kao pri zadnjem uvozu popisa od %1 "
+                                u"stupaca bez naslova."_s.arg(m_mapping.size()));
+    if (const std::vector<std::size_t> &totals = m_result.totalLines; !totals.empty())
+        lines << u"Retci sa zbrojem, koji se ne uvoze: %1 (%2)"_s.arg(totals.size())
+                     .arg(lineList(totals));
+    if (m_result.currencyFromHeading > 0)
+        lines << u"Valuta: %1 bez valute dobit će %2 iz naslova stupca „%3”."_s
+                     .arg(records(m_result.currencyFromHeading))
+                     .arg(fromUtf8(m_result.headingCurrency->code))
+                     .arg(fromUtf8(textimport::headingsOf(
+                         m_source, m_headingRow)[m_result.headingCurrency->column]));
+    return lines.join(u'\n');
+}
+
+void ImportDialog::labelPreviewRows()
+{
+    const std::vector<std::size_t> &totals = m_result.totalLines;
+    for (int row = 1; row < m_preview->rowCount(); ++row) {
+        const auto index = static_cast<std::size_t>(row - 1);
+        const std::size_t line = m_source.rows[index].line;
+        QString label = QString::number(line);
+        if (headerRow() && index == m_headingRow)
+            label = u"Zaglavlje"_s;
+        else if (headerRow() && index < m_headingRow)
+            label = u"Preskočeno"_s;
+        else if (std::ranges::binary_search(totals, line))
+            label = u"Zbroj"_s;
+        m_preview->setVerticalHeaderItem(row, new QTableWidgetItem(label));
+    }
 }
 
 void ImportDialog::showProblems()
@@ -252,7 +352,18 @@ void ImportDialog::accept()
 {
     if (!m_importButton->isEnabled())
         return;
-    saveMapping(m_mapping);
+    textimport::MappingMemory memory = loadMemory();
+    if (headerRow()) {
+        // Only a mapping chosen by hand is kept: the headings give the rest again.
+        std::vector<std::string> headings = textimport::headingsOf(m_source, m_headingRow);
+        if (m_mapping == textimport::mappingOfHeadings(headings))
+            memory.forget(headings, m_mapping.size());
+        else
+            memory.remember(std::move(headings), m_mapping);
+    } else {
+        memory.remember({}, m_mapping);
+    }
+    saveMemory(memory);
     QDialog::accept();
 }
 

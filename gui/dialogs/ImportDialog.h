@@ -18,8 +18,9 @@ class QTableWidget;
 namespace gui {
 
 // Shows the first rows of a supplier's list with a field chooser above each column and the
-// rows the chosen mapping cannot take, and hands back the good records, all or nothing. The
-// last mapping brought in is kept in the settings for the next list.
+// rows the chosen mapping cannot take, and hands back the good records, all or nothing. A
+// mapping chosen by hand is kept in the settings for lists with the same headings, or for lists
+// of as many columns without headings.
 class ImportDialog : public QDialog {
     Q_OBJECT
 
@@ -27,7 +28,7 @@ public:
     static constexpr int previewRows = 20;
     static constexpr int listedProblems = 1000;
 
-    // Starts from guessMapping() with the mapping kept from last time.
+    // Starts from guessMapping() with the mappings kept from earlier lists.
     explicit ImportDialog(textimport::Source source, QWidget *parent = nullptr);
 
     // Shows the dialog modally: the good records in order when the clerk brings them in,
@@ -39,6 +40,8 @@ public:
 
     const textimport::Mapping &mapping() const { return m_mapping; }
     void setMapping(const textimport::Mapping &mapping);
+    // Whether the heading row the guess found (or else the first) is taken as headings, with
+    // the rows above it left out.
     bool headerRow() const;
     void setHeaderRow(bool headerRow);
 
@@ -57,15 +60,20 @@ private:
     void buildPreview();
     void onFieldChosen(int column, int field);
     void evaluate();
+    QString layoutNote() const;
+    void labelPreviewRows();
     void showProblems();
 
     textimport::Source m_source;
     textimport::Mapping m_mapping;
+    std::size_t m_headingRow = 0; // the row the header box means; the rows above are a title
+    std::optional<textimport::Mapping> m_rememberedMapping; // when offered from the settings
     textimport::ImportResult m_result;
     QString m_refusal;
     QTableWidget *m_preview;
     QCheckBox *m_headerRow;
     QLabel *m_note;
+    QLabel *m_layoutNote; // the title left out, a kept mapping, totals, the headings' currency
     QLabel *m_ungroupedNote;
     QLabel *m_problemTitle;
     QListWidget *m_problems;
