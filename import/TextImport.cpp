@@ -41,6 +41,11 @@ std::size_t countLineEnds(std::string_view text)
     return n;
 }
 
+bool isBlank(std::string_view text)
+{
+    return text.find_first_not_of(" \t") == std::string_view::npos;
+}
+
 // Splits text into rows the way spreadsheets write and read CSV.
 class RowReader {
 public:
@@ -59,7 +64,9 @@ public:
             const std::size_t startLine = m_line;
             SourceRow row{startLine, {}};
             if (readRow(row.cells)) {
-                source.rows.push_back(std::move(row));
+                // A spreadsheet writes an empty row as its separators (";;;;").
+                if (!std::ranges::all_of(row.cells, isBlank))
+                    source.rows.push_back(std::move(row));
                 continue;
             }
             // A quote that never closes would swallow the rest of the text: only its line is
@@ -168,11 +175,6 @@ template <typename F> void forEachLine(std::string_view text, F &&f)
         f(line++, content);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     }
-}
-
-bool isBlank(std::string_view line)
-{
-    return line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
 bool isQuotedLine(std::string_view line)

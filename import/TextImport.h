@@ -24,7 +24,7 @@ struct SourceRow {
 };
 
 struct Source {
-    std::vector<SourceRow> rows;   // in order; empty lines are left out
+    std::vector<SourceRow> rows;   // in order; empty lines and rows of empty cells are left out
     std::vector<Problem> problems; // lines that could not be split into cells, in order
     std::size_t columnCount = 0;   // the most cells of any row
     char separator = '\t';
@@ -42,8 +42,8 @@ std::string decodeText(std::string_view bytes);
 char detectSeparator(std::string_view utf8);
 
 // Splits UTF-8 text with `separator`: values quoted as RFC 4180 writes them (a quote that
-// does not end a value is kept as it is), CR LF or LF, empty lines skipped. With ';', a file
-// in the export's own form is recognised and read as that form.
+// does not end a value is kept as it is), CR LF or LF, empty lines and rows skipped. With ';', a
+// file in the export's own form is recognised and read as that form.
 Source readText(std::string_view utf8, char separator);
 
 // A file's bytes: decoded, the separator detected, split.

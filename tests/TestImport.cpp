@@ -80,6 +80,8 @@ void TestImport::split_data()
     QTest::newRow("tabs") << QByteArray("a\tb;c\td,e\n") << u"1: a|b;c|d,e"_s;
     QTest::newRow("empty lines, trailing newlines")
         << QByteArray("\n a;b\r\n\r\n  \nc;d\n\n") << u"2:  a|b\n5: c|d"_s;
+    QTest::newRow("rows of empty cells") << QByteArray("a;b\n;\n \t; \n\"\";\nc;d\n;;\n")
+                                         << u"1: a|b\n5: c|d"_s;
     QTest::newRow("RFC 4180 quoting") << QByteArray("\"x,\"\"y\"\"\",2\n\"two\r\nlines\",3\nz,4\n")
                                       << u"1: x,\"y\"|2\n2: two\r\nlines|3\n4: z|4"_s;
     QTest::newRow("stray quotes kept")
