@@ -4,6 +4,7 @@
 
 #include <QClipboard>
 #include <QMenu>
+#include <QPushButton>
 
 using namespace data;
 using namespace Qt::StringLiterals;
@@ -100,6 +101,30 @@ private slots:
         QCOMPARE(w.table().recordCount(), 3u);
         paste(w, u"one value"_s, [](ImportDialog &) { QFAIL("no dialog for a single value"); });
         QCOMPARE(w.readDatabase(), saved);
+    }
+
+    // As a supplier sends it: a title above the headings, a currency in one, a total below.
+    void supplierListWithTitleAndTotal()
+    {
+        WindowFixture w;
+        QVERIFY(w.start());
+        QString button;
+        paste(w,
+              u"Ponuda br. 245/2025 – Medika d.d.\nDatum: 3. 3. 2025.\n\n"
+              u"Šifra\tNaziv artikla\tJ.M.\tKol.\tCijena (EUR)\tIznos u EUR\n"
+              u"K-1\tGaza\tkom\t2\t1,50\t3,00\nK-2\tZavoj\tkom\t4\t2,25\t9,00\n"
+              u"K-3\tVata\tkg\t1\t0,50\t0,50\n\tUkupno\t\t\t\t12,50\n"_s,
+              [&](ImportDialog &d) {
+                  button = d.importButton()->text();
+                  d.accept();
+              });
+        QCOMPARE(button, u"Uvezi 3 zapisa"_s);
+        QCOMPARE(w.table().recordCount(), 3u);
+        for (std::size_t i = 0; i < 3; ++i)
+            QCOMPARE(w.valueAt(i, Currency), u"EUR"_s);
+        QCOMPARE(w.valueAt(2, Name), u"Vata"_s);
+        QCOMPARE(w.valueAt(2, CatalogueNumber), u"K-3"_s);
+        QCOMPARE(w.valueAt(2, Unit), u"kg"_s);
     }
 };
 
