@@ -46,54 +46,47 @@ options=(-DKALVENDOR_FUZZ_PROVE=$([ "$mode" = prove ] && echo ON || echo OFF))
 cmake -S "$fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" "${options[@]}" >/dev/null
 cmake --build "$build" -j2
 
+# Each run works in a fresh folder outside the checkout: the corpus, the logs, what it finds.
+work=$(mktemp -d "${TMPDIR:-/tmp}/kalvendor-fuzz.XXXXXX")
+failed=()
+
 if [ "$mode" = prove ]; then
     # Each target stops on a seed that meets its fault.
-    missed=()
     for t in "${targets[@]}"; do
-        if "$build/$t" "$fuzz/seeds/$t"/* >"$build/$t.log" 2>&1; then
-            missed+=("$t")
+        if "$build/$t" "$fuzz/seeds/$t"/* >"$work/$t.log" 2>&1; then
+            failed+=("$t")
             echo "$t: greška NIJE uhvaćena"
         else
-            seed=$(grep 'Running: ' "$build/$t.log" | tail -n1 | sed 's|.*/||')
-            echo "$t: greška uhvaćena ($(grep -o -m1 '[A-Za-z]*\.cpp:[0-9]*' "$build/$t.log"))${seed:+ na $seed}"
+            seed=$(grep -a 'Running: ' "$work/$t.log" | tail -n1 | sed 's|.*/||')
+            echo "$t: greška uhvaćena ($(grep -a -o -m1 '[A-Za-z]*\.cpp:[0-9]*' "$work/$t.log"))${seed:+ na $seed}"
         fi
     done
-    [ ${#missed[@]} -eq 0 ] || exit 1
-    exit 0
-fi
-
-if ! $libfuzzer; then
+elif ! $libfuzzer; then
     for t in "${targets[@]}"; do
-        "$build/$t" "$fuzz/seeds/$t"/*
+        "$build/$t" "$fuzz/seeds/$t"/* || failed+=("$t")
     done
     echo "Fuzzing preskočen: nema clanga s libFuzzerom ($cxx); primjeri su samo ponovno pokrenuti pod sanitizerima."
-    exit 0
+else
+    limits=(-runs="${runs:-}" -seed=1)
+    [ "$mode" = time ] && limits=(-max_total_time="$seconds")
+    for t in "${targets[@]}"; do
+        mkdir "$work/$t"
+        # The working corpus first: libFuzzer adds what it finds there, never to the seeds.
+        if "$build/$t" "${limits[@]}" -dict="$fuzz/$t.dict" -artifact_prefix="$work/$t-" \
+            "$work/$t" "$fuzz/seeds/$t" >"$work/$t.log" 2>&1; then
+            echo "$t: $(grep -a -o 'Done [0-9]* runs in [0-9]* second(s)' "$work/$t.log")," \
+                "$(grep -a -o 'cov: [0-9]*' "$work/$t.log" | tail -n1)"
+        else
+            failed+=("$t")
+            grep -a -E -A12 'ERROR|runtime error|Assertion' "$work/$t.log" | head -n 30 || true
+            echo "$t: GREŠKA, ulaz je u $(ls -t "$work/$t-"* 2>/dev/null | head -n1)"
+        fi
+    done
 fi
 
-if [ "$mode" = runs ]; then
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    findings="$build/findings"
-    limits=(-runs="$runs" -seed=1)
+if [ ${#failed[@]} -eq 0 ] && [ "$mode" != time ]; then
+    rm -rf "$work"
 else
-    work=$(mktemp -d "${TMPDIR:-/tmp}/kalvendor-fuzz.XXXXXX")
-    findings="$work/findings"
-    limits=(-max_total_time="$seconds")
+    echo "Radni korpus, ispisi i nalazi: $work"
 fi
-mkdir -p "$findings"
-failed=()
-for t in "${targets[@]}"; do
-    mkdir -p "$work/$t"
-    # The working corpus first: libFuzzer adds what it finds there, never to the seeds.
-    if "$build/$t" "${limits[@]}" -dict="$fuzz/$t.dict" -artifact_prefix="$findings/$t-" \
-        "$work/$t" "$fuzz/seeds/$t" >"$build/$t.log" 2>&1; then
-        echo "$t: $(grep -m1 -o 'Done [0-9]* runs in [0-9]* second(s)' "$build/$t.log")," \
-            "$(grep -o 'cov: [0-9]*' "$build/$t.log" | tail -n1)"
-    else
-        failed+=("$t")
-        grep -E -A12 '^==[0-9]+==ERROR|runtime error|deadly signal' "$build/$t.log" | head -n 30 || true
-        echo "$t: GREŠKA, ulaz je u $(ls -t "$findings/$t-"* 2>/dev/null | head -n1)"
-    fi
-done
-[ "$mode" = time ] && echo "Radni korpus i nalazi: $work"
 [ ${#failed[@]} -eq 0 ]
