@@ -3,8 +3,10 @@
 #include "app/DatabaseSession.h"
 #include "app/Version.h"
 #include "data/AtomicFile.h"
+#include "data/Encoding.h"
 #include "data/Plural.h"
 #include "data/ProductSchema.h"
+#include "data/TariffNumber.h"
 #include "export/TextExport.h"
 #include "gui/binding/DataSource.h"
 #include "gui/binding/TableModel.h"
@@ -235,6 +237,7 @@ void ProductListWindow::connectCommands()
     addTool(QStringLiteral("Ispis…"), Qt::CTRL | Qt::Key_P, [this] { onPrintClicked(false); });
     addTool(QStringLiteral("Spremi kao PDF…"), {}, [this] { onPrintClicked(true); });
     connect(m_grid, &gui::RecordGrid::pasteRequested, this, &ProductListWindow::onGridPaste);
+    connect(m_grid, &gui::RecordGrid::fillRequested, this, &ProductListWindow::onGridFill);
 
     connect(m_dataSource, &gui::DataSource::dataChange, this, &ProductListWindow::onTableChanged);
     connect(m_session.get(), &DatabaseSession::recoveryProblemChanged, m_panel,
@@ -446,8 +449,72 @@ void ProductListWindow::endTypedRecord()
 void ProductListWindow::onGridPaste()
 {
     const std::string text = QGuiApplication::clipboard()->text().toStdString();
-    if (textimport::isRowBlock(text))
+    bool filled = false;
+    // A fill refused is no import either.
+    const bool done =
+        gui::guarded(this, [&] { filled = m_products.isActive() && fillSelection(text); });
+    if (done && !filled && textimport::isRowBlock(text))
         importList([&] { return textimport::readPasted(text); });
+}
+
+bool ProductListWindow::fillSelection(const std::string &text)
+{
+    if (text.find('\t') != std::string::npos)
+        return false;
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end;
+        std::string line = text.substr(start, end - start);
+        if (line.ends_with('\r'))
+            line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    // A copied cell ends in a line break that is no part of its value.
+    while (!lines.empty() && lines.back().empty())
+        lines.pop_back();
+    if (lines.empty())
+        return false;
+    endTypedRecord();
+    const std::optional<gui::RecordGrid::ColumnCells> cells = m_grid->selectedColumn();
+    if (!cells || (lines.size() > 1 && lines.size() != cells->rows.size()))
+        return false;
+    if (lines.size() == 1)
+        lines.resize(cells->rows.size(), lines.front());
+    fillCells(cells->field, cells->rows, std::move(lines));
+    return true;
+}
+
+void ProductListWindow::onGridFill()
+{
+    gui::guarded(this, [this] {
+        if (!m_products.isActive())
+            return;
+        endTypedRecord();
+        const std::optional<gui::RecordGrid::ColumnCells> cells = m_grid->selectedColumn();
+        if (!cells || cells->rows.size() < 2)
+            return;
+        const std::vector<std::size_t> rows(cells->rows.begin() + 1, cells->rows.end());
+        fillCells(cells->field, rows,
+                  std::vector<std::string>(rows.size(),
+                                           m_products.text(cells->rows.front(), cells->field)));
+    });
+}
+
+void ProductListWindow::fillCells(std::size_t field, const std::vector<std::size_t> &rows,
+                                  std::vector<std::string> texts)
+{
+    // As the box takes it: a tariff number too long only for its grouping, as its digits.
+    const std::size_t limit = m_products.schema()[field].maxLength;
+    for (std::string &text : texts) {
+        if (field != TariffNumber || codePointCount(text) <= limit)
+            continue;
+        if (std::optional<std::string> digits = ungroupedTariffNumber(text);
+            digits && digits->size() <= limit)
+            text = std::move(*digits);
+    }
+    m_products.fill(field, rows, texts);
 }
 
 void ProductListWindow::onImportFileClicked()

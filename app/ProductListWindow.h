@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class DatabaseSession;
 class QAction;
@@ -79,6 +81,13 @@ private:
     // dropped, not kept as an empty row.
     void endTypedRecord();
     void onGridPaste();
+    // Ctrl+D in the grid: the selected cells of a column take the first one's value.
+    void onGridFill();
+    // One value for every selected cell of a column, or one line for each; false, changing
+    // nothing, when the clipboard's text is not such a fill.
+    bool fillSelection(const std::string &text);
+    void fillCells(std::size_t field, const std::vector<std::size_t> &rows,
+                   std::vector<std::string> texts);
     void onImportFileClicked();
     void importFile(const QString &fileName);
     // Reads a supplier's list, lets the clerk map its columns, and appends the good rows as one

@@ -1,5 +1,6 @@
 #include "data/Encoding.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -162,6 +163,13 @@ std::string sanitizeText(std::string_view utf8)
             ++i; // a C1 control is two bytes
     }
     return out;
+}
+
+std::size_t codePointCount(std::string_view utf8)
+{
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
 }
 
 } // namespace data

@@ -32,6 +32,9 @@ std::string windows1250ToUtf8(std::string_view bytes);
 // file may hold. `utf8` must be valid UTF-8.
 std::string sanitizeText(std::string_view utf8);
 
+// The characters of valid UTF-8, as a field's length counts them.
+std::size_t codePointCount(std::string_view utf8);
+
 // True when sanitizeText would change nothing (the common case, checked without allocating).
 bool isCleanText(std::string_view utf8);
 

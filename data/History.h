@@ -64,6 +64,8 @@ public:
     void add(Step step);
     // The last step done, now taken back; valid until the history changes.
     Step &stepBack();
+    // The last step done.
+    const Step &lastDone() const { return m_steps[m_done - 1]; }
     // The first step taken back, now done again.
     Step &stepForward();
     void dropRedo();

@@ -5,6 +5,7 @@
 #include "data/Error.h"
 #include "data/NativeMemory.h"
 #include "data/NumberText.h"
+#include "data/Plural.h"
 
 #include <algorithm>
 #include <limits>
@@ -51,17 +52,19 @@ void Table::setText(std::size_t field, std::string_view text)
     checkActive();
     if (m_state != TableState::Edit && m_state != TableState::Insert)
         throw Error("Zapis nije u stanju uređivanja.");
-    std::string stored;
-    if (m_schema[field].isNumber()) {
-        if (auto value = parseTypedNumber(text))
-            stored = storedNumberText(*value);
-    } else {
-        stored = sanitizeText(text);
-    }
+    const std::string stored = storedFromTyped(field, text);
     m_rows[m_current].setValue(field, stored);
     m_modified = true;
     m_typed = m_typed || !m_rulesWriting;
     notify([&](TableObserver &o) { o.valueChanged(m_current, field); });
+}
+
+std::string Table::storedFromTyped(std::size_t field, std::string_view text) const
+{
+    if (!m_schema[field].isNumber())
+        return sanitizeText(text);
+    const std::optional<double> value = parseTypedNumber(text);
+    return value ? storedNumberText(*value) : std::string();
 }
 
 void Table::edit()
@@ -349,6 +352,35 @@ void Table::appendRecords(std::vector<Record> records)
         setCurrent(first, false);
     }
     m_nextId += records.size();
+}
+
+void Table::fill(std::size_t field, const std::vector<std::size_t> &rows,
+                 const std::vector<std::string> &texts)
+{
+    checkActive();
+    if (rows.size() != texts.size())
+        throw Error("Broj vrijednosti ne odgovara broju ćelija.");
+    endEdit();
+    // Every value is read before any is written: a refusal changes nothing.
+    std::vector<RowChange> changes;
+    const std::size_t limit = m_schema[field].maxLength;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i] >= m_rows.size())
+            throw Error("Ćelija nije u tablici.");
+        const std::string stored = storedFromTyped(field, texts[i]);
+        if (limit > 0 && codePointCount(stored) > limit)
+            throw Error("„" + stored + "” je predugačko za to polje: najviše " +
+                        characterCount(limit) + ".");
+        if (m_rows[rows[i]].value(field) == stored)
+            continue;
+        Record after = m_rows[rows[i]];
+        after.setValue(field, stored);
+        changes.push_back({m_keys[rows[i]], m_ids[rows[i]], m_rows[rows[i]], std::move(after)});
+    }
+    if (changes.empty())
+        return;
+    addStep(StepKind::CellsFilled, std::move(changes), keptValues());
+    apply(m_history.lastDone(), true);
 }
 
 void Table::removeAll()

@@ -115,6 +115,8 @@ public:
     // control characters, a number field parses it (see parseTypedNumber; a refused text throws
     // and the field keeps its value). Every write is a pending change.
     void setText(std::size_t field, std::string_view text);
+    // The stored form of typed text for `field`, as setText stores it; throws as setText does.
+    std::string storedFromTyped(std::size_t field, std::string_view text) const;
 
     // Browse -> Edit on a record; on an open table without any row, begins a record instead.
     void edit();
@@ -170,6 +172,11 @@ public:
     void appendRecords(std::vector<Record> records);
     // Removes every record in one step; a begun record nothing was typed into goes first.
     void removeAll();
+    // Writes `texts[i]` into `field` of row `rows[i]` (rows in ascending order), each read as
+    // setText reads typed text, in one step and without the record rules. Ends the current
+    // record first. A text refused, or too long for the field, throws and nothing changes.
+    void fill(std::size_t field, const std::vector<std::size_t> &rows,
+              const std::vector<std::string> &texts);
     // True while the begun record holds only what the record rules wrote into it.
     bool isBegunRecordUntyped() const { return m_state == TableState::Insert && !m_typed; }
 

@@ -1,6 +1,7 @@
 #include "WindowFixture.h"
 #include "data/Checks.h"
 #include "gui/binding/TableModel.h"
+#include "gui/dialogs/ImportDialog.h"
 #include "gui/widgets/RecordGrid.h"
 #include "gui/widgets/TextLimit.h"
 
@@ -71,6 +72,68 @@ private:
     }
 
 private slots:
+    // Cells of one column chosen with Shift and the arrows: Ctrl+V fills them with one value, or
+    // with one line each; Ctrl+D with the first one's value; each fill one step, every value read
+    // as typed text, a refused one changing nothing.
+    void columnFill()
+    {
+        WindowFixture w;
+        QVERIFY(w.startWith({u"Naziv=\"a\""_s, u"Naziv=\"b\""_s, u"Naziv=\"c\""_s,
+                             u"Naziv=\"d\" Kolicina=\"7\""_s}));
+        Dialogs::takeShown();
+        QTableView *g = grid(w);
+        g->setFocus();
+        const auto select = [&](int first, int last, ProductField field = Quantity) {
+            g->clearSelection();
+            const QModelIndex cell = g->model()->index(first, columnOf(w, field));
+            w.clickAt(g->viewport(), g->visualRect(cell).center());
+            for (int row = first; row < last; ++row)
+                QTest::keyClick(g, Qt::Key_Down, Qt::ShiftModifier);
+        };
+        const auto quantities = [&] {
+            QStringList q;
+            for (std::size_t row = 0; row < 4; ++row)
+                q << w.valueAt(row, Quantity);
+            return q.join(u'|');
+        };
+        const auto paste = [&](const QString &text) {
+            QGuiApplication::clipboard()->setText(text);
+            QTest::keyClick(g, Qt::Key_V, Qt::ControlModifier);
+        };
+        select(0, 2);
+        paste(u"3\n"_s);
+        QCOMPARE(quantities(), u"3|3|3|7"_s);
+        QCOMPARE(w.form->findChild<QMenu *>()->actions().at(1)->text(),
+                 u"Poništi popunjavanje (3 zapisa)"_s);
+        QTest::keyClick(g, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(quantities(), u"|||7"_s);
+
+        select(1, 3);
+        paste(u"1\r\n2,5\r\n1.234,5\r\n"_s);
+        QCOMPARE(quantities(), u"|1|2,5|1234,5"_s);
+        select(1, 3);
+        QTest::keyClick(g, Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(quantities(), u"|1|1|1"_s);
+
+        paste(u"1.250"_s);
+        QCOMPARE(WindowFixture::texts(Dialogs::takeShown()),
+                 u"„1.250” može biti 1250 ili 1,25: upišite 1250 ili 1,25."_s);
+        QCOMPARE(quantities(), u"|1|1|1"_s);
+        // Cells of two columns, or lines for another number of cells: no fill, but rows for
+        // the import, as before.
+        select(0, 0);
+        QTest::keyClick(g, Qt::Key_Right, Qt::ShiftModifier);
+        paste(u"5"_s);
+        int offered = 0;
+        gui::ImportDialog::setScript([&](gui::ImportDialog &) { ++offered; });
+        select(0, 1);
+        paste(u"5\n6\n7"_s);
+        gui::ImportDialog::setScript({});
+        QCOMPARE(offered, 1);
+        QCOMPARE(quantities(), u"|1|1|1"_s);
+        QCOMPARE(w.table().recordCount(), 4u);
+    }
+
     void init() { Dialogs::setScripted(true); }
 
     void theDataEntryLoop()
@@ -261,7 +324,8 @@ private slots:
         w.type(Quantity, u"abc"_s);
         QTest::keyClick(w.focus(), Qt::Key_F8);
         QCOMPARE(w.table().currentRow(), 3u);
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()),
+                 u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         w.type(Quantity, u"-1"_s);
         QTest::keyClick(w.focus(), Qt::Key_F8);
         QCOMPARE(w.valueAt(3, Quantity), u"-1"_s);
@@ -525,7 +589,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&other));
         Dialogs::takeShown();
         w.click("BitBtnDel");
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()),
+                 u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.table().rowCount(), 2u);
         QCOMPARE(grid(w)->currentIndex().row(), int(w.table().currentRow()));
     }
@@ -538,14 +603,16 @@ private slots:
         w.type(Quantity, u"abc"_s);
         w.tab();
         const auto shown = w.shownAfterEvents();
-        QCOMPARE(WindowFixture::texts(shown), u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
+        QCOMPARE(WindowFixture::texts(shown),
+                 u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(shown[0].kind, Dialogs::Kind::Error);
         QCOMPARE(w.focus(), w.edit(Quantity));
         QCOMPARE(w.edit(Quantity)->text(), u"abc"_s);
 
         // A click on a button is swallowed: no move, no exit.
         w.click("BitBtnFirst");
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()),
+                 u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.table().currentRow(), 1u);
         QCOMPARE(w.focus(), w.edit(Quantity));
 
@@ -558,7 +625,8 @@ private slots:
         // In the price box neither the exit nor "Dodaj" runs.
         w.type(Price, u"1,2,3"_s);
         w.click("BitBtnAdd");
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„1,2,3” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()),
+                 u"„1,2,3” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.table().rowCount(), 2u);
         QCOMPARE(w.focus(), w.edit(Price));
 
@@ -572,14 +640,16 @@ private slots:
         QTest::keyClick(w.edit(Price), Qt::Key_Backtab); // back: no new record
         QWidget *editor = editCell(w, 0, 9, u"x1"_s);    // Kolicina
         QTest::keyClick(editor, Qt::Key_Return);
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„x1” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()),
+                 u"„x1” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.focus(), editor);
         QCOMPARE(qobject_cast<QLineEdit *>(editor)->text(), u"x1"_s);
 
         // A row change keeps the row and reopens the editor with the text.
         QTableView *g = grid(w);
         w.clickAt(g->viewport(), g->visualRect(g->model()->index(1, 1)).center());
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), u"„x1” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()),
+                 u"„x1” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.table().currentRow(), 0u);
         QLineEdit *reopened = nullptr;
         QTRY_VERIFY((reopened = g->viewport()->findChild<QLineEdit *>()) && reopened->isVisible());

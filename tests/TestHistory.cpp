@@ -1,4 +1,5 @@
 #include "data/CarriedValues.h"
+#include "data/Error.h"
 #include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
 #include "data/Table.h"
@@ -239,6 +240,30 @@ private slots:
         t.setRecordRules(nullptr);
     }
 
+    // A fill is one step; every value is read as typed text, and one refused changes nothing.
+    void fillIsOneStep()
+    {
+        Table t = tableOf("abcd");
+        t.fill(Quantity, {0, 2, 3}, {"1,5", "1.234,5", "2"});
+        QCOMPARE(t.text(0, Quantity) + "|" + t.text(2, Quantity) + "|" + t.text(3, Quantity),
+                 std::string("1,5|1234,5|2"));
+        QCOMPARE(t.undoSummary()->kind, StepKind::CellsFilled);
+        QCOMPARE(t.undoSummary()->records, std::size_t(3));
+        QCOMPARE(t.currentRow(), 0u);
+        t.undo();
+        QCOMPARE(t.text(2, Quantity), std::string());
+        QVERIFY(!t.canUndo());
+        t.redo();
+        QCOMPARE(t.text(2, Quantity), std::string("1234,5"));
+        const std::uint64_t changes = t.changeCount();
+        QVERIFY_THROWS_EXCEPTION(Error, t.fill(Quantity, {0, 1}, {"3", "1.250"}));
+        QVERIFY_THROWS_EXCEPTION(Error, t.fill(Unit, {0, 1}, {"kom", std::string(11, 'x')}));
+        QCOMPARE(t.text(0, Quantity), std::string("1,5"));
+        QCOMPARE(t.changeCount(), changes);
+        t.fill(Quantity, {0}, {"1,5"}); // nothing changes, nothing to take back
+        QCOMPARE(t.undoSummary()->records, std::size_t(3));
+    }
+
     // Many records typed at one place, so that the room between two keys runs out and they
     // are numbered anew, with the history's own: every step still goes back where it was.
     void placesSurviveRenumbering()
@@ -284,7 +309,7 @@ private slots:
             int nextId = 1;
             QString done; // the steps so far, for a failure's message
             for (int step = 0; step < 150; ++step) {
-                const auto op = random() % 9;
+                const auto op = random() % 10;
                 const std::size_t size = t.rowCount();
                 const std::size_t row = size ? random() % size : 0;
                 done += u"%1@%2 "_s.arg(op).arg(row);
@@ -326,6 +351,15 @@ private slots:
                 } else if (op <= 7) {
                     t.undo();
                     model.undo();
+                } else if (op == 9 && size > 0) { // a fill of every other row from `row` on
+                    std::vector<std::size_t> rows;
+                    for (std::size_t r = row; r < size; r += 2)
+                        rows.push_back(r);
+                    const std::string quantity = std::to_string(random() % 3);
+                    t.fill(Quantity, rows, std::vector<std::string>(rows.size(), quantity));
+                    for (std::size_t r : rows)
+                        next[r].quantity = quantity;
+                    model.change(next);
                 } else {
                     t.redo();
                     model.redo();

@@ -18,6 +18,7 @@
 #include <QResizeEvent>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace gui {
@@ -119,7 +120,8 @@ RecordGrid::RecordGrid(TableModel &model, QWidget *parent)
 {
     setModel(&model);
     setItemDelegate(m_delegate);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several cells of a column may be chosen, with Shift or the mouse, to fill them at once.
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
@@ -198,10 +200,31 @@ void RecordGrid::showField(std::size_t field)
     }
 }
 
+std::optional<RecordGrid::ColumnCells> RecordGrid::selectedColumn() const
+{
+    const QModelIndexList cells = selectionModel()->selectedIndexes();
+    if (cells.isEmpty())
+        return std::nullopt;
+    ColumnCells column{m_model.fieldAt(cells.front().column()), {}};
+    for (const QModelIndex &cell : cells) {
+        if (cell.column() != cells.front().column())
+            return std::nullopt;
+        column.rows.push_back(static_cast<std::size_t>(cell.row()));
+    }
+    std::sort(column.rows.begin(), column.rows.end());
+    column.rows.erase(std::unique(column.rows.begin(), column.rows.end()), column.rows.end());
+    return column;
+}
+
 void RecordGrid::keyPressEvent(QKeyEvent *event)
 {
     if (event->matches(QKeySequence::Paste) && state() != EditingState) {
         emit pasteRequested();
+        return;
+    }
+    if (event->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_D) &&
+        state() != EditingState) {
+        emit fillRequested();
         return;
     }
     QTableView::keyPressEvent(event);

@@ -4,8 +4,11 @@
 #include "gui/widgets/CellEditor.h"
 
 #include <QPointer>
+
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <optional>
+#include <vector>
 
 namespace gui {
 
@@ -59,9 +62,18 @@ public:
     // Makes the current record's cell of `field` the current cell, in sight.
     void showField(std::size_t field);
 
+    struct ColumnCells {
+        std::size_t field = 0;
+        std::vector<std::size_t> rows; // ascending
+    };
+    // The selected cells when they lie in one column; nothing otherwise.
+    std::optional<ColumnCells> selectedColumn() const;
+
 signals:
-    // Ctrl+V while no cell is being edited: rows pasted into the grid, not into a cell.
+    // Ctrl+V while no cell is being edited: a value for the selected cells, or rows pasted.
     void pasteRequested();
+    // Ctrl+D while no cell is being edited: the selected cells take the first one's value.
+    void fillRequested();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
