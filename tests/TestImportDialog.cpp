@@ -124,9 +124,12 @@ void TestImportDialog::mappingIsKeptForItsHeadings()
     const std::string first = "Artikl;Opis;Cijena\nGaza;sterilna;1,5\n";
     Mapping guessed;
     QString note;
+    QString withoutHeadings;
     const auto look = [&](ImportDialog &d) {
         guessed = d.mapping();
         note = d.findChild<QLabel *>(u"layoutNote"_s)->text();
+        d.setHeaderRow(false);
+        withoutHeadings = d.findChild<QLabel *>(u"layoutNote"_s)->text();
     };
     const auto take = [](const Mapping &mapping) {
         return [mapping](ImportDialog &d) {
@@ -149,6 +152,7 @@ void TestImportDialog::mappingIsKeptForItsHeadings()
     QVERIFY(!ImportDialog::run(nullptr, readBytes("Artikl;Opis;Cijena\nVata;x;3\n")));
     QCOMPARE(guessed, Mapping({data::Name, data::Protocol, data::Price}));
     QCOMPARE(note, u"Stupci su raspoređeni kao pri zadnjem uvozu popisa s istim naslovima."_s);
+    QVERIFY(withoutHeadings.isEmpty()); // it was kept for the headings
 
     // Chosen as the headings name them, nothing is kept for them any more.
     ImportDialog::setScript(take({data::Name, std::nullopt, data::Price}));

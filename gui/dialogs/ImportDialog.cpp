@@ -168,7 +168,7 @@ ImportDialog::ImportDialog(textimport::Source source, QWidget *parent)
     m_mapping = guess.mapping;
     m_headingRow = guess.headingRow;
     if (guess.remembered)
-        m_rememberedMapping = guess.mapping;
+        m_rememberedMapping = {guess.mapping, guess.headerRow};
     m_headerRow->setChecked(guess.headerRow);
     if (m_headingRow > 0)
         m_headerRow->setText(u"Redak %1 je zaglavlje"_s.arg(m_source.rows[m_headingRow].line));
@@ -299,7 +299,7 @@ QString ImportDialog::layoutNote() const
     QStringList lines;
     if (headerRow() && m_headingRow > 0)
         lines << u"Preskočeni retci iznad naslova: %1"_s.arg(m_headingRow);
-    if (m_rememberedMapping && m_mapping == *m_rememberedMapping)
+    if (m_rememberedMapping && *m_rememberedMapping == std::pair(m_mapping, headerRow()))
         lines << (headerRow() ? u"Stupci su raspoređeni kao pri zadnjem uvozu popisa s istim "
                                 u"naslovima."_s
                               : u"Stupci su raspoređeni kao pri zadnjem uvozu popisa od %1 "

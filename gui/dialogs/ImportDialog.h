@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QCheckBox;
@@ -67,7 +68,8 @@ private:
     textimport::Source m_source;
     textimport::Mapping m_mapping;
     std::size_t m_headingRow = 0; // the row the header box means; the rows above are a title
-    std::optional<textimport::Mapping> m_rememberedMapping; // when offered from the settings
+    // When offered from the settings: the mapping, and whether for headings.
+    std::optional<std::pair<textimport::Mapping, bool>> m_rememberedMapping;
     textimport::ImportResult m_result;
     QString m_refusal;
     QTableWidget *m_preview;
