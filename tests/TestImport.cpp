@@ -80,8 +80,8 @@ void TestImport::split_data()
     QTest::newRow("tabs") << QByteArray("a\tb;c\td,e\n") << u"1: a|b;c|d,e"_s;
     QTest::newRow("empty lines, trailing newlines")
         << QByteArray("\n a;b\r\n\r\n  \nc;d\n\n") << u"2:  a|b\n5: c|d"_s;
-    QTest::newRow("rows of empty cells") << QByteArray("a;b\n;\n \t; \n\"\";\nc;d\n;;\n")
-                                         << u"1: a|b\n5: c|d"_s;
+    QTest::newRow("rows of empty cells")
+        << QByteArray("a;b\n;\n \t; \n\"\";\nc;d\n;;\n") << u"1: a|b\n5: c|d"_s;
     QTest::newRow("RFC 4180 quoting") << QByteArray("\"x,\"\"y\"\"\",2\n\"two\r\nlines\",3\nz,4\n")
                                       << u"1: x,\"y\"|2\n2: two\r\nlines|3\n4: z|4"_s;
     QTest::newRow("stray quotes kept")
@@ -382,18 +382,13 @@ void TestImport::rememberedMapping()
     QCOMPARE(describe(guess.mapping), u"-,Naziv"_s);
     QCOMPARE(describe(guessMapping(rowsOf({u"x|Gaza|1"_s}), memory).mapping), u"-,-,-"_s);
 
-    // The most recent first; the oldest go beyond capacity; one kept twice counts once.
+    // Forgotten, or beyond capacity (the oldest first), it is offered no more.
     memory.forget(headingsOf(first, 0), 3);
     QVERIFY(!guessMapping(first, memory).remembered);
     for (std::size_t i = 0; i < MappingMemory::capacity; ++i)
         memory.remember({std::to_string(i)}, {data::Name});
     QCOMPARE(memory.entries().size(), MappingMemory::capacity);
     QVERIFY(!memory.find({}, 2));
-    QVERIFY(memory.find({"0"}, 1));
-    const MappingMemory kept(
-        {{{"a"}, {data::Name}}, {{"a"}, {data::Price}}, {{"a", "b"}, {data::Name}}});
-    QCOMPARE(kept.entries().size(), std::size_t(1));
-    QCOMPARE(*kept.find({"a"}, 1), Mapping{data::Name});
     QCOMPARE(fieldChosenTwice({data::Name, std::nullopt, data::ClassificationCode, data::Name}),
              std::optional<std::size_t>(data::Name));
 }
@@ -443,18 +438,19 @@ void TestImport::totals()
     const ImportResult result = convert(
         source, {data::Name, data::CatalogueNumber, data::Quantity, data::Price, std::nullopt},
         true);
-    QStringList names;
-    for (const data::Record &r : result.records)
-        names << text(r.value(data::Name));
-    QCOMPARE(names.join(u','), records);
-    QStringList lineNumbers;
-    for (std::size_t line : result.totalLines)
-        lineNumbers << QString::number(line);
-    QCOMPARE(lineNumbers.join(u','), totals);
-    lineNumbers.clear();
-    for (const Problem &p : result.problems)
-        lineNumbers << QString::number(p.line);
-    QCOMPARE(lineNumbers.join(u','), problems);
+    const auto joined = [](const auto &items, auto describeOne) {
+        QStringList out;
+        for (const auto &item : items)
+            out << describeOne(item);
+        return out.join(u',');
+    };
+    QCOMPARE(
+        joined(result.records, [](const data::Record &r) { return text(r.value(data::Name)); }),
+        records);
+    QCOMPARE(joined(result.totalLines, [](std::size_t line) { return QString::number(line); }),
+             totals);
+    QCOMPARE(joined(result.problems, [](const Problem &p) { return QString::number(p.line); }),
+             problems);
 }
 
 void TestImport::headingCurrency_data()
@@ -464,14 +460,12 @@ void TestImport::headingCurrency_data()
     QTest::addColumn<int>("column");
 
     QTest::newRow("Cijena EUR") << u"Naziv|Valuta|Cijena EUR"_s << u"EUR"_s << 2;
-    QTest::newRow("Cijena (USD)") << u"Naziv|Valuta|Cijena (USD)"_s << u"USD"_s << 2;
     QTest::newRow("Cijena €") << u"Naziv|Valuta|Cijena €"_s << u"EUR"_s << 2;
     QTest::newRow("Cijena u eurima") << u"Naziv|Valuta|Cijena u eurima"_s << u"EUR"_s << 2;
     QTest::newRow("Iznos u EUR") << u"Naziv|Valuta|Cijena|Iznos u EUR"_s << u"EUR"_s << 3;
     QTest::newRow("Vrijednost USD") << u"Naziv|Vrijednost USD|Cijena"_s << u"USD"_s << 1;
     QTest::newRow("the price's first") << u"Naziv|Iznos EUR|Cijena CHF"_s << u"CHF"_s << 2;
     QTest::newRow("others disagree") << u"Naziv|Iznos EUR|Cijena|Iznos USD"_s << QString() << 0;
-    QTest::newRow("two in one") << u"Naziv|Valuta|Cijena EUR/USD"_s << QString() << 0;
     QTest::newRow("no code in small letters") << u"Naziv|Valuta|Cijena usd"_s << QString() << 0;
     QTest::newRow("kuna is no longer") << u"Naziv|Valuta|Cijena HRK"_s << QString() << 0;
     QTest::newRow("not within a word") << u"NAZIV|VALUTA|KOLIČINA|CIJENA"_s << QString() << 0;
