@@ -9,7 +9,7 @@ build="$src/build-test"
 "$src/scripts/install-deps.sh" locales poppler-utils clang-14 libclang-rt-14-dev
 # The fuzz targets first, on a fixed number of inputs each; what they find fails the run at the end.
 fuzzed=0
-"$src/scripts/fuzz.sh" --runs 20000 || fuzzed=$?
+"$src/scripts/fuzz.sh" --runs 50000 || fuzzed=$?
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVENDOR_SANITIZE=ON \
     -DKALVENDOR_WERROR=ON -DKALVENDOR_BENCH=OFF -DKALVENDOR_PACKAGE_CHECK=ON
 cmake --build "$build" -j2
