@@ -59,14 +59,6 @@ QString startUpText()
                           "v " KALVENDOR_VERSION);
 }
 
-QString initialExportFile()
-{
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QDir::homePath();
-    return QDir(folder).filePath(QStringLiteral("trelavo.txt"));
-}
-
 bool isEmptyRecord(const Record &record)
 {
     bool empty = true;
@@ -125,7 +117,9 @@ ProductListWindow::ProductListWindow(QWidget *parent)
     : QWidget(parent)
     , m_session(std::make_unique<DatabaseSession>(this))
     , m_products(m_session->table())
-    , m_saveDialog(QStringLiteral("Tekst (*.txt)"), QStringLiteral("txt"), initialExportFile())
+    , m_saveDialog(QStringLiteral("Tekst (*.txt)"), QStringLiteral("txt"),
+                   QStringLiteral("trelavo.txt"))
+    , m_memory(windowPosition, windowSize)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kalvendor - suglasnost za uvoz medicinskih proizvoda"));
@@ -259,6 +253,9 @@ bool ProductListWindow::start()
     gui::Dialogs::message(nullptr, startUpText(), QString());
     if (!m_session->start())
         return false;
+    // The export is offered beside the list it comes from.
+    m_saveDialog.setFileName(
+        QFileInfo(m_session->databasePath()).dir().filePath(QStringLiteral("trelavo.txt")));
     if (m_products.isActive() && m_products.recordCount() == 0)
         m_panel->button(Button::Delete)->setEnabled(false);
     return true;
@@ -270,8 +267,7 @@ void ProductListWindow::showEvent(QShowEvent *event)
     if (!m_activated) {
         m_activated = true;
         // Now the window manager's frame is known, or about to be.
-        QTimer::singleShot(0, this,
-                           [this] { gui::placeOnScreen(this, windowPosition, windowSize); });
+        QTimer::singleShot(0, this, [this] { m_memory.restore(this, m_grid); });
         m_panel->button(Button::Add)->setFocus();
     }
 }
@@ -283,6 +279,7 @@ void ProductListWindow::closeEvent(QCloseEvent *event)
     m_closing = false;
     if (closes) {
         m_session->releaseFolder();
+        m_memory.save(this, m_grid);
         event->accept();
     } else {
         event->ignore();

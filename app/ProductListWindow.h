@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/dialogs/SaveDialog.h"
+#include "gui/widgets/WindowMemory.h"
 
 #include <QWidget>
 
@@ -102,6 +103,7 @@ private:
     gui::DataSource *m_dataSource = nullptr;
     gui::TableModel *m_gridModel = nullptr;
     gui::SaveDialog m_saveDialog;
+    gui::WindowMemory m_memory;
 
     gui::RecordGrid *m_grid = nullptr;
     gui::FindBar *m_findBar = nullptr;

@@ -2,6 +2,7 @@
 
 #include "data/AtomicFile.h"
 
+#include <QHeaderView>
 #include <QTableView>
 
 using namespace data;
@@ -14,6 +15,50 @@ class TestStartAndClose : public QObject {
 private slots:
     void init() { Dialogs::setScripted(true); }
     void cleanup() { setWriteFailureForTesting(std::nullopt); }
+
+    // The window's place, size and the columns widened by hand survive a restart; a place off
+    // every screen falls back to the first start's. A wider window shares its room among the
+    // other columns.
+    void windowRemembersTheClerk()
+    {
+        const auto header = [](WindowFixture &w) {
+            return w.widget<QTableView>("DBGridLijekovi")->horizontalHeader();
+        };
+        QPoint firstPlace;
+        QSize size;
+        {
+            WindowFixture w;
+            QVERIFY(w.start());
+            QTest::qWait(20); // the placing waits for the event loop
+            firstPlace = w.form->pos();
+            w.form->resize(w.form->minimumWidth() + 1, 400); // the offscreen screen is small
+            size = w.form->size();
+            w.form->move(0, 50);
+            header(w)->resizeSection(1, 300); // Naziv, by hand
+            w.click("BitBtnExit");
+        }
+        {
+            WindowFixture w;
+            QVERIFY(w.start());
+            QTest::qWait(20);
+            QCOMPARE(w.form->size(), size);
+            QCOMPARE(w.form->pos(), QPoint(0, 50));
+            QCOMPARE(header(w)->sectionSize(1), 300);
+            QCOMPARE(header(w)->sectionSize(0), 41);
+            w.form->resize(1600, 500);
+            QVERIFY(header(w)->sectionSize(0) > 41);
+            QCOMPARE(header(w)->sectionSize(1), 300);
+            // An equal share each, but for a pixel of the remainder.
+            QVERIFY(qAbs((header(w)->sectionSize(0) - 41) - (header(w)->sectionSize(11) - 64)) <=
+                    1);
+            w.form->move(-5000, -5000);
+            w.click("BitBtnExit");
+        }
+        WindowFixture w;
+        QVERIFY(w.start());
+        QTest::qWait(20);
+        QCOMPARE(w.form->pos(), firstPlace);
+    }
 
     void firstStartInAnEmptyFolder()
     {

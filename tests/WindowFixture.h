@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,6 +31,9 @@ public:
     {
         QStandardPaths::setTestModeEnabled(true);
         QCoreApplication::setApplicationName(QStringLiteral("Kalvendor"));
+        // Settings of this test program's own, never the clerk's.
+        static QTemporaryDir settings;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
         gui::Dialogs::setScripted(true);
         QDir::setCurrent(m_path);
         qApp->installEventFilter(&m_guard);

@@ -2,6 +2,7 @@
 
 #include "data/Plural.h"
 #include "data/ProductSchema.h"
+#include "gui/dialogs/AppSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -51,15 +52,6 @@ QString caption(std::size_t field)
     return fromUtf8(data::productSchema()[field].caption);
 }
 
-// main() names the application only; without an organisation QSettings would write under
-// "Unknown Organization".
-std::unique_ptr<QSettings> settings()
-{
-    const QString application = QCoreApplication::applicationName();
-    const QString organisation = QCoreApplication::organizationName();
-    return std::make_unique<QSettings>(organisation.isEmpty() ? application : organisation,
-                                       application);
-}
 
 const QString memoryKey = u"uvoz/rasporedi"_s;
 
@@ -85,7 +77,7 @@ QStringList namesOf(const textimport::Mapping &mapping)
 // headings of its width.
 textimport::MappingMemory loadMemory()
 {
-    const std::unique_ptr<QSettings> s = settings();
+    const std::unique_ptr<QSettings> s = appSettings();
     std::vector<textimport::MappingMemory::Entry> entries;
     const int size = s->beginReadArray(memoryKey);
     for (int i = 0; i < size; ++i) {
@@ -103,7 +95,7 @@ textimport::MappingMemory loadMemory()
 
 void saveMemory(const textimport::MappingMemory &memory)
 {
-    const std::unique_ptr<QSettings> s = settings();
+    const std::unique_ptr<QSettings> s = appSettings();
     s->remove(mappingKey);
     s->remove(memoryKey);
     s->beginWriteArray(memoryKey, static_cast<int>(memory.entries().size()));

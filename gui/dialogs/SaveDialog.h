@@ -15,6 +15,7 @@ public:
     // full path.
     bool execute(QWidget *parent);
     const QString &fileName() const { return m_fileName; }
+    void setFileName(const QString &fileName) { m_fileName = fileName; }
 
 private:
     QString m_filter;

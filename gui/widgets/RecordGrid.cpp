@@ -131,11 +131,13 @@ RecordGrid::RecordGrid(TableModel &model, QWidget *parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultSectionSize(64); // a column without a width of its own
-    for (int c = 0; c < model.columnCount(); ++c) {
-        const int width = model.columns()[static_cast<std::size_t>(c)].width;
-        if (width > 0)
-            horizontalHeader()->resizeSection(c, width);
-    }
+    fitColumns();
+    // A column the clerk widens or narrows keeps that width.
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int width) {
+                if (!m_fitting)
+                    m_handWidths[m_model.fieldAt(column)] = width;
+            });
 
     DataSource &source = model.dataSource();
     source.addControl(this);
@@ -242,9 +244,51 @@ void RecordGrid::mousePressEvent(QMouseEvent *event)
     QTableView::mousePressEvent(event);
 }
 
+void RecordGrid::setHandWidths(std::map<std::size_t, int> widths)
+{
+    m_handWidths = std::move(widths);
+    fitColumns();
+}
+
+void RecordGrid::fitColumns()
+{
+    const int columns = m_model.columnCount();
+    const auto ownWidth = [&](int c) {
+        const int width = m_model.columns()[static_cast<std::size_t>(c)].width;
+        return width > 0 ? width : horizontalHeader()->defaultSectionSize();
+    };
+    int room = viewport()->width();
+    int shared = 0;
+    for (int c = 0; c < columns; ++c) {
+        const auto hand = m_handWidths.find(m_model.fieldAt(c));
+        if (hand != m_handWidths.end()) {
+            room -= hand->second;
+        } else {
+            room -= ownWidth(c);
+            ++shared;
+        }
+    }
+    // The room beyond the columns' own widths, in equal parts: a narrow column gains the most.
+    const int extra = shared > 0 && room > 0 ? room / shared : 0;
+    int left = shared > 0 && room > 0 ? room % shared : 0;
+    m_fitting = true;
+    for (int c = 0; c < columns; ++c) {
+        const auto hand = m_handWidths.find(m_model.fieldAt(c));
+        int width = hand != m_handWidths.end() ? hand->second : ownWidth(c) + extra;
+        if (hand == m_handWidths.end() && left > 0) {
+            ++width;
+            --left;
+        }
+        horizontalHeader()->resizeSection(c, width);
+    }
+    m_fitting = false;
+}
+
 void RecordGrid::resizeEvent(QResizeEvent *event)
 {
     QTableView::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width())
+        fitColumns();
     // A grid made shorter (the find bar opening below it) keeps the current record in sight.
     if (event->size().height() < event->oldSize().height() && currentIndex().isValid())
         scrollTo(currentIndex());

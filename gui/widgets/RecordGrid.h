@@ -7,6 +7,7 @@
 
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -69,6 +70,11 @@ public:
     // The selected cells when they lie in one column; nothing otherwise.
     std::optional<ColumnCells> selectedColumn() const;
 
+    // The widths the clerk gave columns by hand, by field. Those columns keep them; the others
+    // share what the grid has beyond their own widths.
+    const std::map<std::size_t, int> &handWidths() const { return m_handWidths; }
+    void setHandWidths(std::map<std::size_t, int> widths);
+
 signals:
     // Ctrl+V while no cell is being edited: a value for the selected cells, or rows pasted.
     void pasteRequested();
@@ -83,10 +89,14 @@ protected:
 
 private:
     void followCursor();
+    // Gives every column not sized by hand its own width and a share of the room beyond.
+    void fitColumns();
     void reopen(const QModelIndex &index, const QString &text, const QString &message);
 
     TableModel &m_model;
     GridDelegate *m_delegate;
+    std::map<std::size_t, int> m_handWidths;
+    bool m_fitting = false;
     bool m_following = false;
     bool m_refusedEdit = false;
 };
