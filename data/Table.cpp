@@ -250,13 +250,10 @@ Table::Touched Table::apply(const Step &step, bool forward)
     markChanged();
     Touched touched{noRow, 0};
     if (step.rows.size() > rowByRowLimit) {
-        resetRows([&] {
-            for (const RowChange &change : step.rows)
-                applyRow(change, forward, false, touched);
-        });
+        resetRows([&] { touched = applyMerged(step, forward); });
     } else {
         for (const RowChange &change : step.rows)
-            applyRow(change, forward, true, touched);
+            applyRow(change, forward, touched);
     }
     m_current = m_rows.empty() ? 0 : std::min(touched.row, m_rows.size() - 1);
     m_atEnd = m_rows.empty();
@@ -264,7 +261,56 @@ Table::Touched Table::apply(const Step &step, bool forward)
     return touched;
 }
 
-void Table::applyRow(const RowChange &change, bool forward, bool tell, Touched &touched)
+Table::Touched Table::applyMerged(const Step &step, bool forward)
+{
+    // Rows and changes are both in key order: one pass over each, however many there are.
+    std::vector<Record> rows;
+    std::vector<RowKey> keys;
+    std::vector<RowId> ids;
+    const std::size_t most = m_rows.size() + step.rows.size();
+    rows.reserve(most);
+    keys.reserve(most);
+    ids.reserve(most);
+    Touched touched{noRow, 0};
+    std::size_t row = 0;
+    for (const RowChange &change : step.rows) {
+        for (; row < m_rows.size() && m_keys[row] < change.key; ++row) {
+            rows.push_back(std::move(m_rows[row]));
+            keys.push_back(m_keys[row]);
+            ids.push_back(m_ids[row]);
+        }
+        const std::optional<Record> &to = forward ? change.after : change.before;
+        const bool there = row < m_rows.size() && m_keys[row] == change.key;
+        if ((forward ? change.before : change.after).has_value() != there)
+            throw Error("Povijest promjena ne odgovara tablici.");
+        if (touched.row == noRow) {
+            touched.row = rows.size();
+            for (std::size_t f = 0; there && to && f < m_schema.size(); ++f) {
+                if (m_rows[row].value(f) != to->value(f)) {
+                    touched.field = f;
+                    break;
+                }
+            }
+        }
+        row += there ? 1 : 0;
+        if (to) {
+            rows.push_back(*to);
+            keys.push_back(change.key);
+            ids.push_back(change.id);
+        }
+    }
+    for (; row < m_rows.size(); ++row) {
+        rows.push_back(std::move(m_rows[row]));
+        keys.push_back(m_keys[row]);
+        ids.push_back(m_ids[row]);
+    }
+    m_rows = std::move(rows);
+    m_keys = std::move(keys);
+    m_ids = std::move(ids);
+    return touched;
+}
+
+void Table::applyRow(const RowChange &change, bool forward, Touched &touched)
 {
     const std::optional<Record> &from = forward ? change.before : change.after;
     const std::optional<Record> &to = forward ? change.after : change.before;
@@ -282,29 +328,24 @@ void Table::applyRow(const RowChange &change, bool forward, bool tell, Touched &
         if (first && !changed.empty())
             touched.field = changed.front();
         for (std::size_t f : changed) {
-            if (tell)
-                notify([&](TableObserver &o) { o.valueChanged(row, f); });
+            notify([&](TableObserver &o) { o.valueChanged(row, f); });
         }
     } else if (to) {
-        if (tell)
-            notify([&](TableObserver &o) { o.rowAboutToBeInserted(row); });
+        notify([&](TableObserver &o) { o.rowAboutToBeInserted(row); });
         m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(row), *to);
         m_keys.insert(m_keys.begin() + static_cast<std::ptrdiff_t>(row), change.key);
         m_ids.insert(m_ids.begin() + static_cast<std::ptrdiff_t>(row), change.id);
-        if (tell)
-            notify([&](TableObserver &o) { o.rowInserted(row); });
+        notify([&](TableObserver &o) { o.rowInserted(row); });
     } else if (from) {
         if (row >= m_rows.size() || m_keys[row] != change.key)
             throw Error("Povijest promjena ne odgovara tablici.");
-        if (tell)
-            notify([&](TableObserver &o) { o.rowAboutToBeRemoved(row); });
+        notify([&](TableObserver &o) { o.rowAboutToBeRemoved(row); });
         m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(row));
         m_keys.erase(m_keys.begin() + static_cast<std::ptrdiff_t>(row));
         m_ids.erase(m_ids.begin() + static_cast<std::ptrdiff_t>(row));
         // The record that followed is current, as after a deletion.
         m_current = std::min(row, m_rows.empty() ? 0 : m_rows.size() - 1);
-        if (tell)
-            notify([&](TableObserver &o) { o.rowRemoved(row); });
+        notify([&](TableObserver &o) { o.rowRemoved(row); });
     }
 }
 

@@ -216,7 +216,9 @@ private:
     std::vector<std::string> keptValues() const;
     // One side of a step: after it when `forward`, before it otherwise.
     Touched apply(const Step &step, bool forward);
-    void applyRow(const RowChange &change, bool forward, bool tell, Touched &touched);
+    void applyRow(const RowChange &change, bool forward, Touched &touched);
+    // The same for many rows at once, in one pass; observers are told by a reset.
+    Touched applyMerged(const Step &step, bool forward);
     void dropUntypedBegunRecord();
     // The record rules' beforeCommit, store, Browse; the hand-over has been done.
     void store();

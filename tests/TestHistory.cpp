@@ -338,9 +338,11 @@ private slots:
                     next.erase(next.begin() + static_cast<std::ptrdiff_t>(row));
                     model.change(next);
                 } else if (op == 4 && random() % 3 == 0) {
-                    t.appendRecords(tableOf("xy").rows());
-                    next.push_back({nextId++, "x", ""});
-                    next.push_back({nextId++, "y", ""});
+                    // Now and then more rows than are told one by one.
+                    const std::string names = random() % 4 ? "xy" : std::string(70, 'z');
+                    t.appendRecords(tableOf(names).rows());
+                    for (char c : names)
+                        next.push_back({nextId++, std::string(1, c), ""});
                     model.change(next);
                 } else if (op == 4 && random() % 2 == 0) {
                     t.removeAll();
