@@ -2,7 +2,6 @@
 
 #include "app/DatabaseSession.h"
 #include "app/Version.h"
-#include "data/AtomicFile.h"
 #include "data/Encoding.h"
 #include "data/Plural.h"
 #include "data/ProductSchema.h"
@@ -341,10 +340,9 @@ void ProductListWindow::onExportClicked()
             gui::Dialogs::message(this, QStringLiteral("DataSet nije aktivan."),
                                   QStringLiteral("Greška!"));
         } else if (m_session->save()) {
-            // Built before the dialog opens: the file shows the table as it was saved.
-            const std::string text = textexport::exportText(m_products);
+            // Nothing changes the table while the dialog is open: the file shows it as saved.
             if (m_saveDialog.execute(this)) {
-                writeFileAtomically(m_saveDialog.fileName().toStdString(), text);
+                textexport::writeExportFile(m_saveDialog.fileName().toStdString(), m_products);
                 gui::Dialogs::message(
                     this, QStringLiteral("Baza eksportirana u ") + m_saveDialog.fileName(),
                     QStringLiteral("Poruka"));

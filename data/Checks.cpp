@@ -1,5 +1,6 @@
 #include "data/Checks.h"
 
+#include "data/Ascii.h"
 #include "data/CurrencyCodes.h"
 #include "data/NumberText.h"
 #include "data/TariffNumber.h"
@@ -12,11 +13,6 @@
 namespace data {
 
 namespace {
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
 
 bool isUpper(char c)
 {

@@ -1,5 +1,6 @@
 #include "data/DatabaseFile.h"
 
+#include "data/Ascii.h"
 #include "data/AtomicFile.h"
 #include "data/Encoding.h"
 #include "data/Error.h"
@@ -173,11 +174,6 @@ std::optional<std::string_view> resolveValue(std::string_view raw, std::string &
     if (!isCleanText(scratch))
         scratch = sanitizeText(scratch);
     return scratch;
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
 }
 
 // True when `text` is already what storedNumberText gives for it: no sign but '-', no leading
@@ -448,52 +444,30 @@ private:
             fail(lineOf(params), unmergedChanges);
     }
 
-    std::size_t fieldIndex(const char *name, std::size_t guess) const
+    // The reason a row's attribute is refused, or nothing when it is taken or passed over.
+    std::optional<std::string> refusal(const RowValues &row, RowValues::Taken taken) const
     {
-        // Rows usually list the fields in order, so the field after the last one found comes
-        // first.
-        const std::size_t n = m_names.size();
-        for (std::size_t k = 0; k < n; ++k) {
-            const std::size_t i = guess + k < n ? guess + k : guess + k - n;
-            const std::string_view field = m_names[i];
-            std::size_t j = 0;
-            while (j < field.size() && name[j] == field[j])
-                ++j;
-            if (j == field.size() && name[j] == '\0')
-                return i;
+        const auto name = [&] { return m_schema[row.field()].name; };
+        switch (taken) {
+        case RowValues::Taken::Value:
+        case RowValues::Taken::Unknown:
+            return std::nullopt;
+        case RowValues::Taken::RowState:
+            return unmergedChanges;
+        case RowValues::Taken::Repeated:
+            return "atribut " + name() + " se ponavlja";
+        case RowValues::Taken::BadReference:
+            return "neispravna oznaka znaka u vrijednosti polja " + name();
+        case RowValues::Taken::NotANumber:
+            break;
         }
-        return noField;
-    }
-
-    // The value of an attribute as stored text: references resolved, control characters
-    // cleaned, numbers in their stored form. Points into the buffer when nothing changes.
-    std::string_view readValue(const char *raw, std::size_t field, std::string &scratch,
-                               const pugi::xml_node &row) const
-    {
-        const std::optional<std::string_view> value = resolveValue(raw, scratch);
-        if (!value)
-            fail(lineOf(row),
-                 "neispravna oznaka znaka u vrijednosti polja " + m_schema[field].name);
-        if (!m_schema[field].isNumber())
-            return *value;
-        const std::optional<std::string_view> number = storedNumber(*value, scratch);
-        if (!number)
-            fail(lineOf(row), "vrijednost „" + std::string(*value) + "” polja " +
-                                  m_schema[field].name + " nije broj");
-        return *number;
+        return "vrijednost „" + std::string(row.resolved()) + "” polja " + name() + " nije broj";
     }
 
     std::vector<Record> readRows(pugi::xml_node rowData)
     {
-        const std::size_t n = m_schema.size();
-        for (const FieldDef &field : m_schema)
-            m_names.push_back(field.name);
-        std::vector<std::string_view> values(n);
-        std::vector<std::string> scratch(n);
-        std::vector<std::size_t> seenInRow(n, 0);
-
+        RowValues values(m_schema);
         std::vector<Record> records;
-        std::size_t rowNumber = 0;
         // Each row leaves the document once it is a record: the parser's memory, page by page,
         // goes back to the records being built, and the peak stays well below twice the tree.
         for (pugi::xml_node row = rowData.first_child(), next; row; row = next) {
@@ -502,36 +476,23 @@ private:
                 continue;
             if (std::strcmp(row.name(), "ROW") != 0)
                 fail(lineOf(row), "neočekivani element " + std::string(row.name()));
-            ++rowNumber;
-            std::fill(values.begin(), values.end(), std::string_view());
-            std::size_t guess = 0;
+            values.startRow();
             for (pugi::xml_attribute a = row.first_attribute(); a; a = a.next_attribute()) {
-                const std::size_t field = fieldIndex(a.name(), guess);
-                if (field == noField) {
-                    if (std::strcmp(a.name(), "RowState") == 0)
-                        fail(lineOf(row), unmergedChanges);
-                    continue;
-                }
-                if (seenInRow[field] == rowNumber)
-                    fail(lineOf(row), "atribut " + m_schema[field].name + " se ponavlja");
-                seenInRow[field] = rowNumber;
-                values[field] = readValue(a.value(), field, scratch[field], row);
-                guess = field + 1 < n ? field + 1 : 0;
+                if (const auto why = refusal(values, values.take(a.name(), a.value())))
+                    fail(lineOf(row), *why);
             }
-            records.emplace_back(std::span<const std::string_view>(values));
+            records.emplace_back(std::span<const std::string_view>(values.values()));
             rowData.remove_child(row);
         }
         return records;
     }
 
-    static constexpr std::size_t noField = static_cast<std::size_t>(-1);
     static constexpr const char *unmergedChanges = "datoteka sadrži nespojene promjene";
 
     std::string &m_buffer;
     const Schema &m_schema;
     const std::string &m_fileName;
     std::vector<std::size_t> m_newlines;
-    std::vector<std::string_view> m_names;
     pugi::xml_document m_document;
 };
 

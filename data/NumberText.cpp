@@ -1,5 +1,6 @@
 #include "data/NumberText.h"
 
+#include "data/Ascii.h"
 #include "data/Encoding.h"
 #include "data/Error.h"
 
@@ -16,11 +17,6 @@ namespace {
 // Long enough for any finite double in fixed notation (DBL_MAX has 309 digits, the smallest
 // subnormal 324 decimals).
 constexpr std::size_t numberBufferSize = 400;
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
 
 std::optional<double> parseWhole(std::string_view text, std::chars_format format)
 {

@@ -1,3 +1,4 @@
+#include "data/Ascii.h"
 #include "data/DatabaseFile.h"
 #include "data/Encoding.h"
 #include "data/Error.h"
@@ -93,8 +94,6 @@ public:
         , m_total(bytes.size())
         , m_schema(schema)
     {
-        for (const FieldDef &field : m_schema)
-            m_names.push_back(field.name);
     }
 
     // `total` is the expected size of all that `source` gives; `bufferSize` is the memory it
@@ -202,29 +201,54 @@ private:
                std::memcmp(p, text.data(), text.size()) == 0;
     }
 
-    std::size_t fieldIndex(std::string_view name, std::size_t guess) const
+    // The attributes of the row whose name `p` has passed, up to its end, which `p` then
+    // passes; false for anything the parser must read.
+    bool readAttributes(const char *&p, RowValues &values) const
     {
-        const std::size_t n = m_names.size();
-        for (std::size_t k = 0; k < n; ++k) {
-            const std::size_t i = guess + k < n ? guess + k : guess + k - n;
-            if (m_names[i] == name)
-                return i;
+        for (;;) {
+            const char *name = skipSpace(p);
+            if (name == m_end)
+                return false;
+            if (*name == '/') {
+                p = name + 2;
+                return name + 1 != m_end && name[1] == '>';
+            }
+            // Attributes are separated by white space; a row with content ends with '>'.
+            if (name == p || !isNameStart(*name))
+                return false;
+            p = name + 1;
+            while (p < m_end && isNameChar(*p))
+                ++p;
+            const std::string_view attribute(name, static_cast<std::size_t>(p - name));
+            p = skipSpace(p);
+            if (p == m_end || *p != '=')
+                return false;
+            p = skipSpace(p + 1);
+            if (p == m_end || (*p != '"' && *p != '\''))
+                return false;
+            const char quote = *p++;
+            const auto *close = static_cast<const char *>(
+                std::memchr(p, quote, static_cast<std::size_t>(m_end - p)));
+            if (!close)
+                return false;
+            const std::string_view raw(p, static_cast<std::size_t>(close - p));
+            p = close + 1;
+            const RowValues::Taken taken = values.take(attribute, raw);
+            if (taken != RowValues::Taken::Value && taken != RowValues::Taken::Unknown)
+                return false;
         }
-        return noField;
     }
 
     std::optional<std::vector<Record>> readRows(std::size_t rowsStart)
     {
         const std::size_t n = m_schema.size();
-        std::vector<std::string_view> values(n);
-        std::vector<std::string> scratch(n);
-        std::vector<std::size_t> seenInRow(n, 0);
+        RowValues values(m_schema);
         std::vector<Record> records;
         // The text of the records is smaller than the file, which gives the first block's size.
         RecordTextBlocks text(m_total - std::min(m_total, rowsStart) + n * 64);
         const char *p = m_bytes.data() + rowsStart;
         constexpr std::size_t sampleRows = 1024;
-        for (std::size_t rowNumber = 1;; ++rowNumber) {
+        for (;;) {
             // A row longer than the look-ahead is left to the parser.
             if (!m_atEnd && static_cast<std::size_t>(m_end - p) < m_lookAhead && !refill(p))
                 return std::nullopt;
@@ -235,70 +259,24 @@ private:
             if (!startsWith(p, "<ROW") || p + 4 == m_end || !(isXmlSpace(p[4]) || p[4] == '/'))
                 return std::nullopt;
             p += 4;
-            std::fill(values.begin(), values.end(), std::string_view());
-            std::size_t guess = 0;
-            for (;;) {
-                const char *name = skipSpace(p);
-                if (name == m_end)
-                    return std::nullopt;
-                if (*name == '/') {
-                    if (name + 1 == m_end || name[1] != '>')
-                        return std::nullopt;
-                    p = name + 2;
-                    break;
-                }
-                // Attributes are separated by white space; a row with content ends with '>'.
-                if (name == p || !isNameStart(*name))
-                    return std::nullopt;
-                p = name + 1;
-                while (p < m_end && isNameChar(*p))
-                    ++p;
-                const std::string_view attribute(name, static_cast<std::size_t>(p - name));
-                p = skipSpace(p);
-                if (p == m_end || *p != '=')
-                    return std::nullopt;
-                p = skipSpace(p + 1);
-                if (p == m_end || (*p != '"' && *p != '\''))
-                    return std::nullopt;
-                const char quote = *p++;
-                const auto *close = static_cast<const char *>(
-                    std::memchr(p, quote, static_cast<std::size_t>(m_end - p)));
-                if (!close)
-                    return std::nullopt;
-                const std::string_view raw(p, static_cast<std::size_t>(close - p));
-                p = close + 1;
-                const std::size_t field = fieldIndex(attribute, guess);
-                if (field == noField) {
-                    if (attribute == "RowState")
-                        return std::nullopt;
-                    continue;
-                }
-                if (seenInRow[field] == rowNumber)
-                    return std::nullopt;
-                seenInRow[field] = rowNumber;
-                std::optional<std::string_view> value = resolveValue(raw, scratch[field]);
-                if (value && m_schema[field].isNumber())
-                    value = storedNumber(*value, scratch[field]);
-                if (!value)
-                    return std::nullopt;
-                values[field] = *value;
-                guess = field + 1 < n ? field + 1 : 0;
-            }
-            if (!isPlainText(std::string_view(rowStart, static_cast<std::size_t>(p - rowStart))))
+            values.startRow();
+            if (!readAttributes(p, values) ||
+                !isPlainText(std::string_view(rowStart, static_cast<std::size_t>(p - rowStart))))
                 return std::nullopt;
             std::size_t size = n - 1;
-            for (std::string_view v : values)
+            for (std::string_view v : values.values())
                 size += v.size();
             char *out = text.room(size);
             for (std::size_t f = 0; f < n; ++f) {
                 if (f > 0)
                     *out++ = '\0';
-                if (!values[f].empty())
-                    std::memcpy(out, values[f].data(), values[f].size());
-                out += values[f].size();
+                const std::string_view v = values.values()[f];
+                if (!v.empty())
+                    std::memcpy(out, v.data(), v.size());
+                out += v.size();
             }
             records.push_back(text.record(size, n));
-            if (rowNumber == sampleRows)
+            if (records.size() == sampleRows)
                 reserveRows(records, rowsStart, p);
         }
         // The ends of ROWDATA and of the packet, and nothing after them but white space.
@@ -338,8 +316,6 @@ private:
         native::adviseLargeUse(records.data(), records.capacity() * sizeof(Record));
     }
 
-    static constexpr std::size_t noField = static_cast<std::size_t>(-1);
-
     std::size_t m_bufferSize = std::size_t(4) << 20;
     std::size_t m_lookAhead = std::size_t(256) << 10;
 
@@ -351,7 +327,6 @@ private:
     Source m_source;
     native::LargeBlock m_buffer;
     const Schema &m_schema;
-    std::vector<std::string_view> m_names;
 };
 
 } // namespace

@@ -1,15 +1,8 @@
 #include "data/TariffNumber.h"
 
+#include "data/Ascii.h"
+
 namespace data {
-
-namespace {
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-} // namespace
 
 std::optional<std::string> ungroupedTariffNumber(std::string_view value)
 {
