@@ -2,7 +2,6 @@
 
 #include "data/AtomicFile.h"
 #include "data/DatabaseFile.h"
-#include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
 #include "gui/dialogs/Dialogs.h"
 #include "gui/dialogs/ExceptionBox.h"
@@ -44,14 +43,14 @@ bool DatabaseSession::start()
     // Taken before reading: a change made while it is read counts as a change.
     m_databaseState = FileIdentity::of(m_databaseFile);
     gui::guarded(m_window, [&] {
-        if (restored || loadExistingDatabase(m_products, m_databaseFile))
+        if (restored || readExistingDatabase(m_products, m_databaseFile))
             return;
         try {
             writeEmptyDatabase();
         } catch (...) {
             // The clerk can type all the same: the recovery copy and the close question keep
             // the work.
-            resetToEmptyDatabase(m_products);
+            beginEmpty();
             throw;
         }
         m_databaseState = FileIdentity::of(m_databaseFile);
@@ -85,7 +84,10 @@ bool DatabaseSession::offerRecoveryCopies(bool mayTakeFolderCopy)
 
 bool DatabaseSession::save()
 {
-    return writeDatabase([this] { saveDatabase(m_products, m_databaseFile); });
+    return writeDatabase([this] {
+        m_products.removeRecordsWithEmpty(Name);
+        data::writeDatabase(m_products, m_databaseFile);
+    });
 }
 
 bool DatabaseSession::erase()
@@ -105,7 +107,7 @@ bool DatabaseSession::saveOnClose()
     if (!m_products.isActive())
         return true;
     try {
-        purgeUnnamedRecords(m_products);
+        m_products.removeRecordsWithEmpty(Name);
     } catch (const std::exception &e) {
         if (!m_closingOnSignal) {
             gui::showException(m_window, e);
@@ -117,7 +119,7 @@ bool DatabaseSession::saveOnClose()
     }
     QString reason;
     try {
-        if (writeDatabase([this] { m_products.saveToFile(m_databaseFile); }))
+        if (writeDatabase([this] { data::writeDatabase(m_products, m_databaseFile); }))
             return true;
         reason = QStringLiteral("drugi ju je program u međuvremenu promijenio");
     } catch (const WriteError &e) {
@@ -169,13 +171,22 @@ bool DatabaseSession::writeDatabase(const std::function<void()> &write)
     return true;
 }
 
+void DatabaseSession::beginEmpty()
+{
+    m_products.close();
+    m_products.replaceContent({});
+    m_products.insert();
+}
+
 void DatabaseSession::writeEmptyDatabase()
 {
     // The new record must start without carried-over values, but a failed write keeps them.
     const CarriedValues kept = m_carried;
     m_carried.clear();
     try {
-        createEmptyDatabase(m_products, m_databaseFile);
+        // The file goes first: a failed write leaves the table as it was.
+        writeDatabaseFile(m_databaseFile, m_products.schema(), {});
+        beginEmpty();
     } catch (...) {
         m_carried = kept;
         throw;

@@ -67,6 +67,8 @@ private:
     // read or written here and the clerk keeps that file: then false, the work kept in the
     // window and in the recovery copy. Throws what `write` throws.
     bool writeDatabase(const std::function<void()> &write);
+    // An empty table with a record begun (its carried-over values written), ready for typing.
+    void beginEmpty();
     void writeEmptyDatabase();
 
     QWidget *m_window;

@@ -320,7 +320,7 @@ LoadFigures timeLoad(const std::string &file, int runs)
     for (int i = 0; i < runs; ++i) {
         data::Table table(data::productSchema());
         const long faultsBefore = minorFaults();
-        const double ms = bestOf(1, [&] { table.loadFromFile(file); });
+        const double ms = bestOf(1, [&] { readDatabase(table, file); });
         const long faults = minorFaults() - faultsBefore;
         best.ms = i == 0 ? ms : std::min(best.ms, ms);
         best.faults = i == 0 ? faults : std::min(best.faults, faults);
@@ -386,7 +386,7 @@ double timeFind(std::size_t count, int runs)
 double timeChecks(const std::string &source, int runs)
 {
     data::Table table(data::productSchema());
-    table.loadFromFile(source);
+    readDatabase(table, source);
     double best = 0;
     for (int i = 0; i < runs; ++i) {
         std::optional<data::Checks> checks;
@@ -400,7 +400,7 @@ double timeChecks(const std::string &source, int runs)
 double timeCommit(const std::string &source)
 {
     data::Table table(data::productSchema());
-    table.loadFromFile(source);
+    readDatabase(table, source);
     data::Checks checks(table);
     constexpr std::size_t commits = 10'000;
     const double ms = bestOf(1, [&] {
@@ -495,11 +495,11 @@ int peakChild(const std::string &file)
 {
     data::Table table(data::productSchema());
     const long faultsBefore = minorFaults();
-    const double loadMs = bestOf(1, [&] { table.loadFromFile(file); });
+    const double loadMs = bestOf(1, [&] { readDatabase(table, file); });
     const long faults = minorFaults() - faultsBefore;
     const data::Checks checks(table); // the window keeps them: their memory counts
     table.removeRecordsWithEmpty(data::ProductField::Name);
-    table.saveToFile(file + ".peak");
+    writeDatabase(table, file + ".peak");
     fs::remove(file + ".peak");
     std::printf("%ld %.1f %ld\n", peakResidentKb(), loadMs, faults);
     return 0;
@@ -588,12 +588,12 @@ SizeReport measureSize(const std::string &self, const fs::path &folder, std::siz
     // their yardsticks take turns, and each gets the best of a few runs at every size.
     {
         data::Table table(data::productSchema());
-        table.loadFromFile(file);
+        readDatabase(table, file);
         const std::string saved = file + ".saved";
         const std::string exported = file + ".txt";
         for (int i = 0; i < std::max(runs, 3); ++i) {
             const double writeDb = timeWriteFsync(folder, fs::file_size(file), 1);
-            const double save = bestOf(1, [&] { table.saveToFile(saved); });
+            const double save = bestOf(1, [&] { writeDatabase(table, saved); });
             const double exportMs =
                 bestOf(1, [&] { textexport::writeExportFile(exported, table); });
             report.exportBytes = fs::file_size(exported);

@@ -14,6 +14,7 @@
 #include <array>
 #include <cassert>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <span>
 
@@ -526,6 +527,33 @@ std::vector<Record> readDatabaseFile(const std::string &fileName, const Schema &
         return std::move(*records);
     std::string buffer = readWholeFile(fileName);
     return packet::parseOwned(buffer, schema, absoluteName(fileName));
+}
+
+void readDatabase(Table &table, const std::string &fileName)
+{
+    table.replaceContent(readDatabaseFile(fileName, table.schema()));
+}
+
+bool readExistingDatabase(Table &table, const std::string &fileName)
+{
+    // Only a file that is surely absent is created anew. One the system cannot look at just now
+    // (a network share that fails for a moment) is read, and the read reports why it failed,
+    // rather than being overwritten with an empty database.
+    std::error_code ec;
+    const auto status = std::filesystem::status(pathFromUtf8(fileName), ec);
+    if (status.type() == std::filesystem::file_type::not_found)
+        return false;
+    readDatabase(table, fileName);
+    table.last();
+    return true;
+}
+
+void writeDatabase(const Table &table, const std::string &fileName)
+{
+    if (!table.isActive())
+        throw Error("Tablica nije otvorena.");
+    writeDatabaseFile(fileName, table.schema(), table.rows(),
+                      table.state() == TableState::Insert ? table.currentRow() : noRow);
 }
 
 } // namespace data

@@ -2,17 +2,15 @@
 
 #include "data/Record.h"
 #include "data/Schema.h"
+#include "data/Table.h"
 
 #include <cstddef>
-#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // The database file: a client table's XML data packet.
 namespace data {
-
-constexpr std::size_t noRow = std::numeric_limits<std::size_t>::max();
 
 // Parses a data packet. The program's schema governs: the file's field definitions are checked
 // for plausibility, never used to change it. Throws Error
@@ -33,6 +31,15 @@ bool rowScannerReadLastForTesting();
 
 // Errors name the file with its full path.
 std::vector<Record> readDatabaseFile(const std::string &fileName, const Schema &schema);
+// Replaces the table's content with the file's records (all or nothing: on failure the table is
+// left as it was).
+void readDatabase(Table &table, const std::string &fileName);
+// Reads an existing file into the table and makes its last record current; false, leaving the
+// table alone, when the file surely does not exist. A file whose existence cannot be checked is
+// read all the same, and its failure thrown.
+bool readExistingDatabase(Table &table, const std::string &fileName);
+// Writes every stored record of the table; a begun record is not written.
+void writeDatabase(const Table &table, const std::string &fileName);
 // Written atomically (see writeFileAtomically).
 void writeDatabaseFile(const std::string &fileName, const Schema &schema,
                        const std::vector<Record> &rows, std::size_t skipRow = noRow);

@@ -1,6 +1,5 @@
 #include "data/Table.h"
 
-#include "data/DatabaseFile.h"
 #include "data/Encoding.h"
 #include "data/Error.h"
 #include "data/NativeMemory.h"
@@ -655,18 +654,6 @@ void Table::addStep(StepKind kind, std::vector<RowChange> rows,
 std::vector<std::string> Table::keptValues() const
 {
     return m_rules ? m_rules->keptValues() : std::vector<std::string>();
-}
-
-void Table::loadFromFile(const std::string &fileName)
-{
-    replaceContent(readDatabaseFile(fileName, m_schema));
-}
-
-void Table::saveToFile(const std::string &fileName) const
-{
-    checkActive();
-    writeDatabaseFile(fileName, m_schema, m_rows,
-                      m_state == TableState::Insert ? m_current : noRow);
 }
 
 void Table::addObserver(TableObserver *observer)

@@ -6,12 +6,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace data {
+
+constexpr std::size_t noRow = std::numeric_limits<std::size_t>::max();
 
 enum class TableState {
     Inactive, // closed, holds no records
@@ -68,8 +71,8 @@ public:
 };
 
 // A table of records over a fixed schema, with one cursor, an edit state and the record
-// operations of the form. Operations on a closed table throw data::Error, except close(), open(),
-// isActive(), state() and loadFromFile().
+// operations. Operations on a closed table throw data::Error, except close(), open(),
+// isActive() and state().
 class Table {
 public:
     explicit Table(Schema schema);
@@ -179,11 +182,6 @@ public:
               const std::vector<std::string> &texts);
     // True while the begun record holds only what the record rules wrote into it.
     bool isBegunRecordUntyped() const { return m_state == TableState::Insert && !m_typed; }
-
-    // Reads a database file (all or nothing: on failure the table is left as it was).
-    void loadFromFile(const std::string &fileName);
-    // Writes every stored record; a begun record is not written and stays begun.
-    void saveToFile(const std::string &fileName) const;
 
     // Records as stored; while a record is begun, it is among them (see isBegunRow).
     const std::vector<Record> &rows() const { return m_rows; }

@@ -537,7 +537,7 @@ private slots:
         std::vector<Record> copies;
         {
             Table table(productSchema());
-            table.loadFromFile(file);
+            readDatabase(table, file);
             copies = {table.rows()[0], table.rows()[1]};
             table.moveTo(1);
             table.edit();
@@ -553,7 +553,7 @@ private slots:
             std::erase_if(rows,
                           [](const Record &r) { return r.value(ProductField::Name).empty(); });
             QCOMPARE(describe(table.rows()), describe(rows));
-            table.saveToFile(file);
+            writeDatabase(table, file);
         }
         QCOMPARE(describe(copies),
                  describe({product({"0", "", "", "", "", "", "", "", "0.5", "", "", "P"}),
@@ -577,7 +577,7 @@ private slots:
         table.insert(); // a begun record is in neither file
         table.setText(ProductField::Name, "novi");
         const std::string file = path("Baza.xml");
-        table.saveToFile(file);
+        writeDatabase(table, file);
         std::string whole;
         appendDataPacket(whole, productSchema(), table.rows(), 7);
         QVERIFY(whole.size() > writePieceSize);

@@ -117,9 +117,9 @@ private slots:
             u"Naziv=\"b\" Cijena=\"-1\""_s,
         }));
         Table plain(productSchema());
-        plain.loadFromFile(w.databasePath().toStdString());
+        readDatabase(plain, w.databasePath().toStdString());
         const QString plainFile = QDir(w.folder()).filePath(u"plain.xml"_s);
-        plain.saveToFile(plainFile.toStdString());
+        writeDatabase(plain, plainFile.toStdString());
         QVERIFY(w.start());
         QCOMPARE(w.widget<QLabel>("lblNumOfWarnings")->text(), u"Upozorenja: 3"_s);
 

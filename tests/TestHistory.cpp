@@ -1,6 +1,6 @@
 #include "data/CarriedValues.h"
+#include "data/DatabaseFile.h"
 #include "data/Error.h"
-#include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
 #include "data/Table.h"
 
@@ -198,7 +198,7 @@ private slots:
             if (op == 'a')
                 t.appendRecords(tableOf(arg).rows());
             if (op == 'p')
-                purgeUnnamedRecords(t);
+                t.removeRecordsWithEmpty(data::Name);
             if (op == 'E')
                 t.removeAll();
             if (op == 'c')
@@ -348,7 +348,7 @@ private slots:
                     t.removeAll();
                     model.change({});
                 } else if (op == 5) {
-                    purgeUnnamedRecords(t);
+                    t.removeRecordsWithEmpty(data::Name);
                     model.purge();
                 } else if (op <= 7) {
                     t.undo();

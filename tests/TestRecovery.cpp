@@ -26,7 +26,7 @@ QStringList names(const QString &path)
 {
     Table t(productSchema());
     if (QFile::exists(path))
-        t.loadFromFile(path.toStdString());
+        readDatabase(t, path.toStdString());
     QStringList n;
     for (std::size_t r = 0; r < t.rowCount(); ++r)
         n << QString::fromStdString(t.text(r, Name));

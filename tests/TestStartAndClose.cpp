@@ -118,7 +118,7 @@ private slots:
         QVERIFY(!w.form->isVisible());
         QVERIFY(Dialogs::takeShown().size() == 1);
         Table reread(productSchema());
-        reread.loadFromFile(w.databasePath().toStdString());
+        readDatabase(reread, w.databasePath().toStdString());
         QCOMPARE(reread.rowCount(), 3u);
         QCOMPARE(reread.text(0, Name), std::string("a"));
         QCOMPARE(reread.text(1, Name), std::string(" "));

@@ -1,7 +1,7 @@
 #include "data/CarriedValues.h"
+#include "data/DatabaseFile.h"
 #include "data/Error.h"
 #include "data/Path.h"
-#include "data/ProductDatabase.h"
 #include "data/ProductSchema.h"
 #include "data/Table.h"
 
@@ -175,7 +175,7 @@ private slots:
     {
         Table t = tableOf("--a---b- -");
         Notes notes(t);
-        purgeUnnamedRecords(t);
+        t.removeRecordsWithEmpty(data::Name);
         QCOMPARE(namesOf(t), std::string("ab "));
         QCOMPARE(t.currentRow(), 2u);
         QVERIFY(t.atEnd());
@@ -185,7 +185,7 @@ private slots:
         // A name erased in the current record is committed first.
         t.edit();
         t.setText(Name, "");
-        purgeUnnamedRecords(t);
+        t.removeRecordsWithEmpty(data::Name);
         QCOMPARE(namesOf(t), std::string("ab"));
     }
 
@@ -195,17 +195,17 @@ private slots:
         const std::string file = dir.filePath(u"Baza.xml"_s).toStdString();
         // A load opens on the last record; a failed load leaves an open table as it was.
         Table t = tableOf("abc");
-        t.saveToFile(file);
-        QVERIFY(loadExistingDatabase(t, file));
+        writeDatabase(t, file);
+        QVERIFY(readExistingDatabase(t, file));
         QCOMPARE(t.currentRow(), 2u);
         t.moveTo(1);
         t.edit();
         t.setText(Name, "x");
         Notes notes(t);
         QFile(QString::fromStdString(file)).resize(20);
-        QVERIFY_THROWS_EXCEPTION(Error, loadExistingDatabase(t, file));
+        QVERIFY_THROWS_EXCEPTION(Error, readExistingDatabase(t, file));
         try {
-            t.loadFromFile(file + ".nema");
+            readDatabase(t, file + ".nema");
             QFAIL("read a missing file");
         } catch (const Error &e) {
             QCOMPARE(std::string(e.what()),
@@ -221,7 +221,7 @@ private slots:
         // A file that cannot be looked at is reported, never taken for absent and overwritten.
         QVERIFY(QFile::remove(QString::fromStdString(file)));
         std::filesystem::create_symlink("Baza.xml", file);
-        QVERIFY_THROWS_EXCEPTION(Error, loadExistingDatabase(t, file));
+        QVERIFY_THROWS_EXCEPTION(Error, readExistingDatabase(t, file));
 #endif
     }
 };

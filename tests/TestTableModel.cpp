@@ -1,5 +1,5 @@
 #include "data/Checks.h"
-#include "data/ProductDatabase.h"
+#include "data/DatabaseFile.h"
 #include "data/ProductSchema.h"
 #include "gui/binding/DataSource.h"
 #include "gui/binding/TableModel.h"
@@ -64,7 +64,7 @@ private slots:
         QVERIFY(model.setData(model.index(0, 0), model.data(model.index(0, 0))));
         QCOMPARE(table.state(), TableState::Browse);
 
-        purgeUnnamedRecords(table);
+        table.removeRecordsWithEmpty(data::Name);
         QCOMPARE(resets.size(), 1);
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(model.data(model.index(0, 0)).toString(), u"c"_s);
