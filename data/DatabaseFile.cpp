@@ -22,9 +22,6 @@ namespace data {
 
 namespace packet {
 
-// ---------------------------------------------------------------------------------------------
-// Reading
-
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {

@@ -12,7 +12,7 @@ namespace data {
 // One record's values as stored text (number fields in their stored form, see NumberText.h).
 // All values lie in one text, separated by NUL; stored text never holds a control character, so
 // NUL is free. The text is never changed, only replaced: copies share it, and records read from
-// a file point into large blocks shared by many records (see DatabaseFile.cpp), which costs one
+// a file point into large blocks shared by many records (see RowScanner.cpp), which costs one
 // allocation for thousands of records instead of one each.
 class Record {
 public:
