@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "data/CarriedValues.h"
 #include "data/DatabaseFile.h"
 #include "data/Error.h"
@@ -15,29 +17,6 @@ using namespace data;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A table holding records named by the letters of `names` ('-' for an unnamed record).
-Table tableOf(std::string_view names)
-{
-    Table t(productSchema());
-    std::vector<Record> rows;
-    for (char c : names) {
-        rows.emplace_back(ProductFieldCount);
-        rows.back().setValue(Name, c == '-' ? std::string_view() : std::string_view(&c, 1));
-    }
-    t.replaceContent(std::move(rows));
-    return t;
-}
-
-std::string namesOf(const Table &t)
-{
-    std::string s;
-    for (std::size_t r = 0; r < t.rowCount(); ++r) {
-        const std::string name = t.text(r, Name);
-        s += name.empty() ? "-" : name;
-    }
-    return s;
-}
 
 // The history as nothing but whole copies of the table, a row known by a number of its own:
 // what the table's history must always agree with.

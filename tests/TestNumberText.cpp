@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "data/Error.h"
 #include "data/NumberText.h"
 
@@ -13,11 +15,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QString text(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // Values whose text forms the tests check both ways.
 struct Sample {
@@ -156,13 +153,10 @@ private slots:
         }
         // Typed text through the table's own door: the same value, or the same refusal.
         if (source == int(data::NumberSource::Typed)) {
-            try {
-                const std::optional<double> parsed = data::parseTypedNumber(input.toStdString());
-                QVERIFY(problem.isEmpty());
-                QCOMPARE(parsed.has_value(), !stored.isEmpty());
-            } catch (const data::Error &e) {
-                QCOMPARE(QString::fromUtf8(e.what()), text(r.problem));
-            }
+            std::optional<double> parsed;
+            QCOMPARE(errorOf([&] { parsed = data::parseTypedNumber(input.toStdString()); }),
+                     text(r.problem));
+            QCOMPARE(parsed.has_value(), !stored.isEmpty());
         }
     }
 

@@ -1,9 +1,9 @@
+#include "TestSupport.h"
 #include "WindowFixture.h"
 
 #include <QLockFile>
 #include <QProcess>
 
-#include "data/NativeFile.h"
 #include "data/Path.h"
 
 #ifdef _WIN32
@@ -59,15 +59,6 @@ std::unique_ptr<QProcess> startDriver(const QString &folder, const QStringList &
 QStringList temporaries(const QString &folder, const QString &prefix)
 {
     return QDir(folder).entryList({u"."_s + prefix + u"*.tmp-*"_s}, QDir::Files | QDir::Hidden);
-}
-
-// Whether the file system offers the unnamed files the atomic write takes where it can.
-bool hasUnnamedFiles(const QString &folder)
-{
-    const data::native::Handle file =
-        data::native::createUnnamed(data::pathFromUtf8(folder.toStdString()));
-    std::error_code ignored;
-    return file != data::native::noHandle && data::native::close(file, ignored);
 }
 
 #ifdef _WIN32
@@ -187,14 +178,9 @@ private slots:
         const QByteArray old = w.readDatabase();
         const bool save = held == u"save"_s;
         const QString folder = save ? w.folder() : os::RecoveryCopy::folder();
-        const QString prefix =
-            save
-                ? u"Baza.xml"_s
-                : u"oporavak-"_s + QLatin1String(QCryptographicHash::hash(w.databasePath().toUtf8(),
-                                                                          QCryptographicHash::Sha1)
-                                                     .toHex());
+        const QString prefix = QFileInfo(save ? w.databasePath() : w.recoveryCopyPath()).fileName();
         QVERIFY(QDir().mkpath(folder));
-        if (!named && !hasUnnamedFiles(folder))
+        if (!named && !hasUnnamedFiles(pathFromUtf8(folder.toStdString())))
             QSKIP("no unnamed files on this file system");
 
         std::unique_ptr<QProcess> child =
@@ -252,11 +238,8 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         WindowFixture w(folder);
         QVERIFY(QDir().mkpath(os::RecoveryCopy::folder()));
-        const QByteArray key =
-            QCryptographicHash::hash(w.databasePath().toUtf8(), QCryptographicHash::Sha1).toHex();
         w.writeDatabase(WindowFixture::packet({u"Naziv=\"spašen\""_s}));
-        QVERIFY(QFile::rename(w.databasePath(), os::RecoveryCopy::folder() +
-                                                    u"/oporavak-%1.xml"_s.arg(QLatin1String(key))));
+        QVERIFY(QFile::rename(w.databasePath(), w.recoveryCopyPath()));
         Dialogs::addAnswer(true);
         QVERIFY(w.start());
         QCOMPARE(w.table().text(0, Name), std::string("spašen"));
@@ -270,9 +253,7 @@ private slots:
     {
         WindowFixture w;
         QVERIFY(QDir().mkpath(os::RecoveryCopy::folder()));
-        const QByteArray key =
-            QCryptographicHash::hash(w.databasePath().toUtf8(), QCryptographicHash::Sha1).toHex();
-        QFile copy(os::RecoveryCopy::folder() + u"/oporavak-%1.xml"_s.arg(QLatin1String(key)));
+        QFile copy(w.recoveryCopyPath());
         QVERIFY(copy.open(QIODevice::WriteOnly));
         copy.write(WindowFixture::packet({u"Naziv=\"stara\""_s}));
         copy.flush();

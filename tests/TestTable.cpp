@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "data/CarriedValues.h"
 #include "data/DatabaseFile.h"
 #include "data/Error.h"
@@ -37,29 +39,6 @@ struct Notes : TableObserver {
     Table &table;
     int changes = 0, removed = 0, resets = 0;
 };
-
-// A table holding records named by the letters of `names` ('-' for an unnamed record).
-Table tableOf(std::string_view names)
-{
-    Table t(productSchema());
-    std::vector<Record> rows;
-    for (char c : names) {
-        rows.emplace_back(ProductFieldCount);
-        rows.back().setValue(Name, c == '-' ? std::string_view() : std::string_view(&c, 1));
-    }
-    t.replaceContent(std::move(rows));
-    return t;
-}
-
-std::string namesOf(const Table &t)
-{
-    std::string s;
-    for (std::size_t r = 0; r < t.rowCount(); ++r) {
-        const std::string name = t.text(r, Name);
-        s += name.empty() ? "-" : name;
-    }
-    return s;
-}
 
 } // namespace
 
@@ -204,14 +183,9 @@ private slots:
         Notes notes(t);
         QFile(QString::fromStdString(file)).resize(20);
         QVERIFY_THROWS_EXCEPTION(Error, readExistingDatabase(t, file));
-        try {
-            readDatabase(t, file + ".nema");
-            QFAIL("read a missing file");
-        } catch (const Error &e) {
-            QCOMPARE(std::string(e.what()),
-                     "Datoteku „" + absoluteName(file + ".nema") +
-                         "” nije moguće pročitati: nema takve datoteke ili mape");
-        }
+        QCOMPARE(errorOf([&] { readDatabase(t, file + ".nema"); }),
+                 text("Datoteku „" + absoluteName(file + ".nema") +
+                      "” nije moguće pročitati: nema takve datoteke ili mape"));
         QCOMPARE(namesOf(t), std::string("axc"));
         QCOMPARE(t.currentRow(), 1u);
         QCOMPARE(t.state(), TableState::Edit);

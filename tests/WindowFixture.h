@@ -51,15 +51,24 @@ public:
         }
     }
 
+    // The database as its recovery copies name it, by the SHA-1 of its path; its own copy.
+    QString recoveryKey() const
+    {
+        return QString::fromLatin1(
+            QCryptographicHash::hash(databasePath().toUtf8(), QCryptographicHash::Sha1).toHex());
+    }
+    QString recoveryCopyPath() const
+    {
+        return os::RecoveryCopy::folder() + QStringLiteral("/oporavak-%1.xml").arg(recoveryKey());
+    }
+
     // Recovery copies of this folder's database, kept or set aside, oldest first.
     QStringList recoveryFiles() const
     {
-        const QByteArray key =
-            QCryptographicHash::hash(databasePath().toUtf8(), QCryptographicHash::Sha1).toHex();
         QStringList files;
         const QDir dir(os::RecoveryCopy::folder());
         for (const QFileInfo &f : dir.entryInfoList(QDir::Files, QDir::Time | QDir::Reversed)) {
-            if (f.fileName().contains(QLatin1String(key)))
+            if (f.fileName().contains(recoveryKey()))
                 files << f.filePath();
         }
         return files;
