@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "data/Plural.h"
 #include "data/ProductSchema.h"
 #include "data/Table.h"
@@ -10,11 +12,6 @@ using namespace textimport;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QString text(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // Rows as "line: cell|cell", one per line, then the problems as "line! reason".
 QString describe(const Source &source)
@@ -141,43 +138,35 @@ void TestImport::values_data()
     QTest::addColumn<QString>("problem");
     QTest::addColumn<int>("ungrouped");
 
+    const auto stored = [](const char *tag, const QString &row, const QString &values,
+                           int ungrouped = 0) {
+        QTest::newRow(tag) << row << values << QString() << ungrouped;
+    };
+    const auto refused = [](const char *tag, const QString &row, const QString &problem) {
+        QTest::newRow(tag) << row << QString() << problem << 0;
+    };
     const QString hundred(100, u'ž');
-    QTest::newRow("typed rules") << u"  a\u0001\u0085b\u00A0\tc |EUR|1 000,5"_s
-                                 << u"ab\u00A0 c|EUR|1000.5|"_s << QString() << 0;
-    QTest::newRow("spaces at the ends") << u" \u00A0Gaza\u202F\t|EUR |\t|\u00A030049000 "_s
-                                        << u"Gaza|EUR||30049000"_s << QString() << 0;
-    QTest::newRow("control character at the end")
-        << u"Gaza \u0001|EUR||"_s << u"Gaza|EUR||"_s << QString() << 0;
-    QTest::newRow("longest name") << hundred + u"||"_s << hundred + u"|||"_s << QString() << 0;
-    QTest::newRow("overlong") << hundred + u"ž|EURO|"_s << QString()
-                              << u"Naziv: 101 znak, a dopušteno je najviše 100 znakova; Valuta: 4 "
-                                 u"znaka, a dopušteno je najviše 3 znaka"_s
-                              << 0;
-    QTest::newRow("tariff grouped too long")
-        << u"Gaza|||3004 90 00 00"_s << u"Gaza|||3004900000"_s << QString() << 1;
-    QTest::newRow("tariff dotted too long")
-        << u"Gaza|||3004.90.00.10"_s << u"Gaza|||3004900010"_s << QString() << 1;
-    QTest::newRow("tariff grouped, fits")
-        << u"Gaza|||3004 90 00"_s << u"Gaza|||3004 90 00"_s << QString() << 0;
-    QTest::newRow("tariff with dashes") << u"Gaza|||3004-90-00-00"_s << QString()
-                                        << u"Tarifni broj: 13 znakova, a dopušteno je najviše "
-                                           u"10 znakova"_s
-                                        << 0;
-    QTest::newRow("tariff of 11 digits") << u"Gaza|||3004 90 00 001"_s << QString()
-                                         << u"Tarifni broj: 14 znakova, a dopušteno je najviše "
-                                            u"10 znakova"_s
-                                         << 0;
-    QTest::newRow("ungrouped, but no name")
-        << u"|||3004 90 00 00"_s << QString() << u"nema naziva (zapis bez naziva ne sprema se)"_s
-        << 0;
-    QTest::newRow("ambiguous")
-        << u"a||1.234"_s << QString()
-        << u"Cijena: „1.234” može biti 1234 ili 1,234: upišite 1234 ili 1,234."_s << 0;
-    QTest::newRow("not a number")
-        << u"a||12 kn"_s << QString()
-        << u"Cijena: „12 kn” nije broj: prima se npr. 1234,56, 1.234,56 ili 1 234,56."_s << 0;
-    QTest::newRow("no name") << u"||5"_s << QString()
-                             << u"nema naziva (zapis bez naziva ne sprema se)"_s << 0;
+    const QString tooLong = u"Tarifni broj: %1 znakova, a dopušteno je najviše 10 znakova"_s;
+    const QString noName = u"nema naziva (zapis bez naziva ne sprema se)"_s;
+    stored("typed rules", u"  a\u0001\u0085b\u00A0\tc |EUR|1 000,5"_s, u"ab\u00A0 c|EUR|1000.5|"_s);
+    stored("spaces at the ends", u" \u00A0Gaza\u202F\t|EUR |\t|\u00A030049000 "_s,
+           u"Gaza|EUR||30049000"_s);
+    stored("control character at the end", u"Gaza \u0001|EUR||"_s, u"Gaza|EUR||"_s);
+    stored("longest name", hundred + u"||"_s, hundred + u"|||"_s);
+    refused("overlong", hundred + u"ž|EURO|"_s,
+            u"Naziv: 101 znak, a dopušteno je najviše 100 znakova; Valuta: 4 znaka, a dopušteno "
+            u"je najviše 3 znaka"_s);
+    stored("tariff grouped too long", u"Gaza|||3004 90 00 00"_s, u"Gaza|||3004900000"_s, 1);
+    stored("tariff dotted too long", u"Gaza|||3004.90.00.10"_s, u"Gaza|||3004900010"_s, 1);
+    stored("tariff grouped, fits", u"Gaza|||3004 90 00"_s, u"Gaza|||3004 90 00"_s);
+    refused("tariff with dashes", u"Gaza|||3004-90-00-00"_s, tooLong.arg(13));
+    refused("tariff of 11 digits", u"Gaza|||3004 90 00 001"_s, tooLong.arg(14));
+    refused("ungrouped, but no name", u"|||3004 90 00 00"_s, noName);
+    refused("ambiguous", u"a||1.234"_s,
+            u"Cijena: „1.234” može biti 1234 ili 1,234: upišite 1234 ili 1,234."_s);
+    refused("not a number", u"a||12 kn"_s,
+            u"Cijena: „12 kn” nije broj: prima se npr. 1234,56, 1.234,56 ili 1 234,56."_s);
+    refused("no name", u"||5"_s, noName);
 }
 
 void TestImport::values()
@@ -227,9 +216,10 @@ void TestImport::headings_data()
 {
     QTest::addColumn<QString>("heading");
     QTest::addColumn<int>("field"); // -1: none
-    const auto row = [](const char16_t *heading, int field) {
-        QTest::newRow(QString::fromUtf16(heading).toUtf8().constData())
-            << QString::fromUtf16(heading) << field;
+    const auto rows = [](int field, std::initializer_list<const char16_t *> headings) {
+        for (const char16_t *heading : headings)
+            QTest::newRow(QString::fromUtf16(heading).toUtf8().constData())
+                << QString::fromUtf16(heading) << field;
     };
     // Every caption and stored name; then wordings, whole or with dotted abbreviations.
     for (const data::FieldDef &def : data::productSchema()) {
@@ -238,59 +228,33 @@ void TestImport::headings_data()
             << QString::fromStdString(def.caption) << field;
         QTest::addRow("stored %s", def.name.c_str()) << QString::fromStdString(def.name) << field;
     }
-    row(u" NAZIV: ", data::Name);
-    row(u"Naziv artikla", data::Name);
-    row(u"Kataloški br.", data::CatalogueNumber);
-    row(u"Kat. broj", data::CatalogueNumber);
-    row(u"Kat.br.", data::CatalogueNumber);
-    row(u"REF", data::CatalogueNumber);
-    row(u"Tarifna oznaka", data::TariffNumber);
-    row(u"Tar. br.", data::TariffNumber);
-    row(u"ATC", data::ClassificationCode);
-    row(u"Jed. mjere", data::Unit);
-    row(u"J.M.", data::Unit);
-    row(u"JM", data::Unit);
-    row(u"Kol.", data::Quantity);
-    row(u"Jedinična cijena", data::Price);
-    row(u"Jed. cijena", data::Price);
-    row(u"Cijena po jedinici", data::Price);
-    row(u"Naziv proizvođača", data::Manufacturer);
-    row(u"Naziv uvoznika", data::Importer);
-    row(u"Isporučitelj", data::Supplier);
-    row(u"Br. protokola", data::Protocol);
-    row(u"Šifra", data::CatalogueNumber);
-    row(u"Šif. artikla", data::CatalogueNumber);
-    row(u"Šifra proizvođača", data::CatalogueNumber);
-    row(u"JMJ", data::Unit);
-    row(u"Jed. mj.", data::Unit);
-    row(u"KN oznaka", data::TariffNumber);
-    row(u"Carinska tarifa", data::TariffNumber);
-    row(u"VPC", data::Price);
-    row(u"Cijena €", data::Price);
+    rows(data::Name, {u" NAZIV: ", u"Naziv artikla"});
+    rows(data::CatalogueNumber, {u"Kataloški br.", u"Kat. broj", u"Kat.br.", u"REF", u"Šifra",
+                                 u"Šif. artikla", u"Šifra proizvođača"});
+    rows(data::TariffNumber, {u"Tarifna oznaka", u"Tar. br.", u"KN oznaka", u"Carinska tarifa"});
+    rows(data::ClassificationCode, {u"ATC"});
+    rows(data::Unit, {u"Jed. mjere", u"J.M.", u"JM", u"JMJ", u"Jed. mj."});
+    rows(data::Quantity, {u"Kol."});
+    rows(data::Price,
+         {u"Jedinična cijena", u"Jed. cijena", u"Cijena po jedinici", u"VPC", u"Cijena €"});
+    rows(data::Manufacturer, {u"Naziv proizvođača"});
+    rows(data::Importer, {u"Naziv uvoznika"});
+    rows(data::Supplier, {u"Isporučitelj"});
+    rows(data::Protocol, {u"Br. protokola"});
     // Every wording names its own field and no other.
     for (const auto &[field, wording] : headingWordings())
-        QTest::addRow("wording %s", std::string(wording).c_str())
-            << QString::fromUtf8(wording.data(), qsizetype(wording.size())) << int(field);
+        QTest::addRow("wording %s", std::string(wording).c_str()) << text(wording) << int(field);
     // A name with words after it that name nothing else.
-    row(u"Naziv proizvoda", data::Name);
-    row(u"Cijena (EUR)", data::Price);
-    row(u"Količina (kom)", data::Quantity);
-    row(u"Jedinična cijena bez PDV-a", -1);
-    row(u"Proizvođač / zemlja", data::Manufacturer);
-    row(u"Naziv proizvođača (puni)", data::Manufacturer);
-    row(u"Naziv dobavljača i adresa", data::Supplier);
+    rows(data::Name, {u"Naziv proizvoda"});
+    rows(data::Price, {u"Cijena (EUR)"});
+    rows(data::Quantity, {u"Količina (kom)"});
+    rows(data::Manufacturer, {u"Proizvođač / zemlja", u"Naziv proizvođača (puni)"});
+    rows(data::Supplier, {u"Naziv dobavljača i adresa"});
     // Words that name another field, or something we do not keep; two fields; nothing.
-    row(u"Naziv korisnika / uvoznika", data::Importer);
-    row(u"Cijena valute", -1);
-    row(u"Cijena ukupno", -1);
-    row(u"Ukupna cijena", -1);
-    row(u"Kataloški broj proizvođača", -1);
-    row(u"Naziv i jedinica mjere", -1);
-    row(u"Pro.", -1);
-    row(u"Šifra dobavljača", -1);
-    row(u"Broj", -1);
-    row(u"Tarifni", -1);
-    row(u"...", -1);
+    rows(data::Importer, {u"Naziv korisnika / uvoznika"});
+    rows(-1, {u"Jedinična cijena bez PDV-a", u"Cijena valute", u"Cijena ukupno", u"Ukupna cijena",
+              u"Kataloški broj proizvođača", u"Naziv i jedinica mjere", u"Pro.",
+              u"Šifra dobavljača", u"Broj", u"Tarifni", u"..."});
 }
 
 void TestImport::headings()
