@@ -47,6 +47,7 @@ private:
     {
         QTableView *g = grid(w);
         const QModelIndex index = g->model()->index(row, column);
+        g->scrollTo(index);
         w.clickAt(g->viewport(), g->visualRect(index).center());
         g->edit(index);
         QWidget *editor = w.focus();
@@ -593,6 +594,47 @@ private slots:
                  u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
         QCOMPARE(w.table().rowCount(), 2u);
         QCOMPARE(grid(w)->currentIndex().row(), int(w.table().currentRow()));
+    }
+
+    // One reader for every way a number comes in: a box, a grid cell and a pasted list give the
+    // same value, or the same refusal.
+    void numbersReadAlikeEverywhere()
+    {
+        WindowFixture w;
+        QVERIFY(w.startWith({u"Naziv=\"a\""_s}));
+        Dialogs::takeShown();
+        const QString ambiguous = u"„1.250” može biti 1250 ili 1,25: upišite 1250 ili 1,25."_s;
+        const int price = columnOf(w, Price);
+        QTest::keyClick(editCell(w, 0, price, u"1.234,50"_s), Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(w.valueAt(0, Price), u"1234,5"_s);
+        QTest::keyClick(editCell(w, 0, columnOf(w, Quantity), u"1.250"_s), Qt::Key_Return);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), ambiguous);
+        QCOMPARE(w.valueAt(0, Quantity), QString());
+        QTest::keyClick(w.focus(), Qt::Key_Escape);
+
+        w.type(Quantity, u"1.234,50"_s);
+        QTest::keyClick(w.focus(), Qt::Key_Tab);
+        QCOMPARE(w.value(Quantity), u"1234,5"_s);
+        w.type(Quantity, u"1.250"_s);
+        QTest::keyClick(w.focus(), Qt::Key_Tab);
+        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), ambiguous);
+        QTest::keyClick(w.edit(Quantity), Qt::Key_Escape);
+
+        std::vector<std::string> reasons;
+        gui::ImportDialog::setScript([&](gui::ImportDialog &d) {
+            for (const auto &problem : d.importResult().problems)
+                reasons.push_back(problem.reason);
+            d.accept();
+        });
+        QGuiApplication::clipboard()->setText(u"Naziv\tCijena\nx\t1.234,50\ny\t1.250\n"_s);
+        grid(w)->setFocus();
+        QTest::keyClick(grid(w), Qt::Key_V, Qt::ControlModifier);
+        gui::ImportDialog::setScript({});
+        QCOMPARE(w.table().recordCount(), 2u);
+        QCOMPARE(w.valueAt(1, Price), u"1234,5"_s);
+        QCOMPARE(reasons.size(), 1u);
+        QVERIFY(QString::fromStdString(reasons[0]).endsWith(ambiguous));
     }
 
     void refusedNumbers()
