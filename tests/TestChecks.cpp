@@ -59,53 +59,44 @@ private slots:
         QTest::addColumn<int>("field");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("warning"); // a word of the reason; empty: none
-        const auto row = [](const char *name, ProductField f, const char *value, const char *w) {
-            QTest::newRow(name) << int(f) << QString::fromUtf8(value) << QString::fromUtf8(w);
+        // Each row named by its field and value.
+        const auto rows = [](ProductField f, const char *w,
+                             std::initializer_list<const char *> vs) {
+            for (const char *v : vs)
+                QTest::addRow("%s „%s”", productSchema()[f].name.c_str(), v)
+                    << int(f) << QString::fromUtf8(v) << QString::fromUtf8(w);
         };
-        row("TARIC code", TariffNumber, "3004900010", "");
-        row("spaced", TariffNumber, "3004 90 00", "");
-        row("dotted", TariffNumber, "3004.90.00", "");
-        row("no tariff", TariffNumber, "", "nije upisan");
-        row("digit missing", TariffNumber, "3004900", "znamenaka");
-        row("spaced, digit missing", TariffNumber, "3004 90 0", "znamenaka");
-        for (const char *v : {"9018-90-84", "9018,90,84", "9018\u00A090\u00A084", "9018  90 84",
-                              "3004 9O 00", "3004 90 00 ."})
-            row(v, TariffNumber, v, "samo znamenke");
-        for (const char *v : {" 90189084", "90189084 ", "\u00A090189084", "90189084\u202F"})
-            row(v, TariffNumber, v, "razmak na početku ili na kraju");
-        row("chapter 00", TariffNumber, "00.01 10 00", "poglavljem");
-        row("chapter 77", TariffNumber, "7700000000", "poglavljem");
-        row("chapter 07", TariffNumber, "07070000", "");
-        row("chapter 70", TariffNumber, "7000000000", "");
-        row("no ATC", ClassificationCode, "", "");
-        for (const char *code : {"A", "A10", "A10B", "A10BA", "A10BA02", "V03AN01"})
-            row(code, ClassificationCode, code, "");
-        row("digit for letter", ClassificationCode, "N2BA01", "obliku");
-        row("E group", ClassificationCode, "E10BA02", "skupine");
-        row("lower case", ClassificationCode, "n02be01", "velikim slovima");
-        row("lower case letter", ClassificationCode, "A10bA02", "velikim slovima");
-        row("lower case, no code", ClassificationCode, "e10ba02", "skupine");
-        row("ATCvet", ClassificationCode, "QJ01CA04", "ATCvet");
-        row("ATCvet group I", ClassificationCode, "QI07AA", "ATCvet");
-        row("ATCvet, lower case", ClassificationCode, "qj01ca04", "velikim slovima");
-        row("Q alone", ClassificationCode, "Q", "skupine");
-        row("EUR", Currency, "EUR", "");
-        row("no currency", Currency, "", "nije upisana");
-        for (const char *kuna : {"HRK", "hrk", "kn", "KN", "Kn", "kuna", "KUNA"})
-            row(kuna, Currency, kuna, "Kunu (HRK)");
-        row("KNA", Currency, "KNA", "ISO 4217");
-        row("BGN", Currency, "BGN", "lev (BGN)");
-        row("bgn", Currency, "bgn", "lev (BGN)");
-        row("eur", Currency, "eur", "velikim");
-        row("XYZ", Currency, "XYZ", "ISO 4217");
-        row("no name", Name, "", "Zapis bez naziva neće se spremiti");
-        row("name of spaces", Name, " ", "");
-        row("no quantity", Quantity, "", "nije upisana");
-        row("zero quantity", Quantity, "0", "veća od nule");
-        row("quantity", Quantity, "0.5", "");
-        row("no price", Price, "", "nije upisana");
-        row("free", Price, "0", "");
-        row("negative price", Price, "-0.01", "negativna");
+        // TARIC codes, spaced, dotted, and chapters 07 and 70 beside the ones that are none.
+        rows(TariffNumber, "",
+             {"3004900010", "3004 90 00", "3004.90.00", "07070000", "7000000000"});
+        rows(TariffNumber, "nije upisan", {""});
+        rows(TariffNumber, "znamenaka", {"3004900", "3004 90 0"});
+        rows(TariffNumber, "samo znamenke",
+             {"9018-90-84", "9018,90,84", "9018\u00A090\u00A084", "9018  90 84", "3004 9O 00",
+              "3004 90 00 ."});
+        rows(TariffNumber, "razmak na početku ili na kraju",
+             {" 90189084", "90189084 ", "\u00A090189084", "90189084\u202F"});
+        rows(TariffNumber, "poglavljem", {"00.01 10 00", "7700000000"});
+        rows(ClassificationCode, "", {"", "A", "A10", "A10B", "A10BA", "A10BA02", "V03AN01"});
+        rows(ClassificationCode, "obliku", {"N2BA01"}); // a digit for a letter
+        // The E group, a lower-case code of no group, and Q alone.
+        rows(ClassificationCode, "skupine", {"E10BA02", "e10ba02", "Q"});
+        rows(ClassificationCode, "velikim slovima", {"n02be01", "A10bA02", "qj01ca04"});
+        rows(ClassificationCode, "ATCvet", {"QJ01CA04", "QI07AA"}); // group I too
+        rows(Currency, "", {"EUR"});
+        rows(Currency, "nije upisana", {""});
+        rows(Currency, "Kunu (HRK)", {"HRK", "hrk", "kn", "KN", "Kn", "kuna", "KUNA"});
+        rows(Currency, "ISO 4217", {"KNA", "XYZ"});
+        rows(Currency, "lev (BGN)", {"BGN", "bgn"});
+        rows(Currency, "velikim", {"eur"});
+        rows(Name, "Zapis bez naziva neće se spremiti", {""});
+        rows(Name, "", {" "});
+        rows(Quantity, "nije upisana", {""});
+        rows(Quantity, "veća od nule", {"0"});
+        rows(Quantity, "", {"0.5"});
+        rows(Price, "nije upisana", {""});
+        rows(Price, "", {"0"});
+        rows(Price, "negativna", {"-0.01"});
     }
 
     void rules()
