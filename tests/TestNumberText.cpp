@@ -68,67 +68,59 @@ private slots:
         const int typed = int(data::NumberSource::Typed);
         const int list = int(data::NumberSource::List);
         const int exported = int(data::NumberSource::Export);
-        const auto read = [](const QString &text, int source, const char *stored) {
-            QTest::addRow("%d %s", source, qPrintable(text))
-                << text << source << QString::fromLatin1(stored) << QString();
+        const auto read = [](int source, const char *stored, std::initializer_list<QString> texts) {
+            for (const QString &text : texts)
+                QTest::addRow("%d %s", source, qPrintable(text))
+                    << text << source << QString::fromLatin1(stored) << QString();
         };
-        const auto refused = [](const QString &text, int source, const QString &problem) {
-            QTest::addRow("%d %s refused", source, qPrintable(text))
-                << text << source << QString() << problem;
+        const auto refused = [](int source, const QString &problem,
+                                std::initializer_list<QString> texts) {
+            for (const QString &text : texts)
+                QTest::addRow("%d %s refused", source, qPrintable(text))
+                    << text << source << QString() << problem;
         };
-        for (const auto &[t, stored] : std::initializer_list<std::pair<QString, const char *>>{
-                 {u"12,5"_s, "12.5"},
-                 {u"12.5"_s, "12.5"},
-                 {u"  -3,25 "_s, "-3.25"},
-                 {u"+7"_s, "7"},
-                 {u",5"_s, "0.5"},
-                 {u"12,"_s, "12"},
-                 {u""_s, ""},
-                 {u"   "_s, ""},
-                 {u"1,234"_s, "1.234"},
-                 {u"1.234,50"_s, "1234.5"},
-                 {u"1 234,50"_s, "1234.5"},
-                 {u"1\u00A0234,50"_s, "1234.5"},
-                 {u"1\u202F234,5"_s, "1234.5"},
-                 {u"1.250.000"_s, "1250000"},
-                 {u"1 234"_s, "1234"},
-                 {u"3.20"_s, "3.2"},
-                 {u"1.5"_s, "1.5"},
-                 {u"0.125"_s, "0.125"},
-                 {u"1234.567"_s, "1234.567"},
-                 {u"1000000000000000"_s, "1000000000000000"}})
-            read(t, typed, stored);
-        refused(u"1.250"_s, typed, u"„1.250” može biti 1250 ili 1,25: upišite 1250 ili 1,25."_s);
-        refused(u"-3.200"_s, typed,
-                u"„-3.200” može biti -3200 ili -3,2: upišite -3200 ili -3,2."_s);
-        refused(u"abc"_s, typed, u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s);
-        for (const QString &t : {u"1,2,3"_s, u"1e5"_s, u"inf"_s, u"nan"_s, u"--1"_s, u"-"_s, u","_s,
-                                 u"12a"_s, u"0x10"_s, u" 5 kg"_s, u"1.23,4"_s, u"1,234.5"_s,
-                                 u"12 34"_s, u"1"_s + QString(400, u'0')})
-            refused(t, typed, u"*"_s);
+        const QString ambiguous = u"„%1” može biti %2 ili %3: upišite %2 ili %3."_s;
+        read(typed, "12.5", {u"12,5"_s, u"12.5"_s});
+        read(typed, "-3.25", {u"  -3,25 "_s});
+        read(typed, "7", {u"+7"_s});
+        read(typed, "0.5", {u",5"_s});
+        read(typed, "12", {u"12,"_s});
+        read(typed, "", {u""_s, u"   "_s});
+        read(typed, "1.234", {u"1,234"_s});
+        read(typed, "1234.5",
+             {u"1.234,50"_s, u"1 234,50"_s, u"1\u00A0234,50"_s, u"1\u202F234,5"_s});
+        read(typed, "1250000", {u"1.250.000"_s});
+        read(typed, "1234", {u"1 234"_s});
+        read(typed, "3.2", {u"3.20"_s});
+        for (const char *same : {"1.5", "0.125", "1234.567", "1000000000000000"})
+            read(typed, same, {QString::fromLatin1(same)});
+        refused(typed, ambiguous.arg(u"1.250"_s, u"1250"_s, u"1,25"_s), {u"1.250"_s});
+        refused(typed, ambiguous.arg(u"-3.200"_s, u"-3200"_s, u"-3,2"_s), {u"-3.200"_s});
+        refused(typed, u"„abc” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5."_s, {u"abc"_s});
+        refused(typed, u"*"_s,
+                {u"1,2,3"_s, u"1e5"_s, u"inf"_s, u"nan"_s, u"--1"_s, u"-"_s, u","_s, u"12a"_s,
+                 u"0x10"_s, u" 5 kg"_s, u"1.23,4"_s, u"1,234.5"_s, u"12 34"_s,
+                 u"1"_s + QString(400, u'0')});
 
-        for (const QString &t :
+        read(list, "1234.56",
              {u"1234,56"_s, u"1234.56"_s, u"1.234,56"_s, u"1,234.56"_s, u"1 234,56"_s,
-              u"1\u00A0234,56"_s, u"1\u202F234.56"_s, u" +1234,560 "_s})
-            read(t, list, "1234.56");
-        read(u"1.234.567"_s, list, "1234567");
-        read(u"-0,5"_s, list, "-0.5");
-        read(u"0,125"_s, list, "0.125");
-        read(u"1234,567"_s, list, "1234.567");
-        read(u"  "_s, list, "");
-        refused(u"1.250"_s, list, u"„1.250” može biti 1250 ili 1,25: upišite 1250 ili 1,25."_s);
-        refused(u"1,250"_s, list, u"„1,250” može biti 1250 ili 1,25: upišite 1250 ili 1,25."_s);
-        refused(u"-12,345"_s, list, u"*"_s);
-        refused(u"x"_s, list, u"„x” nije broj: prima se npr. 1234,56, 1.234,56 ili 1 234,56."_s);
-        for (const QString &t : {u"12 34"_s, u"1.23.456"_s, u"1.234,5.6"_s, u"1,234.567,8"_s,
-                                 u"12a"_s, u"1e5"_s, u"."_s, u"- 5"_s})
-            refused(t, list, u"*"_s);
+              u"1\u00A0234,56"_s, u"1\u202F234.56"_s, u" +1234,560 "_s});
+        read(list, "1234567", {u"1.234.567"_s});
+        read(list, "-0.5", {u"-0,5"_s});
+        read(list, "0.125", {u"0,125"_s});
+        read(list, "1234.567", {u"1234,567"_s});
+        read(list, "", {u"  "_s});
+        refused(list, ambiguous.arg(u"1.250"_s, u"1250"_s, u"1,25"_s), {u"1.250"_s});
+        refused(list, ambiguous.arg(u"1,250"_s, u"1250"_s, u"1,25"_s), {u"1,250"_s});
+        refused(list, u"„x” nije broj: prima se npr. 1234,56, 1.234,56 ili 1 234,56."_s, {u"x"_s});
+        refused(list, u"*"_s,
+                {u"-12,345"_s, u"12 34"_s, u"1.23.456"_s, u"1.234,5.6"_s, u"1,234.567,8"_s,
+                 u"12a"_s, u"1e5"_s, u"."_s, u"- 5"_s});
 
-        read(u"1234,5"_s, exported, "1234.5");
-        read(u"-0,5"_s, exported, "-0.5");
-        read(u"1.234"_s, exported, "1.234");
-        for (const QString &t : {u"1 234"_s, u"1.234,5"_s})
-            refused(t, exported, u"*"_s);
+        read(exported, "1234.5", {u"1234,5"_s});
+        read(exported, "-0.5", {u"-0,5"_s});
+        read(exported, "1.234", {u"1.234"_s});
+        refused(exported, u"*"_s, {u"1 234"_s, u"1.234,5"_s});
     }
 
     void reading()
