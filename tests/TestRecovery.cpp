@@ -178,7 +178,7 @@ private slots:
         const QByteArray old = w.readDatabase();
         const bool save = held == u"save"_s;
         const QString folder = save ? w.folder() : os::RecoveryCopy::folder();
-        const QString prefix = QFileInfo(save ? w.databasePath() : w.recoveryCopyPath()).fileName();
+        const QString prefix = save ? u"Baza.xml"_s : u"oporavak-"_s + w.recoveryKey();
         QVERIFY(QDir().mkpath(folder));
         if (!named && !hasUnnamedFiles(pathFromUtf8(folder.toStdString())))
             QSKIP("no unnamed files on this file system");
