@@ -30,7 +30,7 @@ private slots:
         {
             WindowFixture w;
             QVERIFY(w.start());
-            QTest::qWait(20); // the placing waits for the event loop
+            QCoreApplication::processEvents(); // the placing waits for the event loop
             firstPlace = w.form->pos();
             w.form->resize(w.form->minimumWidth() + 1, 400); // the offscreen screen is small
             size = w.form->size();
@@ -41,7 +41,7 @@ private slots:
         {
             WindowFixture w;
             QVERIFY(w.start());
-            QTest::qWait(20);
+            QCoreApplication::processEvents();
             QCOMPARE(w.form->size(), size);
             QCOMPARE(w.form->pos(), QPoint(0, 50));
             QCOMPARE(header(w)->sectionSize(1), 300);
@@ -57,7 +57,7 @@ private slots:
         }
         WindowFixture w;
         QVERIFY(w.start());
-        QTest::qWait(20);
+        QCoreApplication::processEvents();
         QCOMPARE(w.form->pos(), firstPlace);
     }
 
