@@ -105,34 +105,43 @@ void addTo(Decimal &sum, Decimal x)
     trim(sum);
 }
 
-// Two decimals with a comma, rounded half away from zero: "-12,50".
-std::string moneyText(Decimal d)
+constexpr std::size_t centScale = 2;
+
+// Rounded half away from zero to whole cents.
+Decimal roundedToCents(Decimal d)
 {
-    constexpr std::size_t decimals = 2;
-    if (d.scale < decimals) {
-        scaleTo(d, decimals);
-    } else if (d.scale > decimals) {
-        const std::size_t dropped = d.scale - decimals;
+    if (d.scale < centScale) {
+        scaleTo(d, centScale);
+    } else if (d.scale > centScale) {
+        const std::size_t dropped = d.scale - centScale;
         const bool up = d.digits[dropped - 1] >= 5; // a number keeps its scale's digits
         d.digits.erase(d.digits.begin(), d.digits.begin() + static_cast<std::ptrdiff_t>(dropped));
-        d.scale = decimals;
+        d.scale = centScale;
         if (up) {
             Decimal cent;
             cent.negative = d.negative;
             cent.digits = {1};
-            cent.scale = decimals;
+            cent.scale = centScale;
             addTo(d, cent);
         }
     }
-    d.digits.resize(std::max(d.digits.size(), decimals + 1), 0);
-    trim(d);
+    return d;
+}
+
+// Whole cents the Croatian way: thousands grouped by dots, a decimal comma: "-1.234,50".
+std::string moneyText(Decimal cents)
+{
+    cents.digits.resize(std::max(cents.digits.size(), centScale + 1), 0);
+    trim(cents);
     std::string text;
-    if (d.negative && std::ranges::any_of(d.digits, [](unsigned char c) { return c != 0; }))
+    if (cents.negative && std::ranges::any_of(cents.digits, [](unsigned char c) { return c != 0; }))
         text += '-';
-    for (std::size_t i = d.digits.size(); i-- > 0;) {
-        text += static_cast<char>('0' + d.digits[i]);
-        if (i == decimals)
+    for (std::size_t i = cents.digits.size(); i-- > 0;) {
+        text += static_cast<char>('0' + cents.digits[i]);
+        if (i == centScale)
             text += ',';
+        else if (i > centScale && (i - centScale) % 3 == 0)
+            text += '.';
     }
     return text;
 }
@@ -165,17 +174,19 @@ TotalsBuilder::TotalsBuilder()
 
 TotalsBuilder::~TotalsBuilder() = default;
 
-void TotalsBuilder::add(std::string_view currency, std::string_view quantity,
-                        std::string_view price)
+std::string TotalsBuilder::add(std::string_view currency, std::string_view quantity,
+                               std::string_view price)
 {
     ++m_records;
     const std::optional<Decimal> q = decimalOf(quantity);
     const std::optional<Decimal> p = decimalOf(price);
     if (!q || !p) {
         ++m_withoutAmount;
-        return;
+        return {};
     }
-    addTo(m_sums->byCurrency[currencyKey(currency)], product(*q, *p));
+    Decimal amount = roundedToCents(product(*q, *p));
+    addTo(m_sums->byCurrency[currencyKey(currency)], amount);
+    return moneyText(std::move(amount));
 }
 
 Totals TotalsBuilder::result() const

@@ -12,7 +12,7 @@ namespace data {
 
 struct CurrencyTotal {
     std::string currency; // as written, in capitals; empty for records without a currency
-    std::string amount;   // the sum of quantity × price to two decimals, with a comma: "-12,50"
+    std::string amount;   // the sum of the records' amounts, as they are printed: "-1.234,50"
 };
 
 struct Totals {
@@ -21,8 +21,10 @@ struct Totals {
     std::size_t records = 0;
 };
 
-// Adds up records one at a time, exactly: the amounts are decimal, so a sum of many prices does
-// not drift, and only the total is rounded (half away from zero).
+// Adds up records one at a time. Each record's amount, quantity × price, is rounded to cents (half
+// away from zero) as it is printed, and a currency's total is the sum of those cents: the office
+// that adds up the printed amounts gets the printed total. The product is exact in decimal, and
+// cents are kept as decimal digits, so that no amount drifts and no sum overflows.
 class TotalsBuilder {
 public:
     TotalsBuilder();
@@ -30,8 +32,9 @@ public:
     TotalsBuilder(const TotalsBuilder &) = delete;
     TotalsBuilder &operator=(const TotalsBuilder &) = delete;
 
-    // Values in their stored form (numbers with a dot, empty when not given).
-    void add(std::string_view currency, std::string_view quantity, std::string_view price);
+    // Values in their stored form (numbers with a dot, empty when not given). Returns the
+    // record's amount as printed, or an empty text when it has no quantity or no price.
+    std::string add(std::string_view currency, std::string_view quantity, std::string_view price);
     Totals result() const;
 
 private:

@@ -107,46 +107,73 @@ private slots:
     {
         QTest::addColumn<QStringList>("records");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("one currency") << QStringList{u"a|EUR|2|3.5"_s} << u"EUR=7,00 | 0 | 1"_s;
+        QTest::addColumn<QString>("amounts");
+        QTest::newRow("one currency")
+            << QStringList{u"a|EUR|2|3.5"_s} << u"EUR=7,00 | 0 | 1"_s << u"7,00"_s;
         QTest::newRow("written in any case and with spaces")
-            << QStringList{u"a|eur|1|1"_s, u"b| Eur |1|2"_s} << u"EUR=3,00 | 0 | 2"_s;
+            << QStringList{u"a|eur|1|1"_s, u"b| Eur |1|2"_s} << u"EUR=3,00 | 0 | 2"_s
+            << u"1,00 2,00"_s;
         QTest::newRow("by currency, none last")
             << QStringList{u"a||1|1"_s, u"b|USD|1|2"_s, u"c|AUD|1|3"_s, u"d| |1|4"_s}
-            << u"AUD=3,00 USD=2,00 =5,00 | 0 | 4"_s;
+            << u"AUD=3,00 USD=2,00 =5,00 | 0 | 4"_s << u"1,00 2,00 3,00 4,00"_s;
         QTest::newRow("without quantity or price")
             << QStringList{u"a|EUR||5"_s, u"b|EUR|3|"_s, u"c|EUR|2|2"_s, u"d|USD||"_s}
-            << u"EUR=4,00 | 3 | 4"_s;
-        QTest::newRow("zero is an amount") << QStringList{u"a|EUR|0|5"_s} << u"EUR=0,00 | 0 | 1"_s;
-        // As doubles 1 × 2.675 is 2.67499…, and five times 0.001 less than 0.005.
+            << u"EUR=4,00 | 3 | 4"_s << u"- - 4,00 -"_s;
+        QTest::newRow("zero is an amount")
+            << QStringList{u"a|EUR|0|5"_s} << u"EUR=0,00 | 0 | 1"_s << u"0,00"_s;
+        // As doubles 1 × 2.675 is 2.67499…, and 3 × 0.335 is 1.00499….
         QTest::newRow("half a cent rounds up")
-            << QStringList{u"a|EUR|1|2.675"_s, u"b|USD|3|0.335"_s}
-            << u"EUR=2,68 USD=1,01 | 0 | 2"_s;
+            << QStringList{u"a|EUR|1|2.675"_s, u"b|USD|3|0.335"_s} << u"EUR=2,68 USD=1,01 | 0 | 2"_s
+            << u"2,68 1,01"_s;
         QTest::newRow("half a cent, negative")
-            << QStringList{u"a|EUR|1|-2.675"_s} << u"EUR=-2,68 | 0 | 1"_s;
-        QTest::newRow("rounded only at the end")
-            << QStringList{u"a|EUR|1|0.001"_s, u"b|EUR|1|0.001"_s, u"c|EUR|1|0.001"_s,
-                           u"d|EUR|1|0.001"_s, u"e|EUR|1|0.001"_s}
-            << u"EUR=0,01 | 0 | 5"_s;
+            << QStringList{u"a|EUR|1|-2.675"_s} << u"EUR=-2,68 | 0 | 1"_s << u"-2,68"_s;
+        // The office adds up the printed amounts: 0,015 and 0,02 unrounded.
+        QTest::newRow("the total is the sum of the printed amounts")
+            << QStringList{u"a|EUR|1|0.005"_s, u"b|EUR|1|0.005"_s, u"c|EUR|1|0.005"_s,
+                           u"d|USD|1|0.004"_s, u"e|USD|1|0.004"_s, u"f|USD|1|0.004"_s,
+                           u"g|USD|1|0.004"_s, u"h|USD|1|0.004"_s}
+            << u"EUR=0,03 USD=0,00 | 0 | 8"_s << u"0,01 0,01 0,01 0,00 0,00 0,00 0,00 0,00"_s;
         QTest::newRow("tenths add up exactly")
             << QStringList{u"a|EUR|0.1|0.7"_s, u"b|EUR|0.1|0.7"_s, u"c|EUR|0.1|0.7"_s}
-            << u"EUR=0,21 | 0 | 3"_s;
+            << u"EUR=0,21 | 0 | 3"_s << u"0,07 0,07 0,07"_s;
         QTest::newRow("cancel out, no minus zero")
             << QStringList{u"a|EUR|1|-5"_s, u"b|EUR|2|2.5"_s, u"c|USD|1|-0.001"_s}
-            << u"EUR=0,00 USD=0,00 | 0 | 3"_s;
+            << u"EUR=0,00 USD=0,00 | 0 | 3"_s << u"-5,00 5,00 0,00"_s;
+        QTest::newRow("thousands grouped by dots")
+            << QStringList{u"a|EUR|1000|190422.25088"_s, u"b|USD|1|999.99"_s, u"c|USD|1|1000"_s,
+                           u"d|HRK|-1|1234.5"_s, u"e|CHF|1|100000"_s}
+            << u"CHF=100.000,00 EUR=190.422.250,88 HRK=-1.234,50 USD=1.999,99 | 0 | 5"_s
+            << u"190.422.250,88 999,99 1.000,00 -1.234,50 100.000,00"_s;
         QTest::newRow("large") << QStringList{u"a|EUR|1000000000|123456789.12"_s}
-                               << u"EUR=123456789120000000,00 | 0 | 1"_s;
+                               << u"EUR=123.456.789.120.000.000,00 | 0 | 1"_s
+                               << u"123.456.789.120.000.000,00"_s;
         QTest::newRow("unnamed records are not on the list")
-            << QStringList{u"|EUR|1|1"_s, u"a|EUR|1|2"_s, u"|USD|1|1"_s} << u"EUR=2,00 | 0 | 1"_s;
-        QTest::newRow("empty list") << QStringList{} << u" | 0 | 0"_s;
+            << QStringList{u"|EUR|1|1"_s, u"a|EUR|1|2"_s, u"|USD|1|1"_s} << u"EUR=2,00 | 0 | 1"_s
+            << u"2,00"_s;
+        QTest::newRow("empty list") << QStringList{} << u" | 0 | 0"_s << QString();
     }
 
     void totals()
     {
         QFETCH(QStringList, records);
         QFETCH(QString, expected);
+        QFETCH(QString, amounts);
         Table table(productSchema());
         fill(table, records);
         QCOMPARE(totalsText(listTotals(table)), expected);
+        // Each amount as it is printed; the builder's totals are the list's.
+        TotalsBuilder builder;
+        QStringList printed;
+        for (std::size_t r = 0; r < table.rowCount(); ++r) {
+            if (table.storedValue(r, Name).empty())
+                continue;
+            const std::string amount =
+                builder.add(table.storedValue(r, Currency), table.storedValue(r, Quantity),
+                            table.storedValue(r, Price));
+            printed << (amount.empty() ? u"-"_s : QString::fromStdString(amount));
+        }
+        QCOMPARE(printed.join(u' '), amounts);
+        QCOMPARE(totalsText(builder.result()), expected);
     }
 
     void smallListAsPdf()
