@@ -415,7 +415,7 @@ void ProductListWindow::onPrintClicked(bool toPdf)
         if (toPdf)
             gui::saveListAsPdf(this, m_products, m_session->checks(), m_session->databasePath());
         else
-            gui::printList(this, m_products, m_session->checks());
+            gui::printList(this, m_products, m_session->checks(), m_session->databasePath());
     });
 }
 

@@ -227,7 +227,9 @@ PrintFigures timePrint(std::size_t count, const std::string &file)
                                    std::chrono::duration<double, std::milli>(now - last).count());
         last = now;
     };
-    gui::ListDocument document(table, &checks, QDate(2026, 12, 7));
+    // A line above the list and the warnings asked for, as a clerk may print it.
+    gui::ListDocument document(table, &checks, QDate(2026, 12, 7),
+                               {QStringLiteral("Zahtjev br. 381-22/26-01"), true});
     gui::writeListPdf(document, QString::fromStdString(file), [&](int, int) {
         stall();
         QCoreApplication::processEvents();

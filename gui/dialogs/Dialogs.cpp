@@ -14,12 +14,20 @@ struct Script {
     bool active = false;
     QQueue<QVariant> answers;
     QList<Dialogs::Shown> shown;
+    std::function<void(const Dialogs::Shown &)> whileShown;
 };
 
 Script &script()
 {
     static Script s;
     return s;
+}
+
+void record(const Dialogs::Shown &shown)
+{
+    script().shown.append(shown);
+    if (script().whileShown)
+        script().whileShown(shown);
 }
 
 QString titleOf(const std::optional<QString> &caption)
@@ -47,8 +55,7 @@ QString Dialogs::defaultTitle()
 void Dialogs::message(QWidget *parent, const QString &text, const std::optional<QString> &caption)
 {
     if (script().active) {
-        script().shown.append(
-            {Kind::Message, text, titleOf(caption), QMessageBox::Ok, QMessageBox::NoIcon});
+        record({Kind::Message, text, titleOf(caption), QMessageBox::Ok, QMessageBox::NoIcon});
         return;
     }
     execBox(parent, QMessageBox::NoIcon, text, titleOf(caption), QMessageBox::Ok, QMessageBox::Ok);
@@ -60,7 +67,7 @@ bool Dialogs::question(QWidget *parent, const QString &text, const std::optional
     const auto buttons = QMessageBox::Yes | QMessageBox::No;
     const auto defaultButton = defaultNo ? QMessageBox::No : QMessageBox::Yes;
     if (script().active) {
-        script().shown.append(
+        record(
             {Kind::Question, text, titleOf(caption), buttons, QMessageBox::NoIcon, defaultButton});
         return !script().answers.isEmpty() && script().answers.dequeue().toBool();
     }
@@ -71,8 +78,7 @@ bool Dialogs::question(QWidget *parent, const QString &text, const std::optional
 void Dialogs::error(QWidget *parent, const QString &text)
 {
     if (script().active) {
-        script().shown.append(
-            {Kind::Error, text, defaultTitle(), QMessageBox::Ok, QMessageBox::Critical});
+        record({Kind::Error, text, defaultTitle(), QMessageBox::Ok, QMessageBox::Critical});
         return;
     }
     execBox(parent, QMessageBox::Critical, text, defaultTitle(), QMessageBox::Ok, QMessageBox::Ok);
@@ -82,8 +88,7 @@ QString Dialogs::saveFileName(QWidget *parent, const QString &suggested, const Q
                               const QString &defaultSuffix)
 {
     if (script().active) {
-        script().shown.append(
-            {Kind::SaveFile, suggested, filter, QMessageBox::NoButton, QMessageBox::NoIcon});
+        record({Kind::SaveFile, suggested, filter, QMessageBox::NoButton, QMessageBox::NoIcon});
         return script().answers.isEmpty() ? QString() : script().answers.dequeue().toString();
     }
     QFileDialog dialog(parent);
@@ -104,8 +109,7 @@ QString Dialogs::saveFileName(QWidget *parent, const QString &suggested, const Q
 QString Dialogs::openFileName(QWidget *parent, const QString &filter)
 {
     if (script().active) {
-        script().shown.append(
-            {Kind::OpenFile, {}, filter, QMessageBox::NoButton, QMessageBox::NoIcon});
+        record({Kind::OpenFile, {}, filter, QMessageBox::NoButton, QMessageBox::NoIcon});
         return script().answers.isEmpty() ? QString() : script().answers.dequeue().toString();
     }
     const QString file = QFileDialog::getOpenFileName(parent, {}, {}, filter, nullptr,
@@ -114,11 +118,10 @@ QString Dialogs::openFileName(QWidget *parent, const QString &filter)
 }
 
 void Dialogs::printPreview(QWidget *parent, QPrinter &printer,
-                           const std::function<void(QPrinter *)> &paint)
+                           const std::function<bool(QPrinter *)> &paint)
 {
     if (script().active) {
-        script().shown.append(
-            {Kind::PrintPreview, {}, {}, QMessageBox::NoButton, QMessageBox::NoIcon});
+        record({Kind::PrintPreview, {}, {}, QMessageBox::NoButton, QMessageBox::NoIcon});
         const QString file =
             script().answers.isEmpty() ? QString() : script().answers.dequeue().toString();
         if (!file.isEmpty()) {
@@ -130,7 +133,10 @@ void Dialogs::printPreview(QWidget *parent, QPrinter &printer,
     }
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setWindowTitle(QStringLiteral("Pregled ispisa"));
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, paint);
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter *p) {
+        if (!paint(p))
+            QMetaObject::invokeMethod(&dialog, &QDialog::reject, Qt::QueuedConnection);
+    });
     dialog.exec();
 }
 
@@ -153,6 +159,11 @@ QList<Dialogs::Shown> Dialogs::takeShown()
 int Dialogs::pendingAnswers()
 {
     return static_cast<int>(script().answers.size());
+}
+
+void Dialogs::setWhileShown(std::function<void(const Shown &)> look)
+{
+    script().whileShown = std::move(look);
 }
 
 } // namespace gui

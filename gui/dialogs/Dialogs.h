@@ -58,9 +58,10 @@ public:
     static QString openFileName(QWidget *parent, const QString &filter);
 
     // Qt's print preview of what `paint` draws on `printer`, with its button to print, which
-    // opens the printer dialog and paints again on the printer chosen.
+    // opens the printer dialog and paints again on the printer chosen. When `paint` returns
+    // false, the preview closes.
     static void printPreview(QWidget *parent, QPrinter &printer,
-                             const std::function<void(QPrinter *)> &paint);
+                             const std::function<bool(QPrinter *)> &paint);
 
     // Test mode: boxes are not shown but recorded; questions take the next scripted answer
     // (bool), save dialogs the next scripted path (QString, empty to cancel), and a print preview
@@ -70,6 +71,9 @@ public:
     static void addAnswer(const QVariant &answer);
     static QList<Shown> takeShown();
     static int pendingAnswers();
+    // Test mode: `look` sees each box as it is recorded, while a real box would be on the screen
+    // and serving events. setScripted() drops it.
+    static void setWhileShown(std::function<void(const Shown &)> look);
 };
 
 } // namespace gui
