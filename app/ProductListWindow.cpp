@@ -1,6 +1,6 @@
 #include "app/ProductListWindow.h"
 
-#include "app/DatabaseSession.h"
+#include "app/OpenList.h"
 #include "app/Version.h"
 #include "data/Encoding.h"
 #include "data/Plural.h"
@@ -114,8 +114,8 @@ template <typename F> void guardedLater(QWidget *parent, F &&handler)
 
 ProductListWindow::ProductListWindow(QWidget *parent)
     : QWidget(parent)
-    , m_session(std::make_unique<DatabaseSession>(this))
-    , m_products(m_session->table())
+    , m_list(std::make_unique<OpenList>(this))
+    , m_products(m_list->table())
     , m_saveDialog(QStringLiteral("Tekst (*.txt)"), QStringLiteral("txt"),
                    QStringLiteral("trelavo.txt"))
     , m_memory(windowPosition, windowSize)
@@ -129,7 +129,7 @@ ProductListWindow::ProductListWindow(QWidget *parent)
     setWindowIcon(flask);
     m_dataSource = new gui::DataSource(m_products, this);
     m_dataSource->setObjectName(QStringLiteral("DataSourceLijekovi"));
-    m_dataSource->setChecks(&m_session->checks());
+    m_dataSource->setChecks(&m_list->checks());
     buildControls();
     connectCommands();
 }
@@ -233,7 +233,7 @@ void ProductListWindow::connectCommands()
     connect(m_grid, &gui::RecordGrid::fillRequested, this, &ProductListWindow::onGridFill);
 
     connect(m_dataSource, &gui::DataSource::dataChange, this, &ProductListWindow::onTableChanged);
-    connect(m_session.get(), &DatabaseSession::recoveryProblemChanged, m_panel,
+    connect(m_list.get(), &OpenList::recoveryProblemChanged, m_panel,
             &gui::EntryPanel::setRecoveryProblem);
 }
 
@@ -250,11 +250,11 @@ QAction *ProductListWindow::addTool(const QString &text, const QKeySequence &sho
 bool ProductListWindow::start()
 {
     gui::Dialogs::message(nullptr, startUpText(), QString());
-    if (!m_session->start())
+    if (!m_list->start())
         return false;
     // The export is offered beside the list it comes from.
     m_saveDialog.setFileName(
-        QFileInfo(m_session->databasePath()).dir().filePath(QStringLiteral("trelavo.txt")));
+        QFileInfo(m_list->databasePath()).dir().filePath(QStringLiteral("trelavo.txt")));
     if (m_products.isActive() && m_products.recordCount() == 0)
         m_panel->button(Button::Delete)->setEnabled(false);
     return true;
@@ -274,10 +274,10 @@ void ProductListWindow::showEvent(QShowEvent *event)
 void ProductListWindow::closeEvent(QCloseEvent *event)
 {
     m_closing = true;
-    const bool closes = m_session->saveOnClose();
+    const bool closes = m_list->saveOnClose();
     m_closing = false;
     if (closes) {
-        m_session->releaseFolder();
+        m_list->releaseFolder();
         m_memory.save(this, m_grid);
         event->accept();
     } else {
@@ -287,7 +287,7 @@ void ProductListWindow::closeEvent(QCloseEvent *event)
 
 void ProductListWindow::closeOnSignal()
 {
-    m_session->setClosingOnSignal();
+    m_list->setClosingOnSignal();
     // A box or the save dialog goes first; the close follows once its handler has returned.
     if (QWidget *modal = QApplication::activeModalWidget()) {
         if (auto *dialog = qobject_cast<QDialog *>(modal))
@@ -325,7 +325,7 @@ void ProductListWindow::onDeleteClicked()
             m_products.remove();
         if (before == 1 && m_products.recordCount() == 0) {
             m_panel->button(Button::Delete)->setEnabled(false);
-            m_session->carriedValues().clear();
+            m_list->carriedValues().clear();
             m_products.last();
             m_products.insert();
         }
@@ -339,7 +339,7 @@ void ProductListWindow::onExportClicked()
         if (!m_products.isActive()) {
             gui::Dialogs::message(this, QStringLiteral("DataSet nije aktivan."),
                                   QStringLiteral("Greška!"));
-        } else if (m_session->save()) {
+        } else if (m_list->save()) {
             // Nothing changes the table while the dialog is open: the file shows it as saved.
             if (m_saveDialog.execute(this)) {
                 textexport::writeExportFile(m_saveDialog.fileName().toStdString(), m_products);
@@ -359,7 +359,7 @@ void ProductListWindow::onEraseClicked()
             gui::Dialogs::question(this,
                                    QStringLiteral("Jeste li SIGURNI?\nNakon ovog nema povratka!"),
                                    gui::warningCaption()) &&
-            m_session->erase())
+            m_list->erase())
             gui::Dialogs::message(this, QStringLiteral("Baze prezne!"));
         m_panel->tariffBox()->setFocus();
     });
@@ -383,12 +383,12 @@ void ProductListWindow::onUndoClicked(bool forward)
 void ProductListWindow::onWarningKey(bool forward)
 {
     gui::guarded(this, [this, forward] {
-        moveToWarning(m_products, m_session->checks(), forward);
+        moveToWarning(m_products, m_list->checks(), forward);
         if (!m_products.isActive() || m_products.rowCount() == 0)
             return;
         const std::size_t row = m_products.currentRow();
         for (gui::FieldEdit *box : m_panel->boxes()) {
-            if (m_session->checks().warning(row, box->field())) {
+            if (m_list->checks().warning(row, box->field())) {
                 focusField(box->field());
                 return;
             }
@@ -413,15 +413,15 @@ void ProductListWindow::onPrintClicked(bool toPdf)
             return;
         endTypedRecord();
         if (toPdf)
-            gui::saveListAsPdf(this, m_products, m_session->checks(), m_session->databasePath());
+            gui::saveListAsPdf(this, m_products, m_list->checks(), m_list->databasePath());
         else
-            gui::printList(this, m_products, m_session->checks(), m_session->databasePath());
+            gui::printList(this, m_products, m_list->checks(), m_list->databasePath());
     });
 }
 
 void ProductListWindow::onTableChanged()
 {
-    m_panel->setRecordCount(m_products.recordCount(), m_session->checks().warnedRecordCount());
+    m_panel->setRecordCount(m_products.recordCount(), m_list->checks().warnedRecordCount());
     // Disabled when the last record went; back as soon as there is one again.
     if (m_products.recordCount() > 0)
         m_panel->button(Button::Delete)->setEnabled(true);

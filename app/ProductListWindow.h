@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-class DatabaseSession;
+class OpenList;
 class QAction;
 
 namespace data {
@@ -98,7 +98,7 @@ private:
     void onGridLeft();
     void onFocusChanged(QWidget *old, QWidget *now);
 
-    std::unique_ptr<DatabaseSession> m_session;
+    std::unique_ptr<OpenList> m_list;
     data::Table &m_products;
     gui::DataSource *m_dataSource = nullptr;
     gui::TableModel *m_gridModel = nullptr;

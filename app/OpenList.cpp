@@ -1,4 +1,4 @@
-#include "app/DatabaseSession.h"
+#include "app/OpenList.h"
 
 #include "data/AtomicFile.h"
 #include "data/DatabaseFile.h"
@@ -14,7 +14,7 @@
 
 using namespace data;
 
-DatabaseSession::DatabaseSession(QWidget *window)
+OpenList::OpenList(QWidget *window)
     : m_window(window)
     , m_products(productSchema())
     , m_databaseFile(QDir::current().absoluteFilePath(QStringLiteral("Baza.xml")).toStdString())
@@ -22,12 +22,12 @@ DatabaseSession::DatabaseSession(QWidget *window)
     m_products.setRecordRules(&m_carried);
 }
 
-DatabaseSession::~DatabaseSession()
+OpenList::~OpenList()
 {
     m_products.setRecordRules(nullptr);
 }
 
-bool DatabaseSession::start()
+bool OpenList::start()
 {
     if (m_closingOnSignal || !takeFolderLock())
         return false;
@@ -61,7 +61,7 @@ bool DatabaseSession::start()
     return !m_closingOnSignal;
 }
 
-bool DatabaseSession::takeFolderLock()
+bool OpenList::takeFolderLock()
 {
     m_lock = std::make_unique<os::FolderLock>(databasePath());
     if (m_lock->take() != os::FolderLock::Result::HeldByOther)
@@ -69,7 +69,7 @@ bool DatabaseSession::takeFolderLock()
     return gui::askToOpenLockedFolder(*m_lock, databasePath()) && !m_closingOnSignal;
 }
 
-bool DatabaseSession::offerRecoveryCopies(bool mayTakeFolderCopy)
+bool OpenList::offerRecoveryCopies(bool mayTakeFolderCopy)
 {
     std::optional<os::RecoveryCopy::LeftBehind> copy =
         gui::offerLeftBehindWork(databasePath(), mayTakeFolderCopy, m_products.schema(),
@@ -82,7 +82,7 @@ bool DatabaseSession::offerRecoveryCopies(bool mayTakeFolderCopy)
     return true;
 }
 
-bool DatabaseSession::save()
+bool OpenList::save()
 {
     return writeDatabase([this] {
         m_products.removeRecordsWithEmpty(Name);
@@ -90,7 +90,7 @@ bool DatabaseSession::save()
     });
 }
 
-bool DatabaseSession::erase()
+bool OpenList::erase()
 {
     return writeDatabase([this] {
         // The file goes first: a failed write leaves the list as it was. The records stay in
@@ -101,7 +101,7 @@ bool DatabaseSession::erase()
     });
 }
 
-bool DatabaseSession::saveOnClose()
+bool OpenList::saveOnClose()
 {
     // Nothing was read, so nothing is written: the file stays as it was.
     if (!m_products.isActive())
@@ -142,12 +142,12 @@ bool DatabaseSession::saveOnClose()
            m_closingOnSignal;
 }
 
-void DatabaseSession::releaseFolder()
+void OpenList::releaseFolder()
 {
     m_lock.reset();
 }
 
-bool DatabaseSession::writeDatabase(const std::function<void()> &write)
+bool OpenList::writeDatabase(const std::function<void()> &write)
 {
     if (m_databaseState.changedOnDisk(m_databaseFile)) {
         const bool replace =
@@ -171,14 +171,14 @@ bool DatabaseSession::writeDatabase(const std::function<void()> &write)
     return true;
 }
 
-void DatabaseSession::beginEmpty()
+void OpenList::beginEmpty()
 {
     m_products.close();
     m_products.replaceContent({});
     m_products.insert();
 }
 
-void DatabaseSession::writeEmptyDatabase()
+void OpenList::writeEmptyDatabase()
 {
     // The new record must start without carried-over values, but a failed write keeps them.
     const CarriedValues kept = m_carried;

@@ -19,16 +19,17 @@ class FolderLock;
 class RecoveryCopy;
 } // namespace os
 
-// The life of "Baza.xml" in the working folder, as one story: the folder's lock, the work left
-// behind by a program that ended early, the load or the new empty file, every write with its
-// questions, the close and the erase. It owns the product table and what keeps its work safe.
-class DatabaseSession : public QObject {
+// The open list of one folder, its whole life as one story: the folder's lock, the work left
+// behind by a program that ended early, the load of "Baza.xml" or the new empty file, every
+// write with its questions, the close and the erase. It owns the product table and what keeps
+// its work safe.
+class OpenList : public QObject {
     Q_OBJECT
 
 public:
     // `window` is the parent of every question the session asks.
-    explicit DatabaseSession(QWidget *window);
-    ~DatabaseSession() override;
+    explicit OpenList(QWidget *window);
+    ~OpenList() override;
 
     data::Table &table() { return m_products; }
     const data::Table &table() const { return m_products; }
