@@ -5,9 +5,11 @@
 #include "data/ProductSchema.h"
 #include "gui/binding/InputGuard.h"
 #include "gui/dialogs/Dialogs.h"
+#include "gui/dialogs/ImportDialog.h"
 #include "system/RecoveryCopy.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -19,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 // The real main window in a folder of its own (or `folder`, which outlives it), with every box
@@ -140,6 +143,14 @@ public:
     {
         return QString::fromStdString(table().text(row, f));
     }
+    // A field's values in every row, joined by '|'.
+    QString column(data::ProductField f) const
+    {
+        QStringList values;
+        for (std::size_t row = 0; row < table().rowCount(); ++row)
+            values << valueAt(row, f);
+        return values.join(u'|');
+    }
 
     // Key presses for every character of `text`; unlike QTest::keyClicks, any character.
     static void keys(QWidget *target, const QString &text)
@@ -169,6 +180,18 @@ public:
         QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {}, target->mapTo(form.get(), at));
     }
     void click(const char *buttonName) const { clickAt(button(buttonName)); }
+    // Pastes `text` into the grid; `script` plays the clerk in the import dialog, if one opens.
+    void pasteIntoGrid(
+        const QString &text, std::function<void(gui::ImportDialog &)> script =
+                                 [](gui::ImportDialog &d) { d.accept(); }) const
+    {
+        QGuiApplication::clipboard()->setText(text);
+        gui::ImportDialog::setScript(std::move(script));
+        QWidget *grid = widget("DBGridLijekovi");
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+        gui::ImportDialog::setScript({});
+    }
     void tab() const { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); }
     QWidget *focus() const { return QApplication::focusWidget(); }
 
@@ -179,6 +202,13 @@ public:
         for (const auto &s : shown)
             t << s.text;
         return t.join(QStringLiteral(" | "));
+    }
+
+    // The error box of a number that cannot be read.
+    static QString refused(const QString &typed)
+    {
+        return QStringLiteral("„%1” nije ispravan broj: upišite npr. 1234,5 ili 1.234,5.")
+            .arg(typed);
     }
 
     // The boxes a handler queued for the event loop.
