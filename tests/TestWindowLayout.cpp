@@ -50,45 +50,31 @@ private slots:
                  u"razlog upozorenja čita se u opisu ćelije."_s);
     }
 
-    // Each row is named by the control's object name; a caption names its edit box.
-    void captions_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("box");
-        const auto row = [](const char *name, const char *text, const char *box = "") {
-            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(box);
-        };
-        row("Form1", "Kalvendor - suglasnost za uvoz medicinskih proizvoda");
-        row("Label6", "Tarifni broj : ", "DBEditTar_br");
-        row("Label13", "Broj zapisa : ");
-        row("lblNumOfRecords", "0");
-        row("Label2", " Naziv :", "DBEditNaziv");
-        row("Label11", "Kataloški broj :", "DBEditGen_ime");
-        row("Label12", "ATK :", "DBEditATK");
-        row("Label5", "Proizvođač :", "DBEditProizvodjac");
-        row("Label10", "Protokol :", "DBEditProtokol");
-        row("Label1", " Dobavljač :", "DBEditDobavljac");
-        row("Label4", "  Korisnik : ", "DBEditUvoznik");
-        row("Label7", " Jedinica mjere :", "DBEditJed_mjere");
-        row("Label3", "Količina :", "DBEditKolicina");
-        row("Label8", "Valuta : ", "DBEditValuta");
-        row("Label9", "Cijena : ", "DBEditCijena");
-    }
-
+    // The title, then each caption by its label's object name, with the box it names.
     void captions()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, box);
         ProductListWindow window;
-        const QString name = QString::fromLatin1(QTest::currentDataTag());
-        if (name == window.objectName()) {
-            QCOMPARE(window.windowTitle(), text);
-        } else {
-            auto *label = window.findChild<QLabel *>(name);
-            QVERIFY(label);
-            QCOMPARE(label->text(), text);
-            QCOMPARE(label->buddy() ? label->buddy()->objectName() : QString(), box);
+        QStringList seen{window.windowTitle()};
+        for (const char *name :
+             {"Label6", "Label13", "lblNumOfRecords", "Label2", "Label11", "Label12", "Label5",
+              "Label10", "Label1", "Label4", "Label7", "Label3", "Label8", "Label9"}) {
+            const auto *label = window.findChild<QLabel *>(QLatin1String(name));
+            QVERIFY2(label, name);
+            seen << QLatin1String(name) + u'=' + label->text() +
+                        (label->buddy() ? u'>' + label->buddy()->objectName() : QString());
         }
+        QCOMPARE(
+            seen,
+            (QStringList{
+                u"Kalvendor - suglasnost za uvoz medicinskih proizvoda"_s,
+                u"Label6=Tarifni broj : >DBEditTar_br"_s, u"Label13=Broj zapisa : "_s,
+                u"lblNumOfRecords=0"_s, u"Label2= Naziv :>DBEditNaziv"_s,
+                u"Label11=Kataloški broj :>DBEditGen_ime"_s, u"Label12=ATK :>DBEditATK"_s,
+                u"Label5=Proizvođač :>DBEditProizvodjac"_s, u"Label10=Protokol :>DBEditProtokol"_s,
+                u"Label1= Dobavljač :>DBEditDobavljac"_s, u"Label4=  Korisnik : >DBEditUvoznik"_s,
+                u"Label7= Jedinica mjere :>DBEditJed_mjere"_s,
+                u"Label3=Količina :>DBEditKolicina"_s, u"Label8=Valuta : >DBEditValuta"_s,
+                u"Label9=Cijena : >DBEditCijena"_s}));
     }
 
     // The boxes as the clerk sees them: the real QMessageBox, answered by a key.
@@ -149,31 +135,23 @@ private slots:
     {
         QTest::addColumn<QRect>("wanted"); // the frame's top-left and the client size
         QTest::addColumn<QRect>("available");
-        QTest::addColumn<QMargins>("frame");
-        QTest::addColumn<QRect>("fitted");
-        const QMargins frame(4, 24, 4, 4);
-        QTest::newRow("fits") << QRect(197, 109, 782, 545) << QRect(0, 0, 1920, 1080) << frame
-                              << QRect(197, 109, 782, 545);
-        QTest::newRow("moved in from the right and bottom")
-            << QRect(1500, 900, 782, 545) << QRect(0, 0, 1920, 1080) << frame
-            << QRect(1130, 507, 782, 545);
-        QTest::newRow("frame counted") << QRect(215, 130, 782, 545) << QRect(0, 0, 1000, 700)
-                                       << QMargins(5, 30, 5, 5) << QRect(208, 120, 782, 545);
+        QTest::addColumn<QRect>("fitted"); // with a frame of 4, 24, 4 and 4 pixels
+        const QRect fullHd(0, 0, 1920, 1080);
+        QTest::newRow("fits") << QRect(197, 109, 782, 545) << fullHd << QRect(197, 109, 782, 545);
+        QTest::newRow("moved in from the right and bottom, the frame counted")
+            << QRect(1500, 900, 782, 545) << fullHd << QRect(1130, 507, 782, 545);
         QTest::newRow("shrunk, on a second screen")
-            << QRect(197, 109, 782, 545) << QRect(1024, 0, 512, 384) << frame
-            << QRect(1024, 0, 504, 356);
+            << QRect(197, 109, 782, 545) << QRect(1024, 0, 512, 384) << QRect(1024, 0, 504, 356);
         QTest::newRow("never below the minimum, top-left kept")
-            << QRect(-50, 900, 782, 545) << QRect(10, 20, 320, 240) << frame
-            << QRect(10, 20, 400, 300);
+            << QRect(-50, 900, 782, 545) << QRect(10, 20, 320, 240) << QRect(10, 20, 400, 300);
     }
 
     void fitIntoScreen()
     {
         QFETCH(QRect, wanted);
         QFETCH(QRect, available);
-        QFETCH(QMargins, frame);
-        const auto fitted =
-            gui::fitIntoScreen(wanted.topLeft(), wanted.size(), QSize(400, 300), available, frame);
+        const auto fitted = gui::fitIntoScreen(wanted.topLeft(), wanted.size(), QSize(400, 300),
+                                               available, QMargins(4, 24, 4, 4));
         QTEST(QRect(fitted.framePosition, fitted.clientSize), "fitted");
     }
 
