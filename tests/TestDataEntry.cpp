@@ -236,6 +236,12 @@ private slots:
         QCOMPARE(w.count(), u"1"_s);
         QVERIFY(w.button("BitBtnDel")->isEnabled());
 
+        // Its deletion taken back, the empty record that it began goes again.
+        w.click("BitBtnDel");
+        grid(w)->setFocus();
+        QTest::keyClick(grid(w), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w.column(Name), u"c"_s);
+        QVERIFY(w.button("BitBtnDel")->isEnabled());
         QCOMPARE(Dialogs::takeShown().size(), 1); // only the start-up message
     }
 
