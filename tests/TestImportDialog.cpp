@@ -43,31 +43,27 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
     }
 
-    void problemsFollowTheMapping()
+    // The problems, the count and the note on tariff numbers imported without their grouping
+    // follow the mapping chosen.
+    void notesFollowTheMapping()
     {
-        ImportDialog dialog(readPasted("Gaza\t1.234\nZavoj\t5\n"));
-        dialog.setMapping({data::Name, data::Price});
-        QCOMPARE(dialog.findChild<QListWidget *>()->item(0)->text(),
-                 u"Redak 1: Cijena: „1.234” može biti 1234 ili 1,234: upišite 1234 ili 1,234."_s);
-        QCOMPARE(dialog.importButton()->text(), u"Uvezi 1 zapis"_s);
-
-        dialog.setMapping({data::Name, std::nullopt});
-        QCOMPARE(dialog.findChild<QListWidget *>()->count(), 0);
-        QCOMPARE(dialog.importButton()->text(), u"Uvezi 2 zapisa"_s);
-    }
-
-    void ungroupedTariffNumbersAreCounted()
-    {
-        ImportDialog dialog(
-            readPasted("Gaza\t3004 90 00 00\nZavoj\t3004.90.00.10\nVata\t3004 90 00\n"));
+        ImportDialog dialog(readPasted(
+            "Gaza\t3004 90 00 00\t1\nZavoj\t3004.90.00.10\t5\nVata\t3004 90 00\t1.234\n"));
         const auto *note = dialog.findChild<QLabel *>(u"ungroupedNote"_s);
-        dialog.setMapping({data::Name, data::TariffNumber});
+        const auto *problems = dialog.findChild<QListWidget *>();
+        dialog.setMapping({data::Name, data::TariffNumber, data::Price});
+        QCOMPARE(problems->item(0)->text(),
+                 u"Redak 3: Cijena: „1.234” može biti 1234 ili 1,234: upišite 1234 ili 1,234."_s);
+        QCOMPARE(dialog.importButton()->text(), u"Uvezi 2 zapisa"_s);
         QCOMPARE(note->text(), u"Tarifni broj: 2 vrijednosti uvest će se bez razmaka i točaka jer "
                                u"polje ima mjesta za najviše 10 znakova."_s);
         QVERIFY(!note->isHidden());
+        dialog.setMapping({data::Name, data::TariffNumber, std::nullopt});
+        QCOMPARE(problems->count(), 0);
+        QCOMPARE(dialog.importButton()->text(), u"Uvezi 3 zapisa"_s);
         dialog.setHeaderRow(true);
         QVERIFY(note->text().startsWith(u"Tarifni broj: 1 vrijednost uvest će se "_s));
-        dialog.setMapping({data::Name, std::nullopt});
+        dialog.setMapping({data::Name, std::nullopt, std::nullopt});
         QVERIFY(note->isHidden());
     }
 
