@@ -4,6 +4,7 @@
 #include "data/ProductSchema.h"
 #include "gui/binding/DataSource.h"
 #include "gui/dialogs/ExceptionBox.h"
+#include "gui/widgets/Completion.h"
 #include "gui/widgets/TextLimit.h"
 #include "gui/widgets/UndoKeys.h"
 #include "gui/widgets/WarningLook.h"
@@ -22,6 +23,7 @@ FieldEdit::FieldEdit(DataSource &source, std::size_t field, QWidget *parent)
     , m_field(field)
 {
     setUpperCase(false);
+    Completion::attach(*this, source, field);
     source.addControl(this);
     connect(&source, &DataSource::dataChange, this, &FieldEdit::refresh);
     // Typed text belongs to its record: when that record goes, so does the text.

@@ -15,8 +15,9 @@ class TextLimit;
 // refreshes on every notification, except while it holds typed text the table has not taken.
 // The first change puts the table in Edit (or begins a record in an empty table) before the
 // change takes effect; the text is handed over when the box loses the focus and before every
-// commit or cursor move. Esc puts the field's value back. A warning of the data source's checks
-// on the field of the current record shows as a tint, a mark and a tooltip.
+// commit or cursor move. Esc puts the field's value back (with a completion list open, it only
+// closes the list). A warning of the data source's checks on the field of the current record
+// shows as a tint, a mark and a tooltip.
 class FieldEdit : public QLineEdit, public PendingInput {
     Q_OBJECT
 

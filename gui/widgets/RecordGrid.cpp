@@ -8,6 +8,7 @@
 #include "gui/binding/TableModel.h"
 #include "gui/dialogs/Dialogs.h"
 #include "gui/dialogs/ExceptionBox.h"
+#include "gui/widgets/Completion.h"
 #include "gui/widgets/TextLimit.h"
 
 #include <QApplication>
@@ -48,6 +49,7 @@ QWidget *GridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem 
             showExceptionLater(nullptr, e);
         }
     });
+    Completion::attach(*editor, m_model.dataSource(), field);
     m_editor = editor;
     return editor;
 }
