@@ -172,4 +172,36 @@ std::size_t codePointCount(std::string_view utf8)
     }));
 }
 
+std::size_t spaceLengthAt(std::string_view utf8, std::size_t i)
+{
+    if (utf8[i] == ' ')
+        return 1;
+    if (utf8.substr(i).starts_with("\xC2\xA0"))
+        return 2;
+    if (utf8.substr(i).starts_with("\xE2\x80\xAF"))
+        return 3;
+    return 0;
+}
+
+std::string_view trimSpaces(std::string_view utf8)
+{
+    while (!utf8.empty()) {
+        const std::size_t n = utf8.front() == '\t' ? 1 : spaceLengthAt(utf8, 0);
+        if (n == 0)
+            break;
+        utf8.remove_prefix(n);
+    }
+    while (!utf8.empty()) {
+        if (utf8.back() == ' ' || utf8.back() == '\t')
+            utf8.remove_suffix(1);
+        else if (utf8.ends_with("\xC2\xA0"))
+            utf8.remove_suffix(2);
+        else if (utf8.ends_with("\xE2\x80\xAF"))
+            utf8.remove_suffix(3);
+        else
+            break;
+    }
+    return utf8;
+}
+
 } // namespace data

@@ -32,6 +32,12 @@ std::string windows1250ToUtf8(std::string_view bytes);
 // file may hold. `utf8` must be valid UTF-8.
 std::string sanitizeText(std::string_view utf8);
 
+// The length of a space at `i` that may group digits or pad a value: ' ', U+00A0 or U+202F; 0
+// for anything else.
+std::size_t spaceLengthAt(std::string_view utf8, std::size_t i);
+// `utf8` without the spaces, tabs and no-break spaces at its ends.
+std::string_view trimSpaces(std::string_view utf8);
+
 // The characters of valid UTF-8, as a field's length counts them.
 std::size_t codePointCount(std::string_view utf8);
 

@@ -56,39 +56,6 @@ std::string displayNumberText(std::string_view storedText)
 
 namespace {
 
-// Length of a space that groups digits at `i`: ' ', U+00A0 or U+202F; 0 for anything else.
-std::size_t groupSpaceLength(std::string_view s, std::size_t i)
-{
-    if (s[i] == ' ')
-        return 1;
-    if (s.substr(i).starts_with("\xC2\xA0"))
-        return 2;
-    if (s.substr(i).starts_with("\xE2\x80\xAF"))
-        return 3;
-    return 0;
-}
-
-std::string_view trimSpaces(std::string_view s)
-{
-    while (!s.empty()) {
-        const std::size_t n = s.front() == '\t' ? 1 : groupSpaceLength(s, 0);
-        if (n == 0)
-            break;
-        s.remove_prefix(n);
-    }
-    while (!s.empty()) {
-        if (s.back() == ' ' || s.back() == '\t')
-            s.remove_suffix(1);
-        else if (s.ends_with("\xC2\xA0"))
-            s.remove_suffix(2);
-        else if (s.ends_with("\xE2\x80\xAF"))
-            s.remove_suffix(3);
-        else
-            break;
-    }
-    return s;
-}
-
 // A number's text cut at its marks: the groups of digits, and between them '.', ',' or ' '
 // (any kind of space).
 struct Groups {
@@ -139,7 +106,7 @@ std::optional<Groups> cut(std::string_view text)
         if (text[i] == '.' || text[i] == ',') {
             g.marks.push_back(text[i]);
             ++i;
-        } else if (const std::size_t n = groupSpaceLength(text, i)) {
+        } else if (const std::size_t n = spaceLengthAt(text, i)) {
             g.marks.push_back(' ');
             i += n;
         } else {

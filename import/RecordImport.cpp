@@ -181,39 +181,6 @@ bool namesSomethingElse(const Word &word, std::size_t field)
     return named && *named != field;
 }
 
-// Length of a space that groups digits at `i`: ' ', U+00A0 or U+202F; 0 for anything else.
-std::size_t groupSpaceLength(std::string_view s, std::size_t i)
-{
-    if (s[i] == ' ')
-        return 1;
-    if (s.substr(i).starts_with("\xC2\xA0"))
-        return 2;
-    if (s.substr(i).starts_with("\xE2\x80\xAF"))
-        return 3;
-    return 0;
-}
-
-std::string_view trimSpaces(std::string_view s)
-{
-    while (!s.empty()) {
-        const std::size_t n = s.front() == '\t' ? 1 : groupSpaceLength(s, 0);
-        if (n == 0)
-            break;
-        s.remove_prefix(n);
-    }
-    while (!s.empty()) {
-        if (s.back() == ' ' || s.back() == '\t')
-            s.remove_suffix(1);
-        else if (s.ends_with("\xC2\xA0"))
-            s.remove_suffix(2);
-        else if (s.ends_with("\xE2\x80\xAF"))
-            s.remove_suffix(3);
-        else
-            break;
-    }
-    return s;
-}
-
 std::size_t codePoints(std::string_view utf8)
 {
     return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
@@ -271,7 +238,7 @@ HeadingReading readHeadings(const std::vector<std::string> &cells, std::size_t c
     std::size_t filled = 0;
     bool twice = false;
     for (std::size_t column = 0; column < cells.size(); ++column) {
-        if (trimSpaces(cells[column]).empty())
+        if (data::trimSpaces(cells[column]).empty())
             continue;
         ++filled;
         if (const auto field = fieldForHeading(cells[column])) {
@@ -324,7 +291,7 @@ std::vector<std::string> headingsOf(const Source &source, std::size_t row)
     std::vector<std::string> headings(source.columnCount);
     const std::vector<std::string> &cells = source.rows.at(row).cells;
     for (std::size_t column = 0; column < cells.size(); ++column)
-        headings[column] = trimSpaces(cells[column]);
+        headings[column] = data::trimSpaces(cells[column]);
     return headings;
 }
 
@@ -390,8 +357,8 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
                 continue;
             const std::size_t field = *mapping[column];
             // Spreadsheets keep the spaces typed around a value; no field wants them.
-            const std::string_view cell =
-                trimSpaces(column < row.cells.size() ? std::string_view(row.cells[column]) : "");
+            const std::string_view cell = data::trimSpaces(
+                column < row.cells.size() ? std::string_view(row.cells[column]) : "");
             if (schema[field].isNumber()) {
                 const data::NumberReading number =
                     data::readNumber(cell, source.exportForm ? data::NumberSource::Export
@@ -405,7 +372,7 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
             // Cleaning may turn a control character at an end into a space, or drop it.
             values[field] = data::isCleanText(cell)
                                 ? std::string(cell)
-                                : std::string(trimSpaces(data::sanitizeText(cell)));
+                                : std::string(data::trimSpaces(data::sanitizeText(cell)));
             const std::size_t length = codePoints(values[field]);
             if (length <= schema[field].maxLength)
                 continue;
