@@ -78,7 +78,9 @@ private slots:
         const auto select = [&](int first, int last, ProductField field = Quantity) {
             g->clearSelection();
             const QModelIndex cell = g->model()->index(first, columnOf(w, field));
+            g->scrollTo(cell);
             w.clickAt(g->viewport(), g->visualRect(cell).center());
+            QCOMPARE(g->selectionModel()->selectedIndexes(), QModelIndexList{cell});
             for (int row = first; row < last; ++row)
                 QTest::keyClick(g, Qt::Key_Down, Qt::ShiftModifier);
         };
