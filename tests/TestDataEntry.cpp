@@ -37,7 +37,6 @@ private:
     {
         QTableView *g = grid(w);
         const QModelIndex index = g->model()->index(row, column);
-        g->scrollTo(index);
         w.clickAt(g->viewport(), g->visualRect(index).center());
         g->edit(index);
         QWidget *editor = w.focus();
@@ -118,10 +117,7 @@ private slots:
         QTest::keyClick(editCell(w, 0, columnOf(w, Price), u"1.234,50"_s), Qt::Key_Return);
         QCoreApplication::processEvents();
         QCOMPARE(w.valueAt(0, Price), u"1234,5"_s);
-        QTest::keyClick(editCell(w, 0, columnOf(w, Quantity), u"1.250"_s), Qt::Key_Return);
-        QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), ambiguous);
-        QCOMPARE(w.valueAt(0, Quantity), QString());
-        QTest::keyClick(w.focus(), Qt::Key_Escape);
+        // (A cell refuses through the same reader as a box; see refusedNumbers.)
         w.type(Quantity, u"1.234,50"_s);
         w.tab();
         QCOMPARE(w.value(Quantity), u"1234,5"_s);
