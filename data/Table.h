@@ -195,6 +195,13 @@ public:
     void removeObserver(TableObserver *observer);
 
 private:
+    // Up to this many rows, a change tells observers row by row; beyond it, one reset is cheaper.
+    static constexpr std::size_t rowByRowLimit = 64;
+    // Room between the keys of rows loaded or appended one after another, and the most a row
+    // begun before another takes of the room there: many records typed at one place fit.
+    static constexpr RowKey keyGap = RowKey(1) << 32;
+    static constexpr RowKey insertStep = RowKey(1) << 16;
+
     struct Touched {
         std::size_t row = 0;
         std::size_t field = 0;
