@@ -1,11 +1,11 @@
 #include "app/OpenList.h"
 
-#include "data/AtomicFile.h"
-#include "data/DatabaseFile.h"
-#include "data/ProductSchema.h"
+#include "format/DatabaseFile.h"
 #include "gui/dialogs/Dialogs.h"
 #include "gui/dialogs/ExceptionBox.h"
 #include "gui/dialogs/StartUpQuestions.h"
+#include "model/ProductSchema.h"
+#include "platform/AtomicFile.h"
 #include "system/FolderLock.h"
 #include "system/RecoveryCopy.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "data/CarriedValues.h"
-#include "data/Checks.h"
-#include "data/FileIdentity.h"
-#include "data/Table.h"
+#include "model/CarriedValues.h"
+#include "model/Checks.h"
+#include "model/Table.h"
+#include "platform/FileIdentity.h"
 
 #include <QObject>
 #include <QString>

@@ -2,11 +2,7 @@
 
 #include "app/OpenList.h"
 #include "app/Version.h"
-#include "data/Encoding.h"
-#include "data/Plural.h"
-#include "data/ProductSchema.h"
-#include "data/TariffNumber.h"
-#include "export/TextExport.h"
+#include "format/TextExport.h"
 #include "gui/binding/DataSource.h"
 #include "gui/binding/TableModel.h"
 #include "gui/dialogs/Dialogs.h"
@@ -19,6 +15,10 @@
 #include "gui/widgets/RecordGrid.h"
 #include "gui/widgets/ScreenFit.h"
 #include "import/TextImport.h"
+#include "model/Encoding.h"
+#include "model/Plural.h"
+#include "model/ProductSchema.h"
+#include "model/TariffNumber.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -13,19 +13,19 @@
 // size's allocations never count towards another's; once more with transparent huge pages
 // refused, so that the page faults of a load do not rest on the kernel's mood alone.
 
-#include "data/Checks.h"
-#include "data/DatabaseFile.h"
-#include "data/Find.h"
-#include "data/NumberText.h"
-#include "data/ProductSchema.h"
-#include "data/Record.h"
-#include "data/Table.h"
-#include "export/TextExport.h"
+#include "format/DatabaseFile.h"
+#include "format/TextExport.h"
 #include "gui/binding/ColumnValues.h"
 #include "gui/binding/DataSource.h"
 #include "gui/print/ListPrint.h"
 #include "gui/widgets/Completion.h"
 #include "import/RecordImport.h"
+#include "model/Checks.h"
+#include "model/Find.h"
+#include "model/NumberText.h"
+#include "model/ProductSchema.h"
+#include "model/Record.h"
+#include "model/Table.h"
 #include "system/RecoveryCopy.h"
 
 #include "WindowBench.h"

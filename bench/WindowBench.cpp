@@ -1,9 +1,9 @@
 #include "WindowBench.h"
 
 #include "app/ProductListWindow.h"
-#include "data/Table.h"
 #include "gui/binding/InputGuard.h"
 #include "gui/dialogs/Dialogs.h"
+#include "model/Table.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "import/ListLayout.h"
 
-#include "data/CurrencyCodes.h"
-#include "data/Encoding.h"
-#include "data/Find.h"
-#include "data/NumberText.h"
-#include "data/ProductSchema.h"
+#include "model/CurrencyCodes.h"
+#include "model/Encoding.h"
+#include "model/Find.h"
+#include "model/NumberText.h"
+#include "model/ProductSchema.h"
 
 #include <algorithm>
 #include <array>

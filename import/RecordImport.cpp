@@ -1,12 +1,12 @@
 #include "import/RecordImport.h"
 
-#include "data/Encoding.h"
-#include "data/Error.h"
-#include "data/Find.h"
-#include "data/NumberText.h"
-#include "data/Plural.h"
-#include "data/ProductSchema.h"
-#include "data/TariffNumber.h"
+#include "model/Encoding.h"
+#include "model/Find.h"
+#include "model/NumberText.h"
+#include "model/Plural.h"
+#include "model/ProductSchema.h"
+#include "model/TariffNumber.h"
+#include "platform/Error.h"
 
 #include <algorithm>
 #include <array>

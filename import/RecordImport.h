@@ -1,9 +1,9 @@
 #pragma once
 
-#include "data/ProductSchema.h"
-#include "data/Record.h"
 #include "import/ListLayout.h"
 #include "import/TextImport.h"
+#include "model/ProductSchema.h"
+#include "model/Record.h"
 
 #include <cstddef>
 #include <optional>

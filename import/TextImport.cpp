@@ -1,11 +1,11 @@
 #include "import/TextImport.h"
 
-#include "data/AtomicFile.h"
-#include "data/Encoding.h"
-#include "data/Error.h"
-#include "data/Path.h"
-#include "data/Plural.h"
-#include "data/ProductSchema.h"
+#include "model/Encoding.h"
+#include "model/Plural.h"
+#include "model/ProductSchema.h"
+#include "platform/AtomicFile.h"
+#include "platform/Error.h"
+#include "platform/Path.h"
 
 #include <algorithm>
 #include <array>

@@ -1,10 +1,10 @@
 #include "system/RecoveryCopy.h"
 
-#include "data/AtomicFile.h"
-#include "data/DatabaseFile.h"
-#include "data/Path.h"
-#include "data/Process.h"
-#include "data/SystemReason.h"
+#include "format/DatabaseFile.h"
+#include "platform/AtomicFile.h"
+#include "platform/Path.h"
+#include "platform/Process.h"
+#include "platform/SystemReason.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

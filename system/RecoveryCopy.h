@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/Record.h"
-#include "data/Table.h"
+#include "model/Record.h"
+#include "model/Table.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "data/Checks.h"
+#include "model/Checks.h"
 
 #include <QTest>
 

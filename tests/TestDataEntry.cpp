@@ -1,9 +1,9 @@
 #include "WindowFixture.h"
-#include "data/Checks.h"
 #include "gui/binding/TableModel.h"
 #include "gui/dialogs/ImportDialog.h"
 #include "gui/widgets/RecordGrid.h"
 #include "gui/widgets/TextLimit.h"
+#include "model/Checks.h"
 
 #include <QAccessible>
 #include <QClipboard>

@@ -1,16 +1,16 @@
 #include "TestSupport.h"
 
-#include "data/AtomicFile.h"
-#include "data/DatabaseFile.h"
-#include "data/Encoding.h"
-#include "data/Error.h"
-#include "data/NativeFile.h"
-#include "data/PacketReading.h"
-#include "data/Process.h"
-#include "data/ProductSchema.h"
-#include "data/SystemReason.h"
-#include "data/Table.h"
-#include "export/TextExport.h"
+#include "format/DatabaseFile.h"
+#include "format/PacketReading.h"
+#include "format/TextExport.h"
+#include "model/Encoding.h"
+#include "model/ProductSchema.h"
+#include "model/Table.h"
+#include "platform/AtomicFile.h"
+#include "platform/Error.h"
+#include "platform/NativeFile.h"
+#include "platform/Process.h"
+#include "platform/SystemReason.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 #include "WindowFixture.h"
 
-#include "data/AtomicFile.h"
-#include "export/TextExport.h"
+#include "format/TextExport.h"
+#include "platform/AtomicFile.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>

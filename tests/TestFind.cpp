@@ -1,5 +1,5 @@
-#include "data/Find.h"
-#include "data/ProductSchema.h"
+#include "model/Find.h"
+#include "model/ProductSchema.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
 #include "TestSupport.h"
 
-#include "data/Plural.h"
-#include "data/ProductSchema.h"
-#include "data/Table.h"
-#include "export/TextExport.h"
+#include "format/TextExport.h"
 #include "import/RecordImport.h"
+#include "model/Plural.h"
+#include "model/ProductSchema.h"
+#include "model/Table.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
-#include "data/ProductSchema.h"
 #include "gui/dialogs/ImportDialog.h"
+#include "model/ProductSchema.h"
 
 #include <QCheckBox>
 #include <QComboBox>

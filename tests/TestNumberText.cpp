@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "data/Error.h"
-#include "data/NumberText.h"
+#include "model/NumberText.h"
+#include "platform/Error.h"
 
 #include <QtTest>
 

@@ -1,10 +1,10 @@
 #include "WindowFixture.h"
 
-#include "data/AtomicFile.h"
-#include "data/Totals.h"
 #include "gui/dialogs/AppSettings.h"
 #include "gui/print/ListPrint.h"
 #include "gui/widgets/WarningLook.h"
+#include "model/Totals.h"
+#include "platform/AtomicFile.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

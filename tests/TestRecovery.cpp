@@ -4,7 +4,7 @@
 #include <QLockFile>
 #include <QProcess>
 
-#include "data/Path.h"
+#include "platform/Path.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 #include "WindowFixture.h"
 
-#include "data/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QHeaderView>
 #include <QTableView>

@@ -2,10 +2,10 @@
 
 // Small helpers that several test programs share.
 
-#include "data/Error.h"
-#include "data/NativeFile.h"
-#include "data/ProductSchema.h"
-#include "data/Table.h"
+#include "model/ProductSchema.h"
+#include "model/Table.h"
+#include "platform/Error.h"
+#include "platform/NativeFile.h"
 
 #include <QString>
 

@@ -1,11 +1,11 @@
 #include "TestSupport.h"
 
-#include "data/CarriedValues.h"
-#include "data/DatabaseFile.h"
-#include "data/Error.h"
-#include "data/Path.h"
-#include "data/ProductSchema.h"
-#include "data/Table.h"
+#include "format/DatabaseFile.h"
+#include "model/CarriedValues.h"
+#include "model/ProductSchema.h"
+#include "model/Table.h"
+#include "platform/Error.h"
+#include "platform/Path.h"
 
 #include <QFile>
 #include <QTemporaryDir>

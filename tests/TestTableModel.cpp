@@ -1,8 +1,8 @@
-#include "data/Checks.h"
-#include "data/DatabaseFile.h"
-#include "data/ProductSchema.h"
+#include "format/DatabaseFile.h"
 #include "gui/binding/DataSource.h"
 #include "gui/binding/TableModel.h"
+#include "model/Checks.h"
+#include "model/ProductSchema.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>

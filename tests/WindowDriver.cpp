@@ -6,7 +6,7 @@
 
 #include "WindowFixture.h"
 
-#include "data/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "system/SignalCloser.h"
 
 #include <QTimer>

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/ProductListWindow.h"
-#include "data/DatabaseFile.h"
-#include "data/ProductSchema.h"
+#include "format/DatabaseFile.h"
 #include "gui/binding/InputGuard.h"
 #include "gui/dialogs/Dialogs.h"
 #include "gui/dialogs/ImportDialog.h"
+#include "model/ProductSchema.h"
 #include "system/RecoveryCopy.h"
 
 #include <QApplication>

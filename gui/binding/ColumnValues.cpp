@@ -1,8 +1,8 @@
 #include "gui/binding/ColumnValues.h"
 
-#include "data/Encoding.h"
-#include "data/Find.h"
 #include "gui/binding/DataSource.h"
+#include "model/Encoding.h"
+#include "model/Find.h"
 
 #include <algorithm>
 #include <utility>

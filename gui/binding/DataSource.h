@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/Table.h"
+#include "model/Table.h"
 
 #include <QObject>
 

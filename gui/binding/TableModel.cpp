@@ -1,9 +1,9 @@
 #include "gui/binding/TableModel.h"
 
-#include "data/Checks.h"
 #include "gui/binding/DataSource.h"
 #include "gui/dialogs/ExceptionBox.h"
 #include "gui/widgets/WarningLook.h"
+#include "model/Checks.h"
 
 #include <QPersistentModelIndex>
 

@@ -2,7 +2,7 @@
 
 #include "gui/dialogs/Dialogs.h"
 
-#include "data/SystemReason.h"
+#include "platform/SystemReason.h"
 
 #include <QPointer>
 #include <QTimer>

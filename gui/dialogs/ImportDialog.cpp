@@ -1,8 +1,8 @@
 #include "gui/dialogs/ImportDialog.h"
 
-#include "data/Plural.h"
-#include "data/ProductSchema.h"
 #include "gui/dialogs/AppSettings.h"
+#include "model/Plural.h"
+#include "model/ProductSchema.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -51,7 +51,6 @@ QString caption(std::size_t field)
 {
     return fromUtf8(data::productSchema()[field].caption);
 }
-
 
 const QString memoryKey = u"uvoz/rasporedi"_s;
 

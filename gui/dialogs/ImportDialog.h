@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/Record.h"
 #include "import/RecordImport.h"
+#include "model/Record.h"
 
 #include <QDialog>
 

@@ -1,11 +1,11 @@
 #include "gui/print/ListDocument.h"
 
-#include "data/Checks.h"
-#include "data/NumberText.h"
-#include "data/Plural.h"
-#include "data/ProductSchema.h"
-#include "data/Table.h"
 #include "gui/widgets/WarningLook.h"
+#include "model/Checks.h"
+#include "model/NumberText.h"
+#include "model/Plural.h"
+#include "model/ProductSchema.h"
+#include "model/Table.h"
 
 #include <QElapsedTimer>
 #include <QFontMetricsF>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/Record.h"
-#include "data/Totals.h"
+#include "model/Record.h"
+#include "model/Totals.h"
 
 #include <QDate>
 #include <QFont>

@@ -1,8 +1,8 @@
 #include "gui/print/ListPrint.h"
 
-#include "data/AtomicFile.h"
 #include "gui/dialogs/AppSettings.h"
 #include "gui/dialogs/Dialogs.h"
+#include "platform/AtomicFile.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "data/NumberText.h"
 #include "gui/binding/PendingInput.h"
 #include "gui/widgets/TextLimit.h"
 #include "gui/widgets/UndoKeys.h"
+#include "model/NumberText.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 #include "gui/widgets/Completion.h"
 
-#include "data/ProductSchema.h"
 #include "gui/binding/ColumnValues.h"
 #include "gui/binding/DataSource.h"
 #include "gui/widgets/TextLimit.h"
+#include "model/ProductSchema.h"
 
 #include <QCompleter>
 #include <QKeyEvent>

@@ -1,9 +1,9 @@
 #include "gui/widgets/EntryPanel.h"
 
-#include "data/ProductSchema.h"
 #include "gui/binding/DataSource.h"
 #include "gui/widgets/FieldEdit.h"
 #include "gui/widgets/WarningLook.h"
+#include "model/ProductSchema.h"
 
 #include <QApplication>
 #include <QGridLayout>

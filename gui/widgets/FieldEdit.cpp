@@ -1,13 +1,13 @@
 #include "gui/widgets/FieldEdit.h"
 
-#include "data/Checks.h"
-#include "data/ProductSchema.h"
 #include "gui/binding/DataSource.h"
 #include "gui/dialogs/ExceptionBox.h"
 #include "gui/widgets/Completion.h"
 #include "gui/widgets/TextLimit.h"
 #include "gui/widgets/UndoKeys.h"
 #include "gui/widgets/WarningLook.h"
+#include "model/Checks.h"
+#include "model/ProductSchema.h"
 
 #include <QAction>
 #include <QKeyEvent>

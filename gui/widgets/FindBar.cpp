@@ -1,8 +1,8 @@
 #include "gui/widgets/FindBar.h"
 
-#include "data/Find.h"
 #include "gui/binding/DataSource.h"
 #include "gui/dialogs/ExceptionBox.h"
+#include "model/Find.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

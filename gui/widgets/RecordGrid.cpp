@@ -2,14 +2,14 @@
 
 #include "gui/widgets/CellEditor.h"
 
-#include "data/NumberText.h"
-#include "data/ProductSchema.h"
 #include "gui/binding/DataSource.h"
 #include "gui/binding/TableModel.h"
 #include "gui/dialogs/Dialogs.h"
 #include "gui/dialogs/ExceptionBox.h"
 #include "gui/widgets/Completion.h"
 #include "gui/widgets/TextLimit.h"
+#include "model/NumberText.h"
+#include "model/ProductSchema.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #include "gui/widgets/TextLimit.h"
 
-#include "data/Plural.h"
-#include "data/TariffNumber.h"
+#include "model/Plural.h"
+#include "model/TariffNumber.h"
 
 #include <QContextMenuEvent>
 #include <QDropEvent>

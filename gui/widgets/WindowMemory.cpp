@@ -1,9 +1,9 @@
 #include "gui/widgets/WindowMemory.h"
 
-#include "data/ProductSchema.h"
 #include "gui/dialogs/AppSettings.h"
 #include "gui/widgets/RecordGrid.h"
 #include "gui/widgets/ScreenFit.h"
+#include "model/ProductSchema.h"
 
 #include <QGuiApplication>
 #include <QScreen>

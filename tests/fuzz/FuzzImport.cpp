@@ -2,10 +2,10 @@
 // line, and a record holds its row's cells where the mapping put them, without the spaces at
 // their ends and cleaned (a tariff number too long only for its grouping as its digits, an empty
 // currency as the one the headings name).
-#include "data/Encoding.h"
-#include "data/Error.h"
-#include "data/ProductSchema.h"
 #include "import/RecordImport.h"
+#include "model/Encoding.h"
+#include "model/ProductSchema.h"
+#include "platform/Error.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,9 +1,9 @@
 // Both readers of "Baza.xml" on any bytes: whatever the quick reader gives, read whole or through
 // a small buffer (its size from the first two bytes), is exactly what the full parser gives.
-#include "data/DatabaseFile.h"
-#include "data/Error.h"
-#include "data/PacketReading.h"
-#include "data/ProductSchema.h"
+#include "format/DatabaseFile.h"
+#include "format/PacketReading.h"
+#include "model/ProductSchema.h"
+#include "platform/Error.h"
 
 #include <cassert>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Numbers on any bytes: a number read from them as a clerk types it, as a supplier's list or the
 // export holds it, or their first eight bytes as a double, written as stored and as shown, reads
 // back the same, typed and, with its thousands grouped, typed and imported.
-#include "data/NumberText.h"
+#include "model/NumberText.h"
 
 #include <cassert>
 #include <cmath>

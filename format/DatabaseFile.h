@@ -1,0 +1,47 @@
+#pragma once
+
+#include "model/Record.h"
+#include "model/Schema.h"
+#include "model/Table.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The database file: a client table's XML data packet.
+namespace data {
+
+// Parses a data packet. The program's schema governs: the file's field definitions are checked
+// for plausibility, never used to change it. Throws Error
+// `Datoteka "<fileName>" nije ispravna (redak N): <what>` for anything it cannot read as such a
+// packet; `fileName` only names the file in that message.
+std::vector<Record> parseDataPacket(std::string_view bytes, const Schema &schema,
+                                    const std::string &fileName);
+
+// Appends the data packet of `rows` to `out`, leaving out the row at `skipRow`.
+void appendDataPacket(std::string &out, const Schema &schema, const std::vector<Record> &rows,
+                      std::size_t skipRow = noRow);
+
+// Test seam: while false, every packet takes the full parser's way, never the quick one for
+// common files.
+void setRowScannerForTesting(bool enabled);
+// Test seam: whether the last packet read took the quick way.
+bool rowScannerReadLastForTesting();
+
+// Errors name the file with its full path.
+std::vector<Record> readDatabaseFile(const std::string &fileName, const Schema &schema);
+// Replaces the table's content with the file's records (all or nothing: on failure the table is
+// left as it was).
+void readDatabase(Table &table, const std::string &fileName);
+// Reads an existing file into the table and makes its last record current; false, leaving the
+// table alone, when the file surely does not exist. A file whose existence cannot be checked is
+// read all the same, and its failure thrown.
+bool readExistingDatabase(Table &table, const std::string &fileName);
+// Writes every stored record of the table; a begun record is not written.
+void writeDatabase(const Table &table, const std::string &fileName);
+// Written atomically (see writeFileAtomically).
+void writeDatabaseFile(const std::string &fileName, const Schema &schema,
+                       const std::vector<Record> &rows, std::size_t skipRow = noRow);
+
+} // namespace data
