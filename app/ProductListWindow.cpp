@@ -120,7 +120,7 @@ ProductListWindow::ProductListWindow(QWidget *parent)
                    QStringLiteral("trelavo.txt"))
     , m_memory(windowPosition, windowSize)
 {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("productListWindow"));
     setWindowTitle(QStringLiteral("Kalvendor - suglasnost za uvoz medicinskih proizvoda"));
     QIcon flask;
     for (const char *size : {"16", "32", "48", "256"})
@@ -128,7 +128,7 @@ ProductListWindow::ProductListWindow(QWidget *parent)
                       QStringLiteral(".png"));
     setWindowIcon(flask);
     m_dataSource = new gui::DataSource(m_products, this);
-    m_dataSource->setObjectName(QStringLiteral("DataSourceLijekovi"));
+    m_dataSource->setObjectName(QStringLiteral("dataSource"));
     m_dataSource->setChecks(&m_list->checks());
     buildControls();
     connectCommands();
@@ -177,7 +177,7 @@ void ProductListWindow::buildControls()
     };
     m_gridModel = new gui::TableModel(*m_dataSource, std::move(columns), this);
     m_grid = new gui::RecordGrid(*m_gridModel, this);
-    m_grid->setObjectName(QStringLiteral("DBGridLijekovi"));
+    m_grid->setObjectName(QStringLiteral("recordGrid"));
     // What a screen reader says of the grid; the boxes are named by their captions.
     m_grid->setAccessibleName(QStringLiteral("Popis proizvoda"));
     m_grid->setAccessibleDescription(
@@ -582,14 +582,14 @@ void ProductListWindow::onGridLeft()
 
 void ProductListWindow::onFocusChanged(QWidget *old, QWidget *now)
 {
-    // Only a move to another control of this window is an exit; a box or another program
-    // taking the focus is not.
+    // Only a move to another control of this window leaves a control; a box or another program
+    // taking the focus does not.
     if (!old || !now || now->window() != this || old->window() != this)
         return;
-    // The find bar is no part of the form: going there or back is no exit.
+    // The find bar is none of the record's controls: going there or back leaves no control.
     if (isInside(now, m_findBar))
         return;
-    // Take-back, redo and F8 move the focus themselves: no exit.
+    // Take-back, redo and F8 move the focus themselves: no control is left.
     if (m_movingFocus)
         return;
     if (old == m_panel->priceBox() && now != m_panel->priceBox() &&

@@ -71,8 +71,8 @@ private:
     void onUndoClicked(bool forward);
     // F8 and Shift+F8: to the next or previous warned record, into its warned field.
     void onWarningKey(bool forward);
-    // Puts the focus on `field`: its box, or its cell when the grid has the focus. Not an exit
-    // from the box the focus leaves.
+    // Puts the focus on `field`: its box, or its cell when the grid has the focus. The box the
+    // focus comes from is not left as by Tab or a click.
     void focusField(std::size_t field);
     // "Ispis…" and "Spremi kao PDF…": what is being typed is committed first.
     void onPrintClicked(bool toPdf);

@@ -46,7 +46,7 @@ WindowFigures measureWindow(const std::string &folder, int cycles)
         throw std::runtime_error("the window did not become active");
     figures.startMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
 
-    auto *add = form->findChild<QPushButton *>(QStringLiteral("BitBtnAdd"));
+    auto *add = form->findChild<QPushButton *>(QStringLiteral("addButton"));
     QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {},
                       add->mapTo(form.get(), add->rect().center()));
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-// The database file: a client table's XML data packet.
+// The database file: the records as an XML data packet.
 namespace data {
 
 // Parses a data packet. The program's schema governs: the file's field definitions are checked

@@ -28,7 +28,7 @@ QString rowsOf(const QAbstractItemModel &model, const QModelIndex &chosen = {})
 // The entries of the open list, or nothing.
 QString offered(WindowFixture &w)
 {
-    for (QListView *list : w.form->findChildren<QListView *>(u"CompletionList"_s)) {
+    for (QListView *list : w.form->findChildren<QListView *>(u"completionList"_s)) {
         if (list->isVisible())
             return rowsOf(*list->model(), list->currentIndex());
     }
@@ -60,7 +60,7 @@ private:
     // Opens the editor of the name cell in `row`, its text selected.
     static void openNameCell(WindowFixture &w, int row)
     {
-        auto *grid = w.widget<gui::RecordGrid>("DBGridLijekovi");
+        auto *grid = w.widget<gui::RecordGrid>("recordGrid");
         const QModelIndex cell = grid->model()->index(row, 1);
         QCOMPARE(grid->tableModel().fieldAt(1), Name);
         w.clickAt(grid->viewport(), grid->visualRect(cell).center());
@@ -100,7 +100,7 @@ private slots:
         press(w, Qt::Key_Return);
         QCoreApplication::processEvents(); // the delegate commits from the event loop
         QCOMPARE(w.valueAt(0, Name), u"Igla"_s);
-        QCOMPARE(w.focus()->objectName(), u"DBGridLijekovi"_s);
+        QCOMPARE(w.focus()->objectName(), u"recordGrid"_s);
     }
 
     // A clerk who does not look at the list: Tab keeps the typed text, Esc closes only the list,
@@ -148,7 +148,7 @@ private slots:
     {
         WindowFixture w;
         QVERIFY(start(w));
-        w.click("BitBtnAdd");
+        w.click("addButton");
         for (const QString &value :
              {u"30049000"_s, u"Kat"_s, u"K-1"_s, u"V07AB"_s, u"Fre"_s, u"P-1"_s, u"Medika"_s,
               u"Ča"_s, u"k"_s, u"2"_s, u"EUR"_s, u"3"_s}) {

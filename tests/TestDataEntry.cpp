@@ -30,7 +30,7 @@ class TestDataEntry : public QObject {
     Q_OBJECT
 
 private:
-    static QTableView *grid(WindowFixture &w) { return w.widget<QTableView>("DBGridLijekovi"); }
+    static QTableView *grid(WindowFixture &w) { return w.widget<QTableView>("recordGrid"); }
 
     // Opens the editor of a grid cell (grid column order) in the given row and types into it.
     static QWidget *editCell(WindowFixture &w, int row, int column, const QString &text)
@@ -130,7 +130,7 @@ private slots:
     {
         WindowFixture w;
         QVERIFY(w.start());
-        w.click("BitBtnAdd");
+        w.click("addButton");
         const QStringList typed{u"9018390000"_s,  u"Kateter"_s, u"K-12"_s,      u"ab01"_s,
                                 u"Medi d.o.o."_s, u"P-1"_s,     u"Dobavljač"_s, u"Bolnica"_s,
                                 u"kom"_s,         u"12,5"_s,    u"EUR"_s,       u"3.20"_s};
@@ -148,7 +148,7 @@ private slots:
         QCOMPARE(w.valueAt(row, Price), u"3,2"_s);
         // The record begun at start was committed unnamed by "Dodaj": two stored records.
         QCOMPARE(w.count(), u"2"_s);
-        QVERIFY(w.button("BitBtnDel")->isEnabled());
+        QVERIFY(w.button("deleteButton")->isEnabled());
 
         // The new record carries the five values over; the rest is empty.
         for (int i = 0; i < 12; ++i) {
@@ -181,7 +181,7 @@ private slots:
 
         // A click on "Dodaj" from the price box begins one record, not two.
         w.edit(Price)->setFocus(Qt::TabFocusReason);
-        w.click("BitBtnAdd");
+        w.click("addButton");
         QCOMPARE(w.table().rowCount(), 2u);
         QCOMPARE(w.count(), u"1"_s);
         QCOMPARE(w.valueAt(1, Price), u"2"_s);
@@ -190,7 +190,7 @@ private slots:
         // A click on another button: the exit runs first, then the button's own action.
         w.type(Name, u"b"_s);
         w.edit(Price)->setFocus(Qt::TabFocusReason);
-        w.click("BitBtnLast");
+        w.click("lastButton");
         // The record begun by the exit holds the carried values, so "Zadnji" commits it too.
         QCOMPARE(w.count(), u"3"_s);
         QCOMPARE(w.table().rowCount(), 3u);
@@ -210,19 +210,19 @@ private slots:
     {
         WindowFixture w;
         QVERIFY(w.startWith({u"Naziv=\"a\" Valuta=\"EUR\""_s}));
-        QVERIFY(w.button("BitBtnDel")->isEnabled());
+        QVERIFY(w.button("deleteButton")->isEnabled());
 
         // An edit of the old record is what carries over.
         w.type(Name, u"ab"_s);
-        w.click("BitBtnAdd");
+        w.click("addButton");
         QCOMPARE(w.value(Currency), u"EUR"_s);
 
         // Delete drops the begun record; then deleting the only record empties the table, begins
         // a new one and clears the carried values.
-        w.click("BitBtnDel");
+        w.click("deleteButton");
         QCOMPARE(w.value(Name), u"ab"_s);
-        w.click("BitBtnDel");
-        QVERIFY(!w.button("BitBtnDel")->isEnabled());
+        w.click("deleteButton");
+        QVERIFY(!w.button("deleteButton")->isEnabled());
         QCOMPARE(w.table().state(), TableState::Insert);
         QCOMPARE(w.value(Currency), QString());
         QCOMPARE(w.count(), u"0"_s);
@@ -230,16 +230,16 @@ private slots:
 
         // The first commit enables the button again.
         w.type(Name, u"c"_s);
-        w.click("BitBtnFirst");
+        w.click("firstButton");
         QCOMPARE(w.count(), u"1"_s);
-        QVERIFY(w.button("BitBtnDel")->isEnabled());
+        QVERIFY(w.button("deleteButton")->isEnabled());
 
         // Its deletion taken back, the empty record that it began goes again.
-        w.click("BitBtnDel");
+        w.click("deleteButton");
         grid(w)->setFocus();
         QTest::keyClick(grid(w), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(w.column(Name), u"c"_s);
-        QVERIFY(w.button("BitBtnDel")->isEnabled());
+        QVERIFY(w.button("deleteButton")->isEnabled());
         QCOMPARE(Dialogs::takeShown().size(), 1); // only the start-up message
     }
 
@@ -248,16 +248,16 @@ private slots:
         WindowFixture w;
         QVERIFY(w.startWith({u"Naziv=\"a\""_s, u"Naziv=\"b\""_s,
                              u"Naziv=\"c\" Dobavljac=\"X\" Kolicina=\"1.5\""_s}));
-        w.click("BitBtnFirst");
+        w.click("firstButton");
         QCOMPARE(w.value(Name), u"a"_s);
-        QCOMPARE(w.focus(), w.button("BitBtnFirst"));
-        w.click("BitBtnNext");
-        w.click("BitBtnNext");
-        w.click("BitBtnPrev");
+        QCOMPARE(w.focus(), w.button("firstButton"));
+        w.click("nextButton");
+        w.click("nextButton");
+        w.click("priorButton");
         QCOMPARE(w.edit(Name)->text(), u"b"_s);
         QCOMPARE(grid(w)->currentIndex().row(), 1);
-        QCOMPARE(w.focus(), w.button("BitBtnPrev"));
-        w.click("BitBtnLast");
+        QCOMPARE(w.focus(), w.button("priorButton"));
+        w.click("lastButton");
         QCOMPARE(w.value(Name), u"c"_s);
 
         // Tabbing through it with no change pending: nothing committed, nothing carried over.
@@ -275,9 +275,9 @@ private slots:
         // On a table emptied by an erase the buttons do nothing, and typing begins a record.
         Dialogs::addAnswer(true);
         Dialogs::addAnswer(true);
-        w.click("BitBtnErase");
+        w.click("eraseButton");
         QCOMPARE(w.shownAfterEvents().size(), 4);
-        for (const char *button : {"BitBtnFirst", "BitBtnPrev", "BitBtnNext", "BitBtnLast"}) {
+        for (const char *button : {"firstButton", "priorButton", "nextButton", "lastButton"}) {
             w.click(button);
             QCOMPARE(w.focus(), w.button(button));
         }
@@ -297,7 +297,7 @@ private slots:
         QVERIFY(w.startWith({valid + u"Naziv=\"a\""_s, u"Naziv=\"b\""_s, valid + u"Naziv=\"c\""_s,
                              valid + u"Naziv=\"d\""_s}));
         Dialogs::takeShown();
-        QCOMPARE(w.widget<QLabel>("lblNumOfWarnings")->text(), u"Upozorenja: 1"_s);
+        QCOMPARE(w.widget<QLabel>("warningCount")->text(), u"Upozorenja: 1"_s);
         const QModelIndex tariffOfB = grid(w)->model()->index(1, 0);
         QVERIFY(!tariffOfB.data(Qt::DecorationRole).isNull());
         QCOMPARE(tariffOfB.data().toString(), QString());
@@ -324,20 +324,20 @@ private slots:
         // The cursor lands in the warned field, its reason written beside the boxes.
         QCOMPARE(w.table().currentRow(), 1u);
         QCOMPARE(w.focus(), w.edit(TariffNumber));
-        QCOMPARE(w.widget<QLabel>("lblWarningReason")->text(),
+        QCOMPARE(w.widget<QLabel>("warningReason")->text(),
                  u"Upozorenje: "_s + QString::fromUtf8(questionValue(TariffNumber, "")));
         QTest::keyClick(w.focus(), Qt::Key_F8, Qt::ShiftModifier);
         QCOMPARE(w.table().currentRow(), 3u);
         QCOMPARE(w.focus(), w.edit(Quantity));
         QCOMPARE(w.edit(Quantity)->accessibleDescription(), u"Količina mora biti veća od nule"_s);
-        QCOMPARE(w.widget<QLabel>("lblWarningReason")->text(),
+        QCOMPARE(w.widget<QLabel>("warningReason")->text(),
                  u"Upozorenje: Količina mora biti veća od nule"_s);
         // Leaving the price box by F8 is no exit: no record is begun.
         w.edit(Price)->setFocus();
         QTest::keyClick(w.focus(), Qt::Key_F8);
         QCOMPARE(w.table().state(), TableState::Browse);
         QCOMPARE(w.table().currentRow(), 1u);
-        QCOMPARE(w.widget<QLabel>("lblNumOfWarnings")->text(), u"Upozorenja: 2"_s);
+        QCOMPARE(w.widget<QLabel>("warningCount")->text(), u"Upozorenja: 2"_s);
     }
 
     void upperCaseAndTextLimit()
@@ -350,7 +350,7 @@ private slots:
         QCOMPARE(w.value(ClassificationCode), u"AB1Č"_s);
 
         // The text limit counts characters. A value two over it is shown whole, never cut.
-        w.click("BitBtnFirst");
+        w.click("firstButton");
         QLineEdit *atk = w.edit(ClassificationCode);
         QCOMPARE(atk->text(), u"ABCDEFGHIJKL"_s);
         QSignalSpy notes(limitOf(w.edit(Currency)), &gui::TextLimit::noted);
@@ -511,12 +511,12 @@ private slots:
         QCOMPARE(w.table().state(), TableState::Browse);
         QCOMPARE(w.valueAt(0, Supplier), u"Medika"_s);
         w.type(Supplier, u"WRONG"_s);
-        w.click("BitBtnDel");
+        w.click("deleteButton");
         QCOMPARE(w.value(Name), u"b"_s);
-        w.click("BitBtnAdd");
+        w.click("addButton");
         QCOMPARE(w.value(Supplier), u"Medika"_s);
         w.type(Supplier, u"TYPO"_s);
-        w.click("BitBtnDel");
+        w.click("deleteButton");
 
         // Esc in a cell or a box cancels, and leaving the grid then commits nothing.
         editCell(w, 1, 6, u"zz"_s); // c, whose supplier would carry over
@@ -528,7 +528,7 @@ private slots:
         QCOMPARE(w.edit(Protocol)->text(), QString());
         QCOMPARE(w.table().state(), TableState::Browse);
 
-        w.click("BitBtnAdd");
+        w.click("addButton");
         QCOMPARE(w.value(Supplier), u"Medika"_s);
     }
 
@@ -537,21 +537,21 @@ private slots:
     {
         WindowFixture w;
         QVERIFY(w.startWith({u"Naziv=\"a\""_s, u"Naziv=\"b\""_s, u"Naziv=\"c\""_s}));
-        w.click("BitBtnFirst");
+        w.click("firstButton");
         w.type(Protocol, u"ZA A"_s);
         QWidget other;
         other.show();
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
-        w.click("BitBtnDel");
+        w.click("deleteButton");
         QCOMPARE(w.value(Name), u"b"_s);
         QCOMPARE(w.edit(Protocol)->text(), QString());
 
         w.form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
-        w.click("BitBtnLast");
+        w.click("lastButton");
         w.type(CatalogueNumber, u"K-1"_s);
-        w.click("BitBtnFirst");
+        w.click("firstButton");
         QCOMPARE(w.column(Protocol), u"|"_s); // neither record has one
 
         // A refused cell keeps its text through such a click; the grid stays on the record.
@@ -559,7 +559,7 @@ private slots:
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
         Dialogs::takeShown();
-        w.click("BitBtnDel");
+        w.click("deleteButton");
         QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), WindowFixture::refused(u"abc"_s));
         QCOMPARE(w.table().rowCount(), 2u);
         QCOMPARE(grid(w)->currentIndex().row(), int(w.table().currentRow()));
@@ -579,7 +579,7 @@ private slots:
         QCOMPARE(w.edit(Quantity)->text(), u"abc"_s);
 
         // A click on a button is swallowed: no move, no exit.
-        w.click("BitBtnFirst");
+        w.click("firstButton");
         QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), WindowFixture::refused(u"abc"_s));
         QCOMPARE(w.table().currentRow(), 1u);
         QCOMPARE(w.focus(), w.edit(Quantity));
@@ -587,12 +587,12 @@ private slots:
         // Esc puts the stored value back; then the focus may leave.
         QTest::keyClick(w.edit(Quantity), Qt::Key_Escape);
         QCOMPARE(w.edit(Quantity)->text(), QString());
-        w.click("BitBtnFirst");
+        w.click("firstButton");
         QCOMPARE(w.table().currentRow(), 0u);
 
         // In the price box neither the exit nor "Dodaj" runs.
         w.type(Price, u"1,2,3"_s);
-        w.click("BitBtnAdd");
+        w.click("addButton");
         QCOMPARE(WindowFixture::texts(w.shownAfterEvents()), WindowFixture::refused(u"1,2,3"_s));
         QCOMPARE(w.table().rowCount(), 2u);
         QCOMPARE(w.focus(), w.edit(Price));

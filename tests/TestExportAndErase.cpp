@@ -43,7 +43,7 @@ private:
     }
     static QList<Dialogs::Shown> exportWith(WindowFixture &w, const QVariant &answer)
     {
-        return clickWith(w, "BitBtnExport", {answer});
+        return clickWith(w, "exportButton", {answer});
     }
 
 private slots:
@@ -81,7 +81,7 @@ private slots:
         QCOMPARE(shown[1].title, u"Poruka"_s);
         // No BOM, CR LF after the last line too.
         QCOMPARE(WindowFixture::read(target), expected);
-        QCOMPARE(w.focus(), w.button("BitBtnAdd"));
+        QCOMPARE(w.focus(), w.button("addButton"));
 
         // The unnamed record is gone from the database as well; the last record is current.
         const QByteArray database = w.readDatabase();
@@ -96,7 +96,7 @@ private slots:
                  target + u" | Baza eksportirana u "_s + second);
         QCOMPARE(WindowFixture::read(second), expected);
 
-        w.click("BitBtnExit");
+        w.click("exitButton");
         w.form.reset();
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
                  (QStringList{u"Baza.xml"_s, u"izvoz.txt"_s, u"Popis č ć đ š ž.txt"_s}));
@@ -117,7 +117,7 @@ private slots:
         const QString plainFile = QDir(w.folder()).filePath(u"plain.xml"_s);
         writeDatabase(plain, plainFile.toStdString());
         QVERIFY(w.start());
-        QCOMPARE(w.widget<QLabel>("lblNumOfWarnings")->text(), u"Upozorenja: 3"_s);
+        QCOMPARE(w.widget<QLabel>("warningCount")->text(), u"Upozorenja: 3"_s);
 
         const QString target = QDir(w.folder()).filePath(u"izvoz.txt"_s);
         QCOMPARE(exportWith(w, target).size(), 2); // the save dialog and the message only
@@ -133,7 +133,7 @@ private slots:
     {
         WindowFixture w;
         QVERIFY(w.startWith({u"Naziv=\"Stari\""_s}));
-        w.click("BitBtnAdd");
+        w.click("addButton");
         w.type(Name, u"Novi čaj"_s);
 
         QCOMPARE(exportWith(w, QString()).size(), 1); // the dialog, no message
@@ -143,7 +143,7 @@ private slots:
         QVERIFY(database.indexOf(u"Novi čaj"_s.toUtf8()) < database.indexOf("Stari"));
         QCOMPARE(QDir(w.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  (QStringList{u"Baza.xml"_s, u"Baza.xml.lock"_s})); // no export, no temporary file
-        QCOMPARE(w.focus(), w.button("BitBtnAdd"));
+        QCOMPARE(w.focus(), w.button("addButton"));
     }
 
     void failedExport()
@@ -155,12 +155,12 @@ private slots:
         QCOMPARE(shown.size(), 2); // the dialog, then the error; no confirmation
         QCOMPARE(shown[1].text, u"Datoteku „"_s + target +
                                     u"” nije moguće spremiti: nema takve datoteke ili mape"_s);
-        QCOMPARE(w.focus(), w.button("BitBtnExport"));
+        QCOMPARE(w.focus(), w.button("exportButton"));
         // The database was saved before the dialog opened.
         QCOMPARE(storedRows(w.readDatabase()), 1);
 
         // A failure while saving the database stops the export before the dialog.
-        w.click("BitBtnAdd");
+        w.click("addButton");
         w.type(Name, u"b"_s);
         const QByteArray database = w.readDatabase();
         setWriteFailureForTesting(WriteStep::Rename);
@@ -169,7 +169,7 @@ private slots:
         QVERIFY2(isWriteError(shown[0], w.folder() + u"/Baza.xml"_s), qPrintable(shown[0].text));
         QCOMPARE(Dialogs::pendingAnswers(), 1);
         QCOMPARE(w.readDatabase(), database);
-        QCOMPARE(w.focus(), w.button("BitBtnExport"));
+        QCOMPARE(w.focus(), w.button("exportButton"));
     }
 
     // A record was committed with a supplier, and the clerk typed a name into the record begun
@@ -194,12 +194,12 @@ private slots:
         const QByteArray before = w.readDatabase();
         QVERIFY(w.start());
         w.type(Supplier, u"Dobavljač 2"_s);
-        w.click("BitBtnAdd");
+        w.click("addButton");
         w.type(Name, u"Novi"_s);
 
         if (writeFails)
             setWriteFailureForTesting(WriteStep::Rename);
-        const auto shown = clickWith(w, "BitBtnErase", answers);
+        const auto shown = clickWith(w, "eraseButton", answers);
         setWriteFailureForTesting(std::nullopt);
         QCOMPARE(shown.size(), answers.size() + (answers.size() == 2 && answers[1].toBool()));
         const QString questions[] = {u"Praznim baze?"_s,
@@ -209,7 +209,7 @@ private slots:
             QCOMPARE(shown[i].text, questions[i]);
             QCOMPARE(shown[i].title, u"Pažnja!"_s);
         }
-        QCOMPARE(w.focus(), writeFails ? w.widget("BitBtnErase") : w.edit(TariffNumber));
+        QCOMPARE(w.focus(), writeFails ? w.widget("eraseButton") : w.edit(TariffNumber));
         if (writeFails)
             QVERIFY2(isWriteError(shown.constLast(), w.folder() + u"/Baza.xml"_s),
                      qPrintable(shown.last().text));
@@ -219,7 +219,7 @@ private slots:
             QCOMPARE(w.table().recordCount(), 2u);
             QCOMPARE(w.value(Name), u"Novi"_s);
             // The carried-over values are still there for the next record.
-            w.click("BitBtnAdd");
+            w.click("addButton");
             QCOMPARE(w.value(Supplier), u"Dobavljač 2"_s);
             QCOMPARE(w.table().recordCount(), 3u);
             return;
@@ -241,7 +241,7 @@ private slots:
         QVERIFY(QFile::remove(target));
 
         // The earlier carried-over values do not come back.
-        w.click("BitBtnAdd");
+        w.click("addButton");
         QCOMPARE(w.value(Supplier), QString());
     }
 };

@@ -24,7 +24,7 @@ private:
 
     static QAction *tool(WindowFixture &w, int index)
     {
-        return w.widget<QToolButton>("ToolsButton")->menu()->actions().at(index);
+        return w.widget<QToolButton>("toolsButton")->menu()->actions().at(index);
     }
     static QString undoText(WindowFixture &w) { return tool(w, 1)->text(); }
     static QString redoText(WindowFixture &w) { return tool(w, 2)->text(); }
@@ -50,7 +50,7 @@ private slots:
         QCOMPARE(undoText(w), u"Poništi uvoz (7 zapisa)"_s);
         for (int i = 0; i < 2; ++i) {
             w.type(Currency, u"EUR"_s);
-            w.click("BitBtnNext");
+            w.click("nextButton");
         }
         QCOMPARE(w.valueAt(4, Currency) + w.valueAt(5, Currency), u"EUREUR"_s);
         QCOMPARE(undoText(w), u"Poništi promjenu zapisa"_s);
@@ -74,7 +74,7 @@ private slots:
         QCOMPARE(w.valueAt(4, Currency), u"EUR"_s);
 
         // In the grid's editor, with nothing typed there, the keys are the window's too.
-        auto *grid = w.widget<gui::RecordGrid>("DBGridLijekovi");
+        auto *grid = w.widget<gui::RecordGrid>("recordGrid");
         grid->setFocus();
         const auto openEditor = [&] {
             grid->edit(grid->currentIndex());
@@ -102,7 +102,7 @@ private slots:
     {
         WindowFixture w;
         QVERIFY(start(w));
-        w.click("BitBtnAdd");
+        w.click("addButton");
         w.type(Name, u"Novi"_s);
         w.type(Supplier, u"Medika"_s);
         w.type(Price, u"3"_s);
@@ -114,28 +114,28 @@ private slots:
         QCOMPARE(w.count(), u"4"_s);
         QCOMPARE(w.table().state(), TableState::Browse);
         QVERIFY(!w.table().canUndo());
-        w.click("BitBtnAdd"); // Medika taken back with its record: nothing is carried
+        w.click("addButton"); // Medika taken back with its record: nothing is carried
         QCOMPARE(w.value(Supplier), QString());
         QVERIFY(!tool(w, 1)->isEnabled());
-        w.click("BitBtnDel"); // a begun record dropped is no step
+        w.click("deleteButton"); // a begun record dropped is no step
         QCOMPARE(w.table().rowCount(), 4u);
         QVERIFY(!tool(w, 1)->isEnabled());
 
-        w.click("BitBtnFirst");
+        w.click("firstButton");
         w.type(Name, u"Kateter 2"_s);
-        w.click("BitBtnNext");
+        w.click("nextButton");
         QCOMPARE(undoText(w), u"Poništi promjenu zapisa"_s);
-        w.click("BitBtnDel");
+        w.click("deleteButton");
         QCOMPARE(undoText(w), u"Poništi brisanje zapisa"_s);
         QCOMPARE(w.count(), u"3"_s);
         Dialogs::addAnswer(true);
         Dialogs::addAnswer(true);
-        w.click("BitBtnErase"); // its questions and message are TestExportAndErase's
+        w.click("eraseButton"); // its questions and message are TestExportAndErase's
         QCOMPARE(w.count(), u"0"_s);
         QCOMPARE(undoText(w), u"Poništi brisanje baze"_s);
         tool(w, 1)->trigger();
         QCOMPARE(w.count(), u"3"_s);
-        QVERIFY(w.button("BitBtnDel")->isEnabled());
+        QVERIFY(w.button("deleteButton")->isEnabled());
         tool(w, 1)->trigger();
         QCOMPARE(w.count(), u"4"_s);
         QCOMPARE(w.value(Name), u"Zavoj"_s);
@@ -145,7 +145,7 @@ private slots:
         QCOMPARE(undoText(w), u"Poništi"_s);
         // An erase taken back is written at the next save.
         Dialogs::addAnswer(w.folder() + u"/izvoz.txt"_s);
-        w.click("BitBtnExport");
+        w.click("exportButton");
         QVERIFY(w.readDatabase().contains("Rukavice"));
     }
 
@@ -154,7 +154,7 @@ private slots:
         WindowFixture w;
         QVERIFY(start(w));
         QTest::keyClick(w.focus(), Qt::Key_F, Qt::ControlModifier);
-        auto *text = w.widget<QLineEdit>("FindText");
+        auto *text = w.widget<QLineEdit>("findText");
         WindowFixture::keys(text, u"cakovec"_s); // from the current record on, itself included
         QCOMPARE(w.table().currentRow(), 3u);
         const Qt::Key keys[] = {Qt::Key_Return, Qt::Key_F3, Qt::Key_Enter, Qt::Key_F3};
@@ -163,11 +163,11 @@ private slots:
             QCOMPARE(w.table().currentRow(), i % 2 ? 3u : 1u);
         }
         WindowFixture::keys(text, u"x"_s);
-        QCOMPARE(w.widget<QLabel>("FindStatus")->text(), u"Nije pronađeno"_s);
+        QCOMPARE(w.widget<QLabel>("findStatus")->text(), u"Nije pronađeno"_s);
         QCOMPARE(w.table().currentRow(), 3u);
         QTest::keyClick(text, Qt::Key_Escape);
-        QVERIFY(!w.widget("FindBar")->isVisible());
-        QCOMPARE(w.focus(), w.button("BitBtnAdd"));
+        QVERIFY(!w.widget("findBar")->isVisible());
+        QCOMPARE(w.focus(), w.button("addButton"));
 
         // A pending change is committed by the move; a refused number stops it.
         w.type(Name, u"Novo"_s);
@@ -192,7 +192,7 @@ private slots:
         WindowFixture w;
         QVERIFY(start(w));
         QAction *takeBack = tool(w, 1);
-        for (const char *button : {"BitBtnFirst", "BitBtnNext", "BitBtnDel", "BitBtnDel"})
+        for (const char *button : {"firstButton", "nextButton", "deleteButton", "deleteButton"})
             w.click(button);
         // The tariff box holds no typing to undo: Ctrl+Z takes back.
         QTest::keyClick(w.focus(), Qt::Key_Z, Qt::ControlModifier);
@@ -201,12 +201,12 @@ private slots:
         QTest::keyClick(w.focus(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(w.edit(Name)->text(), u"Štrcaljka"_s);
         QCOMPARE(w.count(), u"3"_s);
-        w.widget("DBGridLijekovi")->setFocus();
+        w.widget("recordGrid")->setFocus();
         QTest::keyClick(w.focus(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(w.valueAt(1, Name), u"Zavoj"_s);
 
         // The last record, from the menu, once a refused number is given up.
-        for (const char *button : {"BitBtnLast", "BitBtnDel"})
+        for (const char *button : {"lastButton", "deleteButton"})
             w.click(button);
         w.type(Quantity, u"1x"_s);
         takeBack->trigger();

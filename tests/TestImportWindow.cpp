@@ -33,14 +33,14 @@ private slots:
         QCOMPARE(w.column(Name), u"Prvi|Drugi|A|B|C"_s);
         QCOMPARE(w.valueAt(4, Price), u"12,5"_s);
         QCOMPARE(w.table().currentRow(), 2u);
-        QVERIFY(w.button("BitBtnDel")->isEnabled());
+        QVERIFY(w.button("deleteButton")->isEnabled());
         QCOMPARE(takeBack(w)->text(), u"Poništi uvoz (3 zapisa)"_s);
 
         takeBack(w)->trigger();
         QCOMPARE(w.column(Name), u"Prvi|Drugi"_s);
         QVERIFY(!takeBack(w)->isEnabled());
         // Nothing was carried over: a new record starts as empty as before the paste.
-        w.click("BitBtnAdd");
+        w.click("addButton");
         QCOMPARE(w.value(Supplier), QString());
         QCOMPARE(Dialogs::takeShown().size(), 1); // the start-up message, nothing else
     }
@@ -71,7 +71,7 @@ private slots:
         QCOMPARE(first.valueAt(0, Name), u"F"_s);
         takeBack(first)->trigger();
         QCOMPARE(first.table().recordCount(), 0u);
-        QVERIFY(!first.button("BitBtnDel")->isEnabled());
+        QVERIFY(!first.button("deleteButton")->isEnabled());
 
         const QByteArray saved = w.readDatabase();
         const std::uint64_t changes = w.table().changeCount();

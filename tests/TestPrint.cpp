@@ -117,7 +117,7 @@ QList<Dialogs::Shown> savePdf(const WindowFixture &w, const QString &file,
     PrintChoicesDialog::setScript(script);
     Dialogs::takeShown();
     Dialogs::addAnswer(file);
-    for (QAction *a : w.widget<QToolButton>("ToolsButton")->menu()->actions()) {
+    for (QAction *a : w.widget<QToolButton>("toolsButton")->menu()->actions()) {
         if (a->text() == u"Spremi kao PDF…"_s)
             a->trigger();
     }
@@ -289,7 +289,7 @@ private slots:
                              u"Valuta=\"EUR\" Kolicina=\"100\" Cijena=\"100\""_s})); // no name
         // Ctrl+P commits the record being typed, which the printed list then holds; the preview
         // is the only box.
-        w.click("BitBtnAdd");
+        w.click("addButton");
         w.type(Name, u"Šprica"_s);
         const QDir folder(w.folder());
         QCOMPARE(WindowFixture::texts(printPdf(w, folder.filePath(u"ispis.pdf"_s))), QString());
@@ -370,7 +370,7 @@ private slots:
         QVERIFY(elsewhere.line.isEmpty() && elsewhere.warnings);
 
         // Offered again, by "Ispis…" too; importers that differ are not above the list.
-        w.click("BitBtnAdd");
+        w.click("addButton");
         w.type(Name, u"Kateter"_s);
         w.type(Importer, u"KBC Osijek"_s);
         printPdf(w, file, choose({}, {}, &offered));

@@ -23,7 +23,7 @@ private slots:
     void windowRemembersTheClerk()
     {
         const auto header = [](WindowFixture &w) {
-            return w.widget<QTableView>("DBGridLijekovi")->horizontalHeader();
+            return w.widget<QTableView>("recordGrid")->horizontalHeader();
         };
         QPoint firstPlace;
         QSize size;
@@ -36,7 +36,7 @@ private slots:
             size = w.form->size();
             w.form->move(0, 50);
             header(w)->resizeSection(1, 300); // Naziv, by hand
-            w.click("BitBtnExit");
+            w.click("exitButton");
         }
         {
             WindowFixture w;
@@ -53,7 +53,7 @@ private slots:
             QVERIFY(qAbs((header(w)->sectionSize(0) - 41) - (header(w)->sectionSize(11) - 64)) <=
                     1);
             w.form->move(-5000, -5000);
-            w.click("BitBtnExit");
+            w.click("exitButton");
         }
         WindowFixture w;
         QVERIFY(w.start());
@@ -78,9 +78,9 @@ private slots:
         // One blank record ready for typing; nothing to delete yet.
         QCOMPARE(w.table().rowCount(), 1u);
         QCOMPARE(w.table().state(), TableState::Insert);
-        QVERIFY(!w.button("BitBtnDel")->isEnabled());
+        QVERIFY(!w.button("deleteButton")->isEnabled());
         QCOMPARE(w.count(), u"0"_s);
-        QCOMPARE(w.focus(), w.button("BitBtnAdd"));
+        QCOMPARE(w.focus(), w.button("addButton"));
     }
 
     // The clerk can type all the same; the failed write leaves nothing behind but the lock.
@@ -98,7 +98,7 @@ private slots:
         QCOMPARE(QDir(w.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{u"Baza.xml.lock"_s});
         QCOMPARE(w.table().state(), TableState::Insert);
-        QVERIFY(!w.button("BitBtnDel")->isEnabled());
+        QVERIFY(!w.button("deleteButton")->isEnabled());
     }
 
     void startWithRecordsAndClose()
@@ -108,14 +108,14 @@ private slots:
                              u"Naziv=\"b\""_s}));
         // It opens on the last record.
         QCOMPARE(w.edit(Name)->text(), u"b"_s);
-        QCOMPARE(w.widget<QTableView>("DBGridLijekovi")->currentIndex().row(), 3);
-        QVERIFY(w.button("BitBtnDel")->isEnabled());
+        QCOMPARE(w.widget<QTableView>("recordGrid")->currentIndex().row(), 3);
+        QVERIFY(w.button("deleteButton")->isEnabled());
         QCOMPARE(w.count(), u"4"_s);
         QCOMPARE(w.valueAt(2, Quantity), u"2,5"_s);
 
         // Closing writes the edit in progress; the unnamed record goes, a name of spaces stays.
         w.type(Protocol, u"P-9"_s);
-        w.click("BitBtnExit");
+        w.click("exitButton");
         QVERIFY(!w.form->isVisible());
         QVERIFY(Dialogs::takeShown().size() == 1);
         Table reread(productSchema());
@@ -215,16 +215,16 @@ private slots:
         QVERIFY(!w.table().isActive());
         QVERIFY(w.edit(Name)->isReadOnly());
         // Navigation and delete do nothing on a closed table; the export says why it does not.
-        w.click("BitBtnFirst");
-        w.click("BitBtnDel");
+        w.click("firstButton");
+        w.click("deleteButton");
         QCOMPARE(w.focus(), w.edit(TariffNumber));
         QVERIFY(Dialogs::takeShown().isEmpty());
         Dialogs::addAnswer(QDir(w.folder()).filePath(u"x.txt"_s));
-        w.click("BitBtnExport");
+        w.click("exportButton");
         shown = w.shownAfterEvents();
         QCOMPARE(WindowFixture::texts(shown), u"DataSet nije aktivan."_s);
         QCOMPARE(shown[0].title, u"Greška!"_s);
-        QCOMPARE(w.focus(), w.button("BitBtnAdd"));
+        QCOMPARE(w.focus(), w.button("addButton"));
 
         // Closing writes nothing: the file stays byte for byte as it was.
         w.form->close();

@@ -31,7 +31,7 @@ private slots:
     void grid()
     {
         ProductListWindow window;
-        auto *grid = window.findChild<QTableView *>(u"DBGridLijekovi"_s);
+        auto *grid = window.findChild<QTableView *>(u"recordGrid"_s);
         const QAbstractItemModel *model = grid->model();
         QStringList titles;
         for (int c = 0; c < model->columnCount(); ++c)
@@ -56,25 +56,29 @@ private slots:
         ProductListWindow window;
         QStringList seen{window.windowTitle()};
         for (const char *name :
-             {"Label6", "Label13", "lblNumOfRecords", "Label2", "Label11", "Label12", "Label5",
-              "Label10", "Label1", "Label4", "Label7", "Label3", "Label8", "Label9"}) {
+             {"captionTar_br", "recordCountCaption", "recordCount", "captionNaziv",
+              "captionGen_ime", "captionATK", "captionProizvodjac", "captionProtokol",
+              "captionDobavljac", "captionUvoznik", "captionJed_mjere", "captionKolicina",
+              "captionValuta", "captionCijena"}) {
             const auto *label = window.findChild<QLabel *>(QLatin1String(name));
             QVERIFY2(label, name);
             seen << QLatin1String(name) + u'=' + label->text() +
                         (label->buddy() ? u'>' + label->buddy()->objectName() : QString());
         }
-        QCOMPARE(
-            seen,
-            (QStringList{
-                u"Kalvendor - suglasnost za uvoz medicinskih proizvoda"_s,
-                u"Label6=Tarifni broj : >DBEditTar_br"_s, u"Label13=Broj zapisa : "_s,
-                u"lblNumOfRecords=0"_s, u"Label2= Naziv :>DBEditNaziv"_s,
-                u"Label11=Kataloški broj :>DBEditGen_ime"_s, u"Label12=ATK :>DBEditATK"_s,
-                u"Label5=Proizvođač :>DBEditProizvodjac"_s, u"Label10=Protokol :>DBEditProtokol"_s,
-                u"Label1= Dobavljač :>DBEditDobavljac"_s, u"Label4=  Korisnik : >DBEditUvoznik"_s,
-                u"Label7= Jedinica mjere :>DBEditJed_mjere"_s,
-                u"Label3=Količina :>DBEditKolicina"_s, u"Label8=Valuta : >DBEditValuta"_s,
-                u"Label9=Cijena : >DBEditCijena"_s}));
+        QCOMPARE(seen, (QStringList{u"Kalvendor - suglasnost za uvoz medicinskih proizvoda"_s,
+                                    u"captionTar_br=Tarifni broj : >editTar_br"_s,
+                                    u"recordCountCaption=Broj zapisa : "_s, u"recordCount=0"_s,
+                                    u"captionNaziv= Naziv :>editNaziv"_s,
+                                    u"captionGen_ime=Kataloški broj :>editGen_ime"_s,
+                                    u"captionATK=ATK :>editATK"_s,
+                                    u"captionProizvodjac=Proizvođač :>editProizvodjac"_s,
+                                    u"captionProtokol=Protokol :>editProtokol"_s,
+                                    u"captionDobavljac= Dobavljač :>editDobavljac"_s,
+                                    u"captionUvoznik=  Korisnik : >editUvoznik"_s,
+                                    u"captionJed_mjere= Jedinica mjere :>editJed_mjere"_s,
+                                    u"captionKolicina=Količina :>editKolicina"_s,
+                                    u"captionValuta=Valuta : >editValuta"_s,
+                                    u"captionCijena=Cijena : >editCijena"_s}));
     }
 
     // The boxes as the clerk sees them: the real QMessageBox, answered by a key.

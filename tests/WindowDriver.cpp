@@ -37,7 +37,7 @@ int main(int argc, char *argv[])
     os::SignalCloser signalCloser;
     QObject::connect(&signalCloser, &os::SignalCloser::closeRequested, w.form.get(),
                      &ProductListWindow::closeOnSignal);
-    w.click("BitBtnAdd");
+    w.click("addButton");
     for (const QString &name : {QStringLiteral("prvi"), QStringLiteral("drugi")}) {
         w.type(data::Name, name);
         w.edit(data::Price)->setFocus(Qt::TabFocusReason);
@@ -50,7 +50,7 @@ int main(int argc, char *argv[])
         return QApplication::exec();
     if (mode != "type") {
         gui::Dialogs::setScripted(false);
-        QPushButton *button = w.button(mode == "box" ? "BitBtnErase" : "BitBtnExport");
+        QPushButton *button = w.button(mode == "box" ? "eraseButton" : "exportButton");
         QTimer::singleShot(0, button, &QPushButton::click);
     }
     QTimer poll;

@@ -132,11 +132,11 @@ public:
     }
     QLineEdit *edit(data::ProductField f) const
     {
-        return form->findChild<QLineEdit *>(QStringLiteral("DBEdit") +
+        return form->findChild<QLineEdit *>(QStringLiteral("edit") +
                                             QString::fromStdString(data::productSchema()[f].name));
     }
     QPushButton *button(const char *name) const { return widget<QPushButton>(name); }
-    QString count() const { return widget<QLabel>("lblNumOfRecords")->text(); }
+    QString count() const { return widget<QLabel>("recordCount")->text(); }
     const data::Table &table() const { return form->table(); }
     QString value(data::ProductField f) const { return QString::fromStdString(table().text(f)); }
     QString valueAt(std::size_t row, data::ProductField f) const
@@ -187,7 +187,7 @@ public:
     {
         QGuiApplication::clipboard()->setText(text);
         gui::ImportDialog::setScript(std::move(script));
-        QWidget *grid = widget("DBGridLijekovi");
+        QWidget *grid = widget("recordGrid");
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
         gui::ImportDialog::setScript({});

@@ -50,7 +50,7 @@ QString foldUtf8(std::string_view text)
 
 ColumnValues &ColumnValues::of(DataSource &source, std::size_t field)
 {
-    const QString name = QStringLiteral("ColumnValues%1").arg(field);
+    const QString name = QStringLiteral("columnValues%1").arg(field);
     if (auto *values = source.findChild<ColumnValues *>(name, Qt::FindDirectChildrenOnly))
         return *values;
     auto *values = new ColumnValues(source, field, &source);

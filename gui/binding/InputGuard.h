@@ -6,7 +6,8 @@ namespace gui {
 
 // Before the focus leaves a control with typed text by a click or by Tab, the control hands the
 // text over. A refused text (a number that does not parse) keeps the focus where it is and the
-// click or key is swallowed, so no exit handler and no button runs; the error box follows.
+// click or key is swallowed, so nothing that leaving the control does and no button runs; the
+// error box follows.
 class InputGuard : public QObject {
     Q_OBJECT
 

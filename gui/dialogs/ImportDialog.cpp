@@ -29,7 +29,7 @@ using namespace Qt::StringLiterals;
 const QString mappingKey = u"uvoz/polja"_s;
 constexpr int skipped = -1;
 
-// The fields in the order of the form's edit boxes, which the clerk knows.
+// The fields in the order of the entry panel's boxes, which the clerk knows.
 constexpr std::array<std::size_t, data::ProductFieldCount> formOrder = {
     data::TariffNumber, data::Name,     data::CatalogueNumber, data::ClassificationCode,
     data::Manufacturer, data::Protocol, data::Supplier,        data::Importer,

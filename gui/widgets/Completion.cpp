@@ -89,7 +89,7 @@ void Completion::offer(const QString &typed)
     if (!m_list) {
         // Made when first needed, in the window the edit has by then.
         m_list = new QListView(m_edit.window());
-        m_list->setObjectName(QStringLiteral("CompletionList"));
+        m_list->setObjectName(QStringLiteral("completionList"));
         m_list->setAccessibleName(QStringLiteral("Prijedlozi"));
         m_list->setModel(m_completer->completionModel());
         m_list->setFocusPolicy(Qt::NoFocus); // the keys stay with the edit

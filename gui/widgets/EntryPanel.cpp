@@ -49,7 +49,7 @@ namespace gui {
 EntryPanel::EntryPanel(DataSource &dataSource, QWidget *parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("Panel1"));
+    setObjectName(QStringLiteral("entryPanel"));
     auto *panelLayout = new QVBoxLayout(this);
     panelLayout->setContentsMargins(8, 10, 37, 8);
     panelLayout->setSpacing(6);
@@ -70,23 +70,24 @@ EntryPanel::~EntryPanel()
     disconnect(qApp, &QApplication::focusChanged, this, &EntryPanel::showFocusedWarning);
 }
 
-QLabel *EntryPanel::label(const char *objectName, const QString &caption)
+QLabel *EntryPanel::label(const QString &objectName, const QString &caption)
 {
     auto *l = new QLabel(caption, this);
-    l->setObjectName(QLatin1String(objectName));
+    l->setObjectName(objectName);
     return l;
 }
 
 QHBoxLayout *EntryPanel::buildTariffLine()
 {
-    QLabel *countCaption = label("Label13", QStringLiteral("Broj zapisa : "));
-    m_recordCount = label("lblNumOfRecords", QStringLiteral("0"));
-    m_warningCount = label("lblNumOfWarnings", QString());
+    QLabel *countCaption =
+        label(QStringLiteral("recordCountCaption"), QStringLiteral("Broj zapisa : "));
+    m_recordCount = label(QStringLiteral("recordCount"), QStringLiteral("0"));
+    m_warningCount = label(QStringLiteral("warningCount"), QString());
     m_warningCount->setIndent(12);
-    m_recoveryProblem = label("lblRecoveryProblem", QString());
+    m_recoveryProblem = label(QStringLiteral("recoveryProblem"), QString());
     m_recoveryProblem->setIndent(12);
     m_recoveryProblem->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
-    m_warningReason = label("lblWarningReason", QString());
+    m_warningReason = label(QStringLiteral("warningReason"), QString());
     m_warningReason->setIndent(12);
     m_warningReason->setStyleSheet(QStringLiteral("color: #8a5a00"));
     auto *first = line({m_tariffBox, countCaption, m_recordCount, m_warningCount, m_recoveryProblem,
@@ -94,7 +95,7 @@ QHBoxLayout *EntryPanel::buildTariffLine()
                        true);
     // Commands beyond the nine buttons; out of the tab order, so a click leaves the focus alone.
     auto *tools = new QToolButton(this);
-    tools->setObjectName(QStringLiteral("ToolsButton"));
+    tools->setObjectName(QStringLiteral("toolsButton"));
     tools->setText(QStringLiteral("Alati"));
     tools->setPopupMode(QToolButton::InstantPopup);
     tools->setFocusPolicy(Qt::NoFocus);
@@ -106,14 +107,15 @@ QHBoxLayout *EntryPanel::buildTariffLine()
 
 QLayout *EntryPanel::buildFields(DataSource &dataSource)
 {
-    // A field's caption as the form has always spaced it: `form` holds it as %1.
-    const auto fieldLabel = [&](const char *objectName, ProductField f, const QString &form) {
-        return label(objectName, form.arg(QString::fromStdString(productSchema()[f].caption)));
+    // A field's caption, spaced as the panel has always spaced it: `spacing` holds it as %1.
+    const auto fieldLabel = [&](ProductField f, const QString &spacing) {
+        const FieldDef &def = productSchema()[f];
+        return label(QStringLiteral("caption") + QString::fromStdString(def.name),
+                     spacing.arg(QString::fromStdString(def.caption)));
     };
     const auto edit = [&](ProductField f, int width, QLabel *caption) {
         auto *e = new FieldEdit(dataSource, f, this);
-        e->setObjectName(QStringLiteral("DBEdit") +
-                         QString::fromStdString(productSchema()[f].name));
+        e->setObjectName(QStringLiteral("edit") + QString::fromStdString(productSchema()[f].name));
         if (width > 0)
             e->setFixedWidth(width);
         caption->setBuddy(e);
@@ -132,31 +134,31 @@ QLayout *EntryPanel::buildFields(DataSource &dataSource)
         ++row;
     };
 
-    QLabel *tariffCaption = fieldLabel("Label6", TariffNumber, QStringLiteral("%1 : "));
+    QLabel *tariffCaption = fieldLabel(TariffNumber, QStringLiteral("%1 : "));
     m_tariffBox = edit(TariffNumber, 129, tariffCaption);
     addRow(tariffCaption, buildTariffLine());
 
-    QLabel *nameCaption = fieldLabel("Label2", Name, QStringLiteral(" %1 :"));
+    QLabel *nameCaption = fieldLabel(Name, QStringLiteral(" %1 :"));
     addRow(nameCaption, line({edit(Name, 0, nameCaption)}, false));
-    QLabel *catalogueCaption = fieldLabel("Label11", CatalogueNumber, QStringLiteral("%1 :"));
+    QLabel *catalogueCaption = fieldLabel(CatalogueNumber, QStringLiteral("%1 :"));
     addRow(catalogueCaption, line({edit(CatalogueNumber, 0, catalogueCaption)}, false));
-    QLabel *atkCaption = fieldLabel("Label12", ClassificationCode, QStringLiteral("%1 :"));
+    QLabel *atkCaption = fieldLabel(ClassificationCode, QStringLiteral("%1 :"));
     FieldEdit *atkBox = edit(ClassificationCode, 129, atkCaption);
     atkBox->setUpperCase(true);
     addRow(atkCaption, line({atkBox}, true));
-    QLabel *manufacturerCaption = fieldLabel("Label5", Manufacturer, QStringLiteral("%1 :"));
+    QLabel *manufacturerCaption = fieldLabel(Manufacturer, QStringLiteral("%1 :"));
     addRow(manufacturerCaption, line({edit(Manufacturer, 0, manufacturerCaption)}, false));
-    QLabel *protocolCaption = fieldLabel("Label10", Protocol, QStringLiteral("%1 :"));
+    QLabel *protocolCaption = fieldLabel(Protocol, QStringLiteral("%1 :"));
     addRow(protocolCaption, line({edit(Protocol, 297, protocolCaption)}, true));
-    QLabel *supplierCaption = fieldLabel("Label1", Supplier, QStringLiteral(" %1 :"));
+    QLabel *supplierCaption = fieldLabel(Supplier, QStringLiteral(" %1 :"));
     addRow(supplierCaption, line({edit(Supplier, 0, supplierCaption)}, false));
-    QLabel *importerCaption = fieldLabel("Label4", Importer, QStringLiteral("  %1 : "));
+    QLabel *importerCaption = fieldLabel(Importer, QStringLiteral("  %1 : "));
     addRow(importerCaption, line({edit(Importer, 0, importerCaption)}, false));
 
-    QLabel *unitCaption = fieldLabel("Label7", Unit, QStringLiteral(" %1 :"));
-    QLabel *quantityCaption = fieldLabel("Label3", Quantity, QStringLiteral("%1 :"));
-    QLabel *currencyCaption = fieldLabel("Label8", Currency, QStringLiteral("%1 : "));
-    QLabel *priceCaption = fieldLabel("Label9", Price, QStringLiteral("%1 : "));
+    QLabel *unitCaption = fieldLabel(Unit, QStringLiteral(" %1 :"));
+    QLabel *quantityCaption = fieldLabel(Quantity, QStringLiteral("%1 :"));
+    QLabel *currencyCaption = fieldLabel(Currency, QStringLiteral("%1 : "));
+    QLabel *priceCaption = fieldLabel(Price, QStringLiteral("%1 : "));
     FieldEdit *unitBox = edit(Unit, 121, unitCaption);
     FieldEdit *quantityBox = edit(Quantity, 121, quantityCaption);
     FieldEdit *currencyBox = edit(Currency, 81, currencyCaption);
@@ -179,15 +181,15 @@ QLayout *EntryPanel::buildButtons()
         int width;
     };
     const Look looks[] = {
-        {"BitBtnAdd", QStringLiteral("Dodaj"), "add", false, 153},
-        {"BitBtnFirst", QStringLiteral("Prvi"), "first", false, 90},
-        {"BitBtnPrev", QStringLiteral("Prethodni"), "prev", false, 90},
-        {"BitBtnNext", QStringLiteral("Sljedeći"), "next", false, 90},
-        {"BitBtnLast", QStringLiteral("Zadnji"), "last", false, 90},
-        {"BitBtnDel", QStringLiteral("Izbriši"), "delete", false, 161},
-        {"BitBtnExport", QStringLiteral("Export u tekst"), "export", true, 153},
-        {"BitBtnErase", QStringLiteral("Izbriši baze"), "erase", true, 153},
-        {"BitBtnExit", QStringLiteral("Izlaz"), "exit", true, 153},
+        {"addButton", QStringLiteral("Dodaj"), "add", false, 153},
+        {"firstButton", QStringLiteral("Prvi"), "first", false, 90},
+        {"priorButton", QStringLiteral("Prethodni"), "prev", false, 90},
+        {"nextButton", QStringLiteral("Sljedeći"), "next", false, 90},
+        {"lastButton", QStringLiteral("Zadnji"), "last", false, 90},
+        {"deleteButton", QStringLiteral("Izbriši"), "delete", false, 161},
+        {"exportButton", QStringLiteral("Export u tekst"), "export", true, 153},
+        {"eraseButton", QStringLiteral("Izbriši baze"), "erase", true, 153},
+        {"exitButton", QStringLiteral("Izlaz"), "exit", true, 153},
     };
     for (std::size_t i = 0; i < std::size(looks); ++i) {
         const Look &look = looks[i];

@@ -38,7 +38,7 @@ public:
     void setRecoveryProblem(const QString &problem);
 
 private:
-    QLabel *label(const char *objectName, const QString &caption);
+    QLabel *label(const QString &objectName, const QString &caption);
     // The tariff box with the record counts and the "Alati" menu beside it.
     QHBoxLayout *buildTariffLine();
     QLayout *buildFields(DataSource &dataSource);

@@ -28,7 +28,7 @@ public:
     std::size_t field() const { return m_field; }
     // Every typed or pasted letter becomes upper case.
     void setUpperCase(bool upper);
-    // The focus reason of the last focus-out, so an exit can tell Tab from Shift+Tab.
+    // The focus reason of the last focus-out, so leaving the box can tell Tab from Shift+Tab.
     Qt::FocusReason lastFocusOutReason() const { return m_lastFocusOutReason; }
 
     // The reason of the warning the box shows, or null.

@@ -20,9 +20,9 @@ FindBar::FindBar(DataSource &source, QWidget *parent)
     , m_text(new QLineEdit(this))
     , m_status(new QLabel(this))
 {
-    setObjectName(QStringLiteral("FindBar"));
-    m_text->setObjectName(QStringLiteral("FindText"));
-    m_status->setObjectName(QStringLiteral("FindStatus"));
+    setObjectName(QStringLiteral("findBar"));
+    m_text->setObjectName(QStringLiteral("findText"));
+    m_status->setObjectName(QStringLiteral("findStatus"));
     m_text->setClearButtonEnabled(true);
     m_text->setMinimumWidth(260);
     m_text->installEventFilter(this);

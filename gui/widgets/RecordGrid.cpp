@@ -236,7 +236,7 @@ void RecordGrid::keyPressEvent(QKeyEvent *event)
 
 void RecordGrid::mousePressEvent(QMouseEvent *event)
 {
-    // The click gave the grid the focus, and an exit handler that ran on it moved the focus on
+    // The click gave the grid the focus, and leaving the control it came from moved the focus on
     // (leaving the price box begins a record): the click has done its part.
     QWidget *focus = QApplication::focusWidget();
     if (focus != this && !isAncestorOf(focus)) {
