@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 class QFontMetricsF;
@@ -131,9 +132,21 @@ private:
 
     // The values of one row, its amount added to the totals.
     void decode(Row &row);
+    // "Uvoznik: …", or nothing.
+    QString importerText() const;
+
+    // TotalsAndWarnings.cpp: what follows the table, and the marks of the fields warned about.
+    // The row's warned columns, and its reasons kept for the list's end.
+    void noteWarnings(Row &row, const data::Checks &checks, std::size_t r, std::string_view name);
     // The totals and the warnings' reasons, once all rows are decoded.
     void buildLines();
+    void paintLine(QPainter &p, const Line &line, qreal y) const;
+    void paintRowMarks(QPainter &p, const Row &row, qreal y, qreal height) const;
+
+    // ListColumns.cpp: the columns' widths and places, the heights of headings and footer.
     void measureColumns(const QPaintDevice &device);
+
+    // TextShapes.cpp: texts broken to their width, and drawn.
     // The shape of `text` in `width`; `widths`, for the list's own font, spares shaping a text
     // that fits with room to spare.
     std::uint32_t shape(const QString &text, const QFont &font, const QFontMetricsF &metrics,
@@ -143,16 +156,14 @@ private:
     // Draws a shaped text from (left, top), right-aligned at `right` when `alignRight`.
     void drawShaped(QPainter &p, const QString &text, std::uint32_t shape, qreal left, qreal right,
                     qreal top, qreal ascent, qreal lineHeight, bool alignRight) const;
-    // "Uvoznik: …", or nothing.
-    QString importerText() const;
+
+    // PagePainting.cpp: one page of the last layOut() (PageLayout.cpp).
     void paintPage(QPainter &p, std::size_t page) const;
     // The table's lines: the rules under the rows and the columns' lines from the headings down.
     void tableLines(QPainter &p, qreal top, const std::vector<qreal> &rowBottoms) const;
     void paintHeading(QPainter &p, qreal y) const;
     qreal paintColumnHeadings(QPainter &p, qreal y) const;
-    void paintRowMarks(QPainter &p, const Row &row, qreal y, qreal height) const;
     void paintRow(QPainter &p, const Row &row, qreal y) const;
-    void paintLine(QPainter &p, const Line &line, qreal y) const;
 
     QDate m_date;
     PrintChoices m_choices;
