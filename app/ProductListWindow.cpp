@@ -232,7 +232,7 @@ void ProductListWindow::connectCommands()
     connect(m_grid, &gui::RecordGrid::pasteRequested, this, &ProductListWindow::onGridPaste);
     connect(m_grid, &gui::RecordGrid::fillRequested, this, &ProductListWindow::onGridFill);
 
-    connect(m_dataSource, &gui::DataSource::dataChange, this, &ProductListWindow::onTableChanged);
+    connect(m_dataSource, &gui::DataSource::changed, this, &ProductListWindow::onTableChanged);
     connect(m_list.get(), &OpenList::recoveryProblemChanged, m_panel,
             &gui::EntryPanel::setRecoveryProblem);
 }

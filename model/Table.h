@@ -191,6 +191,8 @@ public:
     void setRecordRules(RecordRules *rules) { m_rules = rules; }
     void setTypedInput(TypedInput *input) { m_typedInput = input; }
 
+    // Observers are told in the order they were added; none may be added or removed while they
+    // are being told.
     void addObserver(TableObserver *observer);
     void removeObserver(TableObserver *observer);
 

@@ -60,13 +60,15 @@ ColumnValues &ColumnValues::of(DataSource &source, std::size_t field)
 
 ColumnValues::ColumnValues(DataSource &source, std::size_t field, QObject *parent)
     : QAbstractListModel(parent)
-    , m_source(source)
+    , m_table(source.table())
     , m_field(field)
 {
-    connect(&source, &DataSource::valueChanged, this, &ColumnValues::onValueChanged);
-    connect(&source, &DataSource::rowInserted, this, &ColumnValues::onRowInserted);
-    connect(&source, &DataSource::rowRemoved, this, &ColumnValues::onRowRemoved);
-    connect(&source, &DataSource::reset, this, &ColumnValues::forget);
+    source.attach(this);
+}
+
+ColumnValues::~ColumnValues()
+{
+    m_table.removeObserver(this);
 }
 
 QString ColumnValues::fold(QStringView text)
@@ -90,7 +92,7 @@ void ColumnValues::ensureRead()
 {
     if (m_read)
         return;
-    const data::Table &table = m_source.table();
+    const data::Table &table = m_table;
     const std::size_t rows = table.isActive() ? table.rowCount() : 0;
     beginResetModel();
     m_ids.reserve(rows);
@@ -187,39 +189,39 @@ bool ColumnValues::before(Id a, Id b) const
     return *x.text < *y.text;
 }
 
-std::string_view ColumnValues::valueAt(int row) const
+std::string_view ColumnValues::valueAt(std::size_t row) const
 {
-    return m_source.table().storedValue(static_cast<std::size_t>(row), m_field);
+    return m_table.storedValue(row, m_field);
 }
 
-void ColumnValues::onValueChanged(int row, int field)
+void ColumnValues::valueChanged(std::size_t row, std::size_t field)
 {
-    if (!m_read || static_cast<std::size_t>(field) != m_field)
+    if (!m_read || field != m_field)
         return;
-    if (static_cast<std::size_t>(row) >= m_rowIds.size())
+    if (row >= m_rowIds.size())
         return forget();
-    const Id was = m_rowIds[static_cast<std::size_t>(row)];
+    const Id was = m_rowIds[row];
     // Counted before the old one is let go: a value written again unchanged keeps its row.
-    m_rowIds[static_cast<std::size_t>(row)] = use(valueAt(row), true);
+    m_rowIds[row] = use(valueAt(row), true);
     release(was);
 }
 
-void ColumnValues::onRowInserted(int row)
+void ColumnValues::rowInserted(std::size_t row)
 {
     if (!m_read)
         return;
-    if (static_cast<std::size_t>(row) > m_rowIds.size())
+    if (row > m_rowIds.size())
         return forget();
     m_rowIds.insert(m_rowIds.begin() + row, use(valueAt(row), true));
 }
 
-void ColumnValues::onRowRemoved(int row)
+void ColumnValues::rowRemoved(std::size_t row)
 {
     if (!m_read)
         return;
-    if (static_cast<std::size_t>(row) >= m_rowIds.size())
+    if (row >= m_rowIds.size())
         return forget();
-    const Id was = m_rowIds[static_cast<std::size_t>(row)];
+    const Id was = m_rowIds[row];
     m_rowIds.erase(m_rowIds.begin() + row);
     release(was);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Table.h"
+
 #include <QAbstractListModel>
 #include <QString>
 
@@ -23,7 +25,7 @@ class DataSource;
 // The column is read on first use after every reset (a load, a large import); from then on
 // each change of the table updates only the values it touched, so a commit costs the same at
 // any size.
-class ColumnValues : public QAbstractListModel {
+class ColumnValues : public QAbstractListModel, private data::TableObserver {
     Q_OBJECT
 
 public:
@@ -33,6 +35,7 @@ public:
     static ColumnValues &of(DataSource &source, std::size_t field);
 
     ColumnValues(DataSource &source, std::size_t field, QObject *parent = nullptr);
+    ~ColumnValues() override;
 
     std::size_t field() const { return m_field; }
     // Reads the column unless it was read since the last reset.
@@ -67,14 +70,16 @@ private:
     Id use(std::string_view value, bool tell);
     void release(Id id);
     bool before(Id a, Id b) const;
-    std::string_view valueAt(int row) const;
-    void onValueChanged(int row, int field);
-    void onRowInserted(int row);
-    void onRowRemoved(int row);
+    std::string_view valueAt(std::size_t row) const;
+    void valueChanged(std::size_t row, std::size_t field) override;
+    void rowInserted(std::size_t row) override;
+    void rowRemoved(std::size_t row) override;
+    void reset() override { forget(); }
     // Forgets everything; the next use reads the column again.
     void forget();
 
-    DataSource &m_source;
+    // The table itself, not the data source: this goes with the data source, after it.
+    data::Table &m_table;
     std::size_t m_field;
     bool m_read = false;
     std::unordered_map<std::string, Id, Hash, std::equal_to<>> m_ids;

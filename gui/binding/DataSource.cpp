@@ -6,53 +6,20 @@
 
 namespace gui {
 
-// Turns the table's notifications into signals, each followed by dataChange().
-class DataSource::Relay : public data::TableObserver {
+// Emits changed() after each of the table's notifications of a change.
+class DataSource::Changes : public data::TableObserver {
 public:
-    explicit Relay(DataSource &source)
+    explicit Changes(DataSource &source)
         : m_source(source)
     {
     }
 
-    void valueChanged(std::size_t row, std::size_t field) override
-    {
-        emit m_source.valueChanged(static_cast<int>(row), static_cast<int>(field));
-        emit m_source.dataChange();
-    }
-    void rowAboutToBeInserted(std::size_t row) override
-    {
-        emit m_source.rowAboutToBeInserted(static_cast<int>(row));
-    }
-    void rowAboutToBeRemoved(std::size_t row) override
-    {
-        emit m_source.rowAboutToBeRemoved(static_cast<int>(row));
-    }
-    void aboutToReset() override { emit m_source.aboutToReset(); }
-    void rowInserted(std::size_t row) override
-    {
-        emit m_source.rowInserted(static_cast<int>(row));
-        emit m_source.dataChange();
-    }
-    void rowRemoved(std::size_t row) override
-    {
-        emit m_source.rowRemoved(static_cast<int>(row));
-        emit m_source.dataChange();
-    }
-    void currentChanged() override
-    {
-        emit m_source.currentChanged();
-        emit m_source.dataChange();
-    }
-    void stateChanged() override
-    {
-        emit m_source.stateChanged();
-        emit m_source.dataChange();
-    }
-    void reset() override
-    {
-        emit m_source.reset();
-        emit m_source.dataChange();
-    }
+    void valueChanged(std::size_t, std::size_t) override { emit m_source.changed(); }
+    void rowInserted(std::size_t) override { emit m_source.changed(); }
+    void rowRemoved(std::size_t) override { emit m_source.changed(); }
+    void currentChanged() override { emit m_source.changed(); }
+    void stateChanged() override { emit m_source.changed(); }
+    void reset() override { emit m_source.changed(); }
 
 private:
     DataSource &m_source;
@@ -61,16 +28,16 @@ private:
 DataSource::DataSource(data::Table &table, QObject *parent)
     : QObject(parent)
     , m_table(table)
-    , m_relay(std::make_unique<Relay>(*this))
+    , m_changes(std::make_unique<Changes>(*this))
 {
-    m_table.addObserver(m_relay.get());
+    m_table.addObserver(m_changes.get());
     m_table.setTypedInput(this);
 }
 
 DataSource::~DataSource()
 {
     m_table.setTypedInput(nullptr);
-    m_table.removeObserver(m_relay.get());
+    m_table.removeObserver(m_changes.get());
 }
 
 void DataSource::beginTyping()
@@ -83,6 +50,14 @@ void DataSource::writeTyped(std::size_t field, std::string_view text)
 {
     beginTyping();
     m_table.setText(field, text);
+}
+
+void DataSource::attach(data::TableObserver *observer)
+{
+    // The table tells its observers in the order they were added.
+    m_table.removeObserver(m_changes.get());
+    m_table.addObserver(observer);
+    m_table.addObserver(m_changes.get());
 }
 
 void DataSource::addControl(PendingInput *control)

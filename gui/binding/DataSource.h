@@ -16,8 +16,8 @@ namespace gui {
 
 class PendingInput;
 
-// Binds a table to its controls: forwards the table's notifications as signals, and before
-// every commit or cursor move asks the bound controls to hand over what was typed.
+// Binds a table to its controls: tells them of the table's changes, and before every commit or
+// cursor move asks the bound controls to hand over what was typed.
 class DataSource : public QObject, public data::TypedInput {
     Q_OBJECT
 
@@ -37,6 +37,12 @@ public:
     // Throws data::Error when the text is refused, and the field keeps its value.
     void writeTyped(std::size_t field, std::string_view text);
 
+    // Adds `observer` to the table's observers, ahead of the one that emits changed(): what
+    // follows the table row by row (the grid's model, a column's values) is up to date before
+    // anything that reads it hears of the change. Not while the table is telling its observers;
+    // the observer removes itself from the table before it goes.
+    void attach(data::TableObserver *observer);
+
     void addControl(PendingInput *control);
     void removeControl(PendingInput *control);
     // Hands over the typed text of every bound control; throws when one is refused.
@@ -47,24 +53,16 @@ public:
     void cancelUntouchedEdit();
 
 signals:
-    void valueChanged(int row, int field);
-    void rowAboutToBeInserted(int row);
-    void rowInserted(int row);
-    void rowAboutToBeRemoved(int row);
-    void rowRemoved(int row);
-    void currentChanged();
-    void stateChanged();
-    void aboutToReset();
-    void reset();
-    // After every change above (not after the "about to" ones).
-    void dataChange();
+    // After every change the table tells of (none after an "about to"), once the attached
+    // observers have heard of it.
+    void changed();
 
 private:
-    class Relay;
+    class Changes;
 
     data::Table &m_table;
     const data::Checks *m_checks = nullptr;
-    std::unique_ptr<Relay> m_relay;
+    std::unique_ptr<Changes> m_changes;
     std::vector<PendingInput *> m_controls;
 };
 

@@ -14,33 +14,16 @@ TableModel::TableModel(DataSource &source, std::vector<GridColumn> columns, QObj
     , m_source(source)
     , m_columns(std::move(columns))
 {
-    connect(&source, &DataSource::valueChanged, this, &TableModel::onValueChanged);
-    connect(&source, &DataSource::rowAboutToBeInserted, this, [this](int row) {
-        m_changingRows = true;
-        beginInsertRows({}, row, row);
-    });
-    connect(&source, &DataSource::rowInserted, this, &TableModel::onRowInserted);
-    connect(&source, &DataSource::rowAboutToBeRemoved, this, [this](int row) {
-        m_changingRows = true;
-        beginRemoveRows({}, row, row);
-    });
-    connect(&source, &DataSource::rowRemoved, this, &TableModel::onRowRemoved);
-    connect(&source, &DataSource::aboutToReset, this, [this] {
-        m_changingRows = true;
-        beginResetModel();
-    });
-    connect(&source, &DataSource::reset, this, [this] {
-        m_markedRow = -1;
-        endResetModel();
-        m_changingRows = false;
-        updateMarker();
-    });
-    connect(&source, &DataSource::currentChanged, this, &TableModel::updateMarker);
-    connect(&source, &DataSource::stateChanged, this, &TableModel::updateMarker);
+    source.attach(this);
     if (source.checks()) {
         m_warningMark = warningMark();
-        connect(&source, &DataSource::dataChange, this, &TableModel::repaintWarnings);
+        connect(&source, &DataSource::changed, this, &TableModel::repaintWarnings);
     }
+}
+
+TableModel::~TableModel()
+{
+    m_source.table().removeObserver(this);
 }
 
 int TableModel::rowCount(const QModelIndex &parent) const
@@ -130,30 +113,58 @@ bool TableModel::setData(const QModelIndex &index, const QVariant &value, int ro
     }
 }
 
-void TableModel::onValueChanged(int row, int field)
+void TableModel::valueChanged(std::size_t row, std::size_t field)
 {
+    const int r = static_cast<int>(row);
     for (int c = 0; c < columnCount(); ++c) {
-        if (fieldAt(c) == static_cast<std::size_t>(field))
-            emit dataChanged(index(row, c), index(row, c), {Qt::DisplayRole, Qt::EditRole});
+        if (fieldAt(c) == field)
+            emit dataChanged(index(r, c), index(r, c), {Qt::DisplayRole, Qt::EditRole});
     }
 }
 
-void TableModel::onRowInserted(int row)
+void TableModel::rowAboutToBeInserted(std::size_t row)
 {
-    if (m_markedRow >= row)
+    m_changingRows = true;
+    beginInsertRows({}, static_cast<int>(row), static_cast<int>(row));
+}
+
+void TableModel::rowInserted(std::size_t row)
+{
+    if (m_markedRow >= static_cast<int>(row))
         ++m_markedRow;
     endInsertRows();
     m_changingRows = false;
 }
 
-void TableModel::onRowRemoved(int row)
+void TableModel::rowAboutToBeRemoved(std::size_t row)
 {
-    if (m_markedRow == row)
+    m_changingRows = true;
+    beginRemoveRows({}, static_cast<int>(row), static_cast<int>(row));
+}
+
+void TableModel::rowRemoved(std::size_t row)
+{
+    const int r = static_cast<int>(row);
+    if (m_markedRow == r)
         m_markedRow = -1;
-    else if (m_markedRow > row)
+    else if (m_markedRow > r)
         --m_markedRow;
     endRemoveRows();
     m_changingRows = false;
+}
+
+void TableModel::aboutToReset()
+{
+    m_changingRows = true;
+    beginResetModel();
+}
+
+void TableModel::reset()
+{
+    m_markedRow = -1;
+    endResetModel();
+    m_changingRows = false;
+    updateMarker();
 }
 
 const char *TableModel::warningAt(const QModelIndex &index) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Table.h"
+
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QString>
@@ -24,11 +26,12 @@ struct GridColumn {
 // work proportional to the number of records on any of them but a reset. A cell with a warning
 // of the data source's checks is tinted and marked, with the reason as its tooltip and its
 // accessible description; its text stays the value.
-class TableModel : public QAbstractTableModel {
+class TableModel : public QAbstractTableModel, private data::TableObserver {
     Q_OBJECT
 
 public:
     TableModel(DataSource &source, std::vector<GridColumn> columns, QObject *parent = nullptr);
+    ~TableModel() override;
 
     const std::vector<GridColumn> &columns() const { return m_columns; }
     std::size_t fieldAt(int column) const
@@ -50,9 +53,15 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
 private:
-    void onValueChanged(int row, int field);
-    void onRowInserted(int row);
-    void onRowRemoved(int row);
+    void valueChanged(std::size_t row, std::size_t field) override;
+    void rowAboutToBeInserted(std::size_t row) override;
+    void rowInserted(std::size_t row) override;
+    void rowAboutToBeRemoved(std::size_t row) override;
+    void rowRemoved(std::size_t row) override;
+    void aboutToReset() override;
+    void reset() override;
+    void currentChanged() override { updateMarker(); }
+    void stateChanged() override { updateMarker(); }
     void updateMarker();
     void repaintWarnings();
     const char *warningAt(const QModelIndex &index) const;

@@ -44,7 +44,7 @@ Completion *Completion::attach(QLineEdit &edit, DataSource &source, std::size_t 
     auto *completion = new Completion(edit, ColumnValues::of(source, field));
     // The list belongs to the text being typed: a change of the table (the text handed over by
     // F8, a take-back, another record) closes it.
-    connect(&source, &DataSource::dataChange, completion, &Completion::close);
+    connect(&source, &DataSource::changed, completion, &Completion::close);
     return completion;
 }
 

@@ -61,7 +61,7 @@ EntryPanel::EntryPanel(DataSource &dataSource, QWidget *parent)
     setFixedHeight(std::max(298, panelLayout->sizeHint().height()));
     setTabOrder();
     connect(qApp, &QApplication::focusChanged, this, &EntryPanel::showFocusedWarning);
-    connect(&dataSource, &DataSource::dataChange, this, &EntryPanel::showFocusedWarning);
+    connect(&dataSource, &DataSource::changed, this, &EntryPanel::showFocusedWarning);
 }
 
 EntryPanel::~EntryPanel()

@@ -25,18 +25,8 @@ FieldEdit::FieldEdit(DataSource &source, std::size_t field, QWidget *parent)
     setUpperCase(false);
     Completion::attach(*this, source, field);
     source.addControl(this);
-    connect(&source, &DataSource::dataChange, this, &FieldEdit::refresh);
-    // Typed text belongs to its record: when that record goes, so does the text.
-    connect(&source, &DataSource::rowAboutToBeRemoved, this, [this](int row) {
-        if (static_cast<std::size_t>(row) == m_source.table().currentRow())
-            m_dirty = false;
-    });
-    connect(&source, &DataSource::aboutToReset, this, [this] { m_dirty = false; });
-    // Undo belongs to the typing in this record: another record starts with none.
-    connect(&source, &DataSource::currentChanged, this, [this] {
-        if (!m_dirty)
-            setText(text());
-    });
+    connect(&source, &DataSource::changed, this, &FieldEdit::refresh);
+    source.attach(this);
     connect(this, &QLineEdit::textEdited, this, &FieldEdit::onTextEdited);
     if (source.checks()) {
         m_warningMark = addAction(warningMark(), QLineEdit::TrailingPosition);
@@ -47,7 +37,21 @@ FieldEdit::FieldEdit(DataSource &source, std::size_t field, QWidget *parent)
 
 FieldEdit::~FieldEdit()
 {
+    m_source.table().removeObserver(this);
     m_source.removeControl(this);
+}
+
+void FieldEdit::rowAboutToBeRemoved(std::size_t row)
+{
+    if (row == m_source.table().currentRow())
+        m_dirty = false;
+}
+
+void FieldEdit::currentChanged()
+{
+    // Undo belongs to the typing in this record: another record starts with none.
+    if (!m_dirty)
+        setText(text());
 }
 
 void FieldEdit::setUpperCase(bool upper)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/binding/PendingInput.h"
+#include "model/Table.h"
 
 #include <QLineEdit>
 
@@ -18,7 +19,7 @@ class TextLimit;
 // commit or cursor move. Esc puts the field's value back (with a completion list open, it only
 // closes the list). A warning of the data source's checks on the field of the current record
 // shows as a tint, a mark and a tooltip.
-class FieldEdit : public QLineEdit, public PendingInput {
+class FieldEdit : public QLineEdit, public PendingInput, private data::TableObserver {
     Q_OBJECT
 
 public:
@@ -43,6 +44,10 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
+    // Typed text belongs to its record: when that record goes, so does the text.
+    void rowAboutToBeRemoved(std::size_t row) override;
+    void aboutToReset() override { m_dirty = false; }
+    void currentChanged() override;
     void refresh();
     void showWarning();
     bool beginEdit();

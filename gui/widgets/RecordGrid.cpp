@@ -115,10 +115,26 @@ bool GridDelegate::eventFilter(QObject *object, QEvent *event)
     return QStyledItemDelegate::eventFilter(object, event);
 }
 
+// Follows the table's cursor, which moves without the grid too.
+class RecordGrid::CursorFollower : public data::TableObserver {
+public:
+    explicit CursorFollower(RecordGrid &grid)
+        : m_grid(grid)
+    {
+    }
+
+    void currentChanged() override { m_grid.followCursor(); }
+    void reset() override { m_grid.followCursor(); }
+
+private:
+    RecordGrid &m_grid;
+};
+
 RecordGrid::RecordGrid(TableModel &model, QWidget *parent)
     : QTableView(parent)
     , m_model(model)
     , m_delegate(new GridDelegate(model, this))
+    , m_cursorFollower(std::make_unique<CursorFollower>(*this))
 {
     setModel(&model);
     setItemDelegate(m_delegate);
@@ -143,8 +159,7 @@ RecordGrid::RecordGrid(TableModel &model, QWidget *parent)
 
     DataSource &source = model.dataSource();
     source.addControl(this);
-    connect(&source, &DataSource::currentChanged, this, &RecordGrid::followCursor);
-    connect(&source, &DataSource::reset, this, &RecordGrid::followCursor);
+    source.attach(m_cursorFollower.get());
     connect(m_delegate, &GridDelegate::refused, this,
             [this](const QModelIndex &index, const QString &text, const QString &message) {
                 if (m_model.isChangingRows())
@@ -159,6 +174,7 @@ RecordGrid::RecordGrid(TableModel &model, QWidget *parent)
 
 RecordGrid::~RecordGrid()
 {
+    m_model.dataSource().table().removeObserver(m_cursorFollower.get());
     m_model.dataSource().removeControl(this);
 }
 

@@ -8,6 +8,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -88,6 +89,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    class CursorFollower;
+
     void followCursor();
     // Gives every column not sized by hand its own width and a share of the room beyond.
     void fitColumns();
@@ -99,6 +102,7 @@ private:
     bool m_fitting = false;
     bool m_following = false;
     bool m_refusedEdit = false;
+    std::unique_ptr<CursorFollower> m_cursorFollower;
 };
 
 } // namespace gui
