@@ -29,6 +29,8 @@ class Table;
 
 namespace gui {
 
+class TextWidths;
+
 // The caption a field is printed under: the one its edit box shows, without the colon.
 QString printCaption(std::size_t field);
 // A date the Croatian way: "7. 12. 2026."
@@ -77,7 +79,6 @@ public:
     static constexpr std::size_t columnCount = 14;
 
 private:
-    class TextWidths;
     // A text as it fits its width: its advance on one line, or where its lines begin.
     struct Shape {
         float advance = 0;
@@ -145,6 +146,8 @@ private:
 
     // ListColumns.cpp: the columns' widths and places, the heights of headings and footer.
     void measureColumns(const QPaintDevice &device);
+    // The columns' places and captions, and where the totals' cells begin.
+    void placeColumns(const QPaintDevice &device, const QFontMetricsF &bold);
 
     // TextShapes.cpp: texts broken to their width, and drawn.
     // The shape of `text` in `width`; `widths`, for the list's own font, spares shaping a text
@@ -157,7 +160,14 @@ private:
     void drawShaped(QPainter &p, const QString &text, std::uint32_t shape, qreal left, qreal right,
                     qreal top, qreal ascent, qreal lineHeight, bool alignRight) const;
 
-    // PagePainting.cpp: one page of the last layOut() (PageLayout.cpp).
+    // PageLayout.cpp: the heights of the heading, a row and a line after the table, their texts
+    // shaped, and the items parted into pages.
+    qreal layOutHeading(const QPaintDevice &device);
+    qreal layOutRow(Row &row, const QFontMetricsF &metrics, const QPaintDevice &device);
+    qreal layOutLine(Line &line, const QFontMetricsF &metrics, const QPaintDevice &device);
+    void breakPages();
+
+    // PagePainting.cpp: one page of the last layOut().
     void paintPage(QPainter &p, std::size_t page) const;
     // The table's lines: the rules under the rows and the columns' lines from the headings down.
     void tableLines(QPainter &p, qreal top, const std::vector<qreal> &rowBottoms) const;

@@ -41,6 +41,21 @@ bool ListDocument::layOut(const QPagedPaintDevice &device, const Progress &progr
     m_items.clear();
     m_pages.clear();
 
+    m_items.push_back({Kind::Heading, 0, layOutHeading(device)});
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        m_items.push_back({Kind::Row, i, layOutRow(m_rows[i], metrics, device)});
+        if (!report(rows + static_cast<int>(i), total))
+            return false;
+    }
+    for (std::size_t i = 0; i < m_lines.size(); ++i)
+        m_items.push_back({Kind::Line, i, layOutLine(m_lines[i], metrics, device)});
+    breakPages();
+    // Always asked once, so that a stop is heard even in a list that takes no time.
+    return report(2 * rows, total, true);
+}
+
+qreal ListDocument::layOutHeading(const QPaintDevice &device)
+{
     const QFontMetricsF title(m_title, &device);
     const QFontMetricsF subBold(m_subBold, &device);
     const QFontMetricsF sub(m_sub, &device);
@@ -51,46 +66,47 @@ bool ListDocument::layOut(const QPagedPaintDevice &device, const Progress &progr
     m_importerShape = shape(importerText(), m_sub, sub, m_g.width, device);
     if (!m_importer.isEmpty())
         m_headingHeight += m_shapes[m_importerShape].lines * sub.lineSpacing();
-    m_items.push_back({Kind::Heading, 0, m_headingHeight});
+    return m_headingHeight;
+}
 
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        Row &row = m_rows[i];
-        row.lines = 1;
-        for (std::size_t c = 0; c < columnCount; ++c) {
-            const QString &text = row.values[c];
-            // Suppliers, units, currencies and prices repeat from record to record: each is
-            // shaped once.
-            auto known = m_known[c].constFind(text);
-            if (known == m_known[c].cend()) {
-                known = m_known[c].insert(text, shape(text, m_font, metrics,
-                                                      m_g.columnWidth[c] - 2 * m_g.padding, device,
-                                                      m_widths.get()));
-            }
-            row.shapes[c] = *known;
-            ++m_shapes[*known].uses;
-            row.lines = std::max(row.lines, m_shapes[*known].lines);
+qreal ListDocument::layOutRow(Row &row, const QFontMetricsF &metrics, const QPaintDevice &device)
+{
+    row.lines = 1;
+    for (std::size_t c = 0; c < columnCount; ++c) {
+        const QString &text = row.values[c];
+        // Suppliers, units, currencies and prices repeat from record to record: each is shaped
+        // once.
+        auto known = m_known[c].constFind(text);
+        if (known == m_known[c].cend()) {
+            known = m_known[c].insert(text, shape(text, m_font, metrics,
+                                                  m_g.columnWidth[c] - 2 * m_g.padding, device,
+                                                  m_widths.get()));
         }
-        m_items.push_back({Kind::Row, i, row.lines * m_g.lineHeight + 2 * m_g.padding});
-        if (!report(rows + static_cast<int>(i), total))
-            return false;
+        row.shapes[c] = *known;
+        ++m_shapes[*known].uses;
+        row.lines = std::max(row.lines, m_shapes[*known].lines);
     }
-    for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        Line &line = m_lines[i];
-        qreal height = line.bold ? m_g.boldLineHeight : m_g.lineHeight;
-        if (line.right.isEmpty()) {
-            line.shape =
-                shape(line.left, line.bold ? m_bold : m_font,
-                      line.bold ? QFontMetricsF(m_bold, &device) : metrics, m_g.width, device);
-            height *= m_shapes[line.shape].lines;
-        } else {
-            height += 2 * m_g.padding; // as high as a row, whose amounts it adds up
-        }
-        if (line.gapBefore)
-            height += m_g.gap;
-        m_items.push_back({Kind::Line, i, height});
-    }
+    return row.lines * m_g.lineHeight + 2 * m_g.padding;
+}
 
-    // Pages: the column headings come before the first row of each page.
+qreal ListDocument::layOutLine(Line &line, const QFontMetricsF &metrics, const QPaintDevice &device)
+{
+    qreal height = line.bold ? m_g.boldLineHeight : m_g.lineHeight;
+    if (line.right.isEmpty()) {
+        line.shape = shape(line.left, line.bold ? m_bold : m_font,
+                           line.bold ? QFontMetricsF(m_bold, &device) : metrics, m_g.width, device);
+        height *= m_shapes[line.shape].lines;
+    } else {
+        height += 2 * m_g.padding; // as high as a row, whose amounts it adds up
+    }
+    if (line.gapBefore)
+        height += m_g.gap;
+    return height;
+}
+
+void ListDocument::breakPages()
+{
+    // The column headings come before the first row of each page.
     const qreal bodyHeight = m_g.height - m_g.footerHeight;
     qreal y = 0;
     bool headings = false;
@@ -109,8 +125,6 @@ bool ListDocument::layOut(const QPagedPaintDevice &device, const Progress &progr
         headings = headings || item.kind == Kind::Row;
         m_pages.back().end = i + 1;
     }
-    // Always asked once, so that a stop is heard even in a list that takes no time.
-    return report(2 * rows, total, true);
 }
 
 } // namespace gui

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "gui/print/ListDocument.h"
-
 #include <QFontMetricsF>
 #include <QString>
 
@@ -12,7 +10,7 @@ namespace gui {
 // A text's width from its characters' advances, without shaping it. In the list's fonts kerning
 // narrows Latin text far more often than it widens it, and then by less than a thousandth, while
 // the digits and marks of a number have none: for a number it is its width.
-class ListDocument::TextWidths {
+class TextWidths {
 public:
     explicit TextWidths(const QFontMetricsF &metrics)
         : m_metrics(metrics)
