@@ -320,23 +320,109 @@ std::string chosenTwiceReason(std::size_t field)
     return "Polje „" + captionOf(field) + "” odabrano je dvaput.";
 }
 
+namespace {
+
+// One source row's values by field, with the reasons any of them cannot be taken. Kept from row to
+// row, so that its strings keep their room.
+struct RowReading {
+    std::array<std::string, ProductFieldCount> values;
+    std::string reasons;       // "Caption: reason; …"
+    std::size_t ungrouped = 0; // tariff numbers that fit only without their spaces and dots
+
+    void addReason(std::size_t field, const std::string &reason)
+    {
+        if (!reasons.empty())
+            reasons += "; ";
+        reasons += captionOf(field) + ": " + reason;
+    }
+
+    void readNumber(std::size_t field, std::string_view cell, bool exportForm)
+    {
+        const data::NumberReading number = data::readNumber(
+            cell, exportForm ? data::NumberSource::Export : data::NumberSource::List);
+        if (number.form == data::NumberReading::Form::Number)
+            values[field] = data::storedNumberText(number.value);
+        else if (number.form != data::NumberReading::Form::Empty)
+            addReason(field, number.problem);
+    }
+
+    void readText(std::size_t field, std::string_view cell)
+    {
+        const data::FieldDef &def = data::productSchema()[field];
+        // Cleaning may turn a control character at an end into a space, or drop it.
+        values[field] = data::isCleanText(cell)
+                            ? std::string(cell)
+                            : std::string(data::trimSpaces(data::sanitizeText(cell)));
+        const std::size_t length = codePoints(values[field]);
+        if (length <= def.maxLength)
+            return;
+        // "3004 90 00 00" is a 10-digit tariff number that its grouping made too long.
+        const auto digits =
+            field == data::TariffNumber ? data::ungroupedTariffNumber(values[field]) : std::nullopt;
+        if (digits && digits->size() <= def.maxLength) {
+            values[field] = *digits;
+            ++ungrouped;
+        } else {
+            addReason(field, data::characterCount(length) + ", a dopušteno je najviše " +
+                                 data::characterCount(def.maxLength));
+        }
+    }
+
+    void read(const SourceRow &row, const Mapping &mapping, bool exportForm)
+    {
+        for (std::string &v : values)
+            v.clear();
+        reasons.clear();
+        ungrouped = 0;
+        for (std::size_t column = 0; column < mapping.size(); ++column) {
+            if (!mapping[column])
+                continue;
+            const std::size_t field = *mapping[column];
+            // Spreadsheets keep the spaces typed around a value; no field wants them.
+            const std::string_view cell = data::trimSpaces(
+                column < row.cells.size() ? std::string_view(row.cells[column]) : "");
+            if (data::productSchema()[field].isNumber())
+                readNumber(field, cell, exportForm);
+            else
+                readText(field, cell);
+        }
+    }
+
+    // Something that names the product besides its name.
+    bool identified() const
+    {
+        return !values[data::TariffNumber].empty() || !values[data::CatalogueNumber].empty() ||
+               !values[data::ClassificationCode].empty();
+    }
+};
+
+// The source's own problems and those of its rows, in line order. A quote left open in the
+// title above the headings loses no row of the list.
+std::vector<Problem> allProblems(const Source &source, const std::vector<Problem> &rowProblems,
+                                 bool headerRow, std::size_t headingRow)
+{
+    const auto titleEnd = std::ranges::find_if(source.problems, [&](const Problem &p) {
+        return !headerRow || p.line > source.rows[headingRow].line;
+    });
+    std::vector<Problem> problems;
+    std::merge(titleEnd, source.problems.end(), rowProblems.begin(), rowProblems.end(),
+               std::back_inserter(problems),
+               [](const Problem &a, const Problem &b) { return a.line < b.line; });
+    return problems;
+}
+
+} // namespace
+
 ImportResult convert(const Source &source, const Mapping &mapping, bool headerRow,
                      std::size_t headingRow)
 {
     if (const auto field = fieldChosenTwice(mapping))
         throw data::Error(chosenTwiceReason(*field));
-    const data::Schema &schema = data::productSchema();
     ImportResult result;
     std::vector<Problem> rowProblems;
     result.records.reserve(source.rows.size());
-    std::array<std::string, ProductFieldCount> values;
+    RowReading reading;
     std::array<std::string_view, ProductFieldCount> views;
-    std::string reasons;
-    const auto addReason = [&](std::size_t field, const std::string &reason) {
-        if (!reasons.empty())
-            reasons += "; ";
-        reasons += captionOf(field) + ": " + reason;
-    };
 
     headerRow = headerRow && headingRow < source.rows.size();
     const std::size_t firstRow = headerRow ? headingRow + 1 : 0;
@@ -348,58 +434,17 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
 
     for (std::size_t r = firstRow; r < source.rows.size(); ++r) {
         const SourceRow &row = source.rows[r];
-        for (std::string &v : values)
-            v.clear();
-        reasons.clear();
-        std::size_t ungrouped = 0;
-        for (std::size_t column = 0; column < mapping.size(); ++column) {
-            if (!mapping[column])
-                continue;
-            const std::size_t field = *mapping[column];
-            // Spreadsheets keep the spaces typed around a value; no field wants them.
-            const std::string_view cell = data::trimSpaces(
-                column < row.cells.size() ? std::string_view(row.cells[column]) : "");
-            if (schema[field].isNumber()) {
-                const data::NumberReading number =
-                    data::readNumber(cell, source.exportForm ? data::NumberSource::Export
-                                                             : data::NumberSource::List);
-                if (number.form == data::NumberReading::Form::Number)
-                    values[field] = data::storedNumberText(number.value);
-                else if (number.form != data::NumberReading::Form::Empty)
-                    addReason(field, number.problem);
-                continue;
-            }
-            // Cleaning may turn a control character at an end into a space, or drop it.
-            values[field] = data::isCleanText(cell)
-                                ? std::string(cell)
-                                : std::string(data::trimSpaces(data::sanitizeText(cell)));
-            const std::size_t length = codePoints(values[field]);
-            if (length <= schema[field].maxLength)
-                continue;
-            // "3004 90 00 00" is a 10-digit tariff number that its grouping made too long.
-            const auto digits = field == data::TariffNumber
-                                    ? data::ungroupedTariffNumber(values[field])
-                                    : std::nullopt;
-            if (digits && digits->size() <= schema[field].maxLength) {
-                values[field] = *digits;
-                ++ungrouped;
-            } else {
-                addReason(field, data::characterCount(length) + ", a dopušteno je najviše " +
-                                     data::characterCount(schema[field].maxLength));
-            }
-        }
+        reading.read(row, mapping, source.exportForm);
+        auto &values = reading.values;
         // The export's records come back as they went, whatever their names.
-        const bool identified = !values[data::TariffNumber].empty() ||
-                                !values[data::CatalogueNumber].empty() ||
-                                !values[data::ClassificationCode].empty();
-        if (!source.exportForm && totals.isTotal(r, values[data::Name], identified)) {
+        if (!source.exportForm && totals.isTotal(r, values[data::Name], reading.identified())) {
             result.totalLines.push_back(row.line);
             continue;
         }
-        if (values[data::Name].empty() && reasons.empty())
-            reasons = "nema naziva (zapis bez naziva ne sprema se)";
-        if (!reasons.empty()) {
-            rowProblems.push_back({row.line, reasons});
+        if (values[data::Name].empty() && reading.reasons.empty())
+            reading.reasons = "nema naziva (zapis bez naziva ne sprema se)";
+        if (!reading.reasons.empty()) {
+            rowProblems.push_back({row.line, reading.reasons});
             continue;
         }
         if (values[data::Currency].empty() && !headingCurrency.empty()) {
@@ -408,15 +453,9 @@ ImportResult convert(const Source &source, const Mapping &mapping, bool headerRo
         }
         std::copy(values.begin(), values.end(), views.begin());
         result.records.emplace_back(views);
-        result.ungroupedTariffNumbers += ungrouped;
+        result.ungroupedTariffNumbers += reading.ungrouped;
     }
-    // A quote left open in the title above the headings loses no row of the list.
-    const auto titleEnd = std::ranges::find_if(source.problems, [&](const Problem &p) {
-        return !headerRow || p.line > source.rows[headingRow].line;
-    });
-    std::merge(titleEnd, source.problems.end(), rowProblems.begin(), rowProblems.end(),
-               std::back_inserter(result.problems),
-               [](const Problem &a, const Problem &b) { return a.line < b.line; });
+    result.problems = allProblems(source, rowProblems, headerRow, headingRow);
     return result;
 }
 
