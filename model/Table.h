@@ -61,12 +61,15 @@ protected:
     RecordRules &operator=(const RecordRules &) = default;
 };
 
-// The controls that may hold typed text the table has not taken yet.
+// Typed text the table has not taken yet: a control's, or that of every control bound to the
+// table.
 class TypedInput {
 public:
     virtual ~TypedInput() = default;
-    // Hands typed text to the current record, before every commit and cursor move. It may
-    // throw to refuse, and then the commit or move does not happen.
+    virtual bool hasPendingInput() const = 0;
+    // Hands the typed text to the current record; the table asks before every commit and cursor
+    // move. Throws data::Error to refuse (a number that does not parse): the text stays where it
+    // is, and the commit or move does not happen.
     virtual void handOver() = 0;
 };
 

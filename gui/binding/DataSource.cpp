@@ -1,7 +1,5 @@
 #include "gui/binding/DataSource.h"
 
-#include "gui/binding/PendingInput.h"
-
 #include <algorithm>
 
 namespace gui {
@@ -60,25 +58,27 @@ void DataSource::attach(data::TableObserver *observer)
     m_table.addObserver(m_changes.get());
 }
 
-void DataSource::addControl(PendingInput *control)
+void DataSource::addControl(data::TypedInput *control)
 {
     m_controls.push_back(control);
 }
 
-void DataSource::removeControl(PendingInput *control)
+void DataSource::removeControl(data::TypedInput *control)
 {
     std::erase(m_controls, control);
 }
 
 void DataSource::cancelUntouchedEdit()
 {
-    if (m_table.state() != data::TableState::Edit || m_table.isModified())
+    if (m_table.state() != data::TableState::Edit || m_table.isModified() || hasPendingInput())
         return;
-    for (auto *control : m_controls) {
-        if (control->hasPendingInput())
-            return;
-    }
     m_table.cancelEdit();
+}
+
+bool DataSource::hasPendingInput() const
+{
+    return std::any_of(m_controls.begin(), m_controls.end(),
+                       [](const data::TypedInput *control) { return control->hasPendingInput(); });
 }
 
 void DataSource::handOver()

@@ -14,8 +14,6 @@ class Checks;
 
 namespace gui {
 
-class PendingInput;
-
 // Binds a table to its controls: tells them of the table's changes, and before every commit or
 // cursor move asks the bound controls to hand over what was typed.
 class DataSource : public QObject, public data::TypedInput {
@@ -43,8 +41,10 @@ public:
     // the observer removes itself from the table before it goes.
     void attach(data::TableObserver *observer);
 
-    void addControl(PendingInput *control);
-    void removeControl(PendingInput *control);
+    void addControl(data::TypedInput *control);
+    void removeControl(data::TypedInput *control);
+    // Whether a bound control holds typed text.
+    bool hasPendingInput() const override;
     // Hands over the typed text of every bound control; throws when one is refused.
     void handOver() override;
     // After typing was cancelled in a control: a record put in Edit by it, with nothing
@@ -63,7 +63,7 @@ private:
     data::Table &m_table;
     const data::Checks *m_checks = nullptr;
     std::unique_ptr<Changes> m_changes;
-    std::vector<PendingInput *> m_controls;
+    std::vector<data::TypedInput *> m_controls;
 };
 
 } // namespace gui

@@ -1,7 +1,7 @@
 #include "gui/binding/InputGuard.h"
 
-#include "gui/binding/PendingInput.h"
 #include "gui/dialogs/ExceptionBox.h"
+#include "model/Table.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -63,7 +63,7 @@ bool InputGuard::eventFilter(QObject *watched, QEvent *event)
         type != QEvent::KeyPress)
         return false;
     QWidget *focus = leftBy(watched, event);
-    auto *input = dynamic_cast<PendingInput *>(focus);
+    auto *input = dynamic_cast<data::TypedInput *>(focus);
     if (!input || !input->hasPendingInput())
         return false;
     try {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "gui/binding/PendingInput.h"
 #include "gui/widgets/TextLimit.h"
 #include "gui/widgets/UndoKeys.h"
 #include "model/NumberText.h"
+#include "model/Table.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -11,7 +11,7 @@
 namespace gui {
 
 // The editor of one cell. It refuses to be left with a number that does not parse.
-class CellEditor : public QLineEdit, public PendingInput {
+class CellEditor : public QLineEdit, public data::TypedInput {
 public:
     CellEditor(bool isNumber, QWidget *parent)
         : QLineEdit(parent)

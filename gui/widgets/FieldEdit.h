@@ -1,6 +1,5 @@
 #pragma once
 
-#include "gui/binding/PendingInput.h"
 #include "model/Table.h"
 
 #include <QLineEdit>
@@ -19,7 +18,7 @@ class TextLimit;
 // commit or cursor move. Esc puts the field's value back (with a completion list open, it only
 // closes the list). A warning of the data source's checks on the field of the current record
 // shows as a tint, a mark and a tooltip.
-class FieldEdit : public QLineEdit, public PendingInput, private data::TableObserver {
+class FieldEdit : public QLineEdit, public data::TypedInput, private data::TableObserver {
     Q_OBJECT
 
 public:

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gui/binding/PendingInput.h"
 #include "gui/widgets/CellEditor.h"
+#include "model/Table.h"
 
 #include <QPointer>
 
@@ -48,7 +48,7 @@ private:
 
 // The grid of all records: the current row is always the table's current record, and choosing
 // another row moves the table's cursor.
-class RecordGrid : public QTableView, public PendingInput {
+class RecordGrid : public QTableView, public data::TypedInput {
     Q_OBJECT
 
 public:
