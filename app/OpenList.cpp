@@ -10,6 +10,7 @@
 #include "system/RecoveryCopy.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QWidget>
 
 using namespace data;
@@ -29,13 +30,13 @@ OpenList::~OpenList()
 
 bool OpenList::start()
 {
-    if (m_closingOnSignal || !takeFolderLock())
+    if (m_closingOnSignal)
+        return false;
+    m_lock = takeFolderLock(databasePath());
+    if (!m_lock || m_closingOnSignal)
         return false;
     os::RecoveryCopy::removeLeftoverTemporaries(databasePath());
-    m_recovery = std::make_unique<os::RecoveryCopy>(m_products, databasePath(), m_lock->isHeld());
-    m_recovery->problemChanged = [this](const QString &problem) {
-        emit recoveryProblemChanged(problem);
-    };
+    watchForRecovery();
     const bool restored = offerRecoveryCopies(!m_lock->isHeldByOther());
     if (m_closingOnSignal)
         return false;
@@ -45,28 +46,82 @@ bool OpenList::start()
     gui::guarded(m_window, [&] {
         if (restored || readExistingDatabase(m_products, m_databaseFile))
             return;
-        try {
-            writeEmptyDatabase();
-        } catch (...) {
-            // The clerk can type all the same: the recovery copy and the close question keep
-            // the work.
-            beginEmpty();
-            throw;
-        }
-        m_databaseState = FileIdentity::of(m_databaseFile);
-        m_products.open();
+        createDatabase();
     });
     if (!restored)
         m_recovery->markSaved();
     return !m_closingOnSignal;
 }
 
-bool OpenList::takeFolderLock()
+QString OpenList::folder() const
 {
-    m_lock = std::make_unique<os::FolderLock>(databasePath());
-    if (m_lock->take() != os::FolderLock::Result::HeldByOther)
-        return true;
-    return gui::askToOpenLockedFolder(*m_lock, databasePath()) && !m_closingOnSignal;
+    return QFileInfo(databasePath()).absolutePath();
+}
+
+bool OpenList::openFolder(const QString &folder)
+{
+    const QString path = QDir(folder).absoluteFilePath(QStringLiteral("Baza.xml"));
+    if (path == databasePath()) {
+        gui::Dialogs::message(m_window, QStringLiteral("Popis u mapi „%1” već je otvoren.")
+                                            .arg(QDir::toNativeSeparators(folder)));
+        return false;
+    }
+    // The other folder is held first, so that no one takes it while this list is saved.
+    std::unique_ptr<os::FolderLock> lock = takeFolderLock(path);
+    if (!lock || m_closingOnSignal ||
+        !saveOnLeaving(QStringLiteral("Otvoriti drugi popis bez spremanja?")))
+        return false;
+    os::RecoveryCopy::removeLeftoverTemporaries(path);
+    std::optional<os::RecoveryCopy::LeftBehind> copy = gui::offerLeftBehindWork(
+        path, !lock->isHeldByOther(), m_products.schema(), [this] { return m_closingOnSignal; });
+    if (m_closingOnSignal)
+        return false;
+    const std::string file = path.toStdString();
+    const FileIdentity state = FileIdentity::of(file);
+    std::optional<std::vector<Record>> records;
+    if (copy)
+        records = std::move(copy->records);
+    // A file that cannot be read is refused before this list lets go of its folder.
+    else if (!gui::guarded(m_window,
+                           [&] { records = readExistingDatabaseFile(file, m_products.schema()); }))
+        return false;
+
+    // This list's work is in its file or, when the clerk left it unsaved, in its copy.
+    m_recovery.reset();
+    m_lock = std::move(lock);
+    m_databaseFile = file;
+    m_databaseState = state;
+    m_carried.clear();
+    emit recoveryProblemChanged({});
+    watchForRecovery();
+    if (records) {
+        m_products.replaceContent(std::move(*records));
+        m_products.last();
+    } else {
+        gui::guarded(m_window, [this] { createDatabase(); });
+    }
+    if (copy)
+        m_recovery->takeOver(copy->path);
+    else
+        m_recovery->markSaved();
+    return true;
+}
+
+std::unique_ptr<os::FolderLock> OpenList::takeFolderLock(const QString &databasePath)
+{
+    auto lock = std::make_unique<os::FolderLock>(databasePath);
+    if (lock->take() != os::FolderLock::Result::HeldByOther ||
+        gui::askToOpenLockedFolder(*lock, databasePath))
+        return lock;
+    return nullptr;
+}
+
+void OpenList::watchForRecovery()
+{
+    m_recovery = std::make_unique<os::RecoveryCopy>(m_products, databasePath(), m_lock->isHeld());
+    m_recovery->problemChanged = [this](const QString &problem) {
+        emit recoveryProblemChanged(problem);
+    };
 }
 
 bool OpenList::offerRecoveryCopies(bool mayTakeFolderCopy)
@@ -101,7 +156,7 @@ bool OpenList::erase()
     });
 }
 
-bool OpenList::saveOnClose()
+bool OpenList::saveOnLeaving(const QString &question)
 {
     // Nothing was read, so nothing is written: the file stays as it was.
     if (!m_products.isActive())
@@ -136,8 +191,7 @@ bool OpenList::saveOnClose()
         text += QStringLiteral("\nNi kopija nespremljenog rada nije spremljena: ") + copyFailure;
     // Dropping the changes silently would lose the clerk's work: ask. With no copy either, a
     // closing Enter would lose it for good, so "Ne" is the default.
-    return gui::Dialogs::question(m_window,
-                                  text + QStringLiteral("\n\nZatvoriti program bez spremanja?"),
+    return gui::Dialogs::question(m_window, text + QStringLiteral("\n\n") + question,
                                   gui::warningCaption(), !copyFailure.isEmpty()) ||
            m_closingOnSignal;
 }
@@ -178,7 +232,7 @@ void OpenList::beginEmpty()
     m_products.insert();
 }
 
-void OpenList::writeEmptyDatabase()
+void OpenList::createDatabase()
 {
     // The new record must start without carried-over values, but a failed write keeps them.
     const CarriedValues kept = m_carried;
@@ -189,6 +243,10 @@ void OpenList::writeEmptyDatabase()
         beginEmpty();
     } catch (...) {
         m_carried = kept;
+        // The clerk can type all the same: the recovery copy and the close question keep the
+        // work.
+        beginEmpty();
         throw;
     }
+    m_databaseState = FileIdentity::of(m_databaseFile);
 }

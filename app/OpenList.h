@@ -10,7 +10,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -40,13 +42,18 @@ public:
     // The folder's lock, the question about work left behind, then the database loaded, or
     // created when absent. False when the program is to end without opening its window.
     bool start();
+    QString folder() const;
     // Removes unnamed records and writes the database; false when another program changed
     // the file and the clerk keeps that file. Throws what the write throws.
     bool save();
     // Writes an empty database and reads it back; false as for save().
     bool erase();
     // The writes at close, with the question when they fail; false when the window is to stay.
-    bool saveOnClose();
+    bool saveOnClose() { return saveOnLeaving(QStringLiteral("Zatvoriti program bez spremanja?")); }
+    // Opens the list in `folder` in place of this one, asking what the start asks; the list
+    // that was open is saved first, as at close. False when it stays open: the clerk said no,
+    // its save failed, the folder is this one, or the other list cannot be read.
+    bool openFolder(const QString &folder);
     // After the last write: the folder is free for the next program at once, even when the
     // system ends this process before its objects are gone (Windows does at a log-off).
     void releaseFolder();
@@ -60,8 +67,13 @@ signals:
     void recoveryProblemChanged(const QString &problem);
 
 private:
-    // False when another program holds the folder and the clerk leaves it to that program.
-    bool takeFolderLock();
+    // The lock of `databasePath`'s folder, or none when another program holds it and the clerk
+    // leaves it to that program.
+    std::unique_ptr<os::FolderLock> takeFolderLock(const QString &databasePath);
+    // The copy of this folder's unsaved work, written from now on.
+    void watchForRecovery();
+    // The saves of saveOnClose(); `question` ends the box that asks whether to go on unsaved.
+    bool saveOnLeaving(const QString &question);
     // Offers the copies of unsaved work; true when the table was loaded from one.
     bool offerRecoveryCopies(bool mayTakeFolderCopy);
     // Runs `write` of the database file, unless another program changed the file since it was
@@ -70,7 +82,9 @@ private:
     bool writeDatabase(const std::function<void()> &write);
     // An empty table with a record begun (its carried-over values written), ready for typing.
     void beginEmpty();
-    void writeEmptyDatabase();
+    // Writes an empty "Baza.xml" and begins a record in an empty table; the table is open even
+    // when the write throws.
+    void createDatabase();
 
     QWidget *m_window;
     data::Table m_products;

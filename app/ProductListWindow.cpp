@@ -12,6 +12,7 @@
 #include "gui/widgets/EntryPanel.h"
 #include "gui/widgets/FieldEdit.h"
 #include "gui/widgets/FindBar.h"
+#include "gui/widgets/RecentLists.h"
 #include "gui/widgets/RecordGrid.h"
 #include "gui/widgets/ScreenFit.h"
 #include "import/TextImport.h"
@@ -41,6 +42,8 @@ using namespace data;
 using Button = gui::EntryPanel::Button;
 
 namespace {
+
+const QString programTitle = QStringLiteral("Kalvendor - suglasnost za uvoz medicinskih proizvoda");
 
 // Where the window opens, when the screen has room for it.
 constexpr QPoint windowPosition(197, 109);
@@ -121,7 +124,7 @@ ProductListWindow::ProductListWindow(QWidget *parent)
     , m_memory(windowPosition, windowSize)
 {
     setObjectName(QStringLiteral("productListWindow"));
-    setWindowTitle(QStringLiteral("Kalvendor - suglasnost za uvoz medicinskih proizvoda"));
+    setWindowTitle(programTitle);
     QIcon flask;
     for (const char *size : {"16", "32", "48", "256"})
         flask.addFile(QStringLiteral(":/icons/png/flask-") + QLatin1String(size) +
@@ -226,6 +229,11 @@ void ProductListWindow::connectCommands()
     addTool(QStringLiteral("Sljedeće upozorenje"), Qt::Key_F8, [this] { onWarningKey(true); });
     addTool(QStringLiteral("Prethodno upozorenje"), Qt::SHIFT | Qt::Key_F8,
             [this] { onWarningKey(false); });
+    addTool(QStringLiteral("Otvori popis…"), {}, [this] { onOpenListClicked(); });
+    m_recentMenu = m_panel->toolsMenu()->addMenu(QStringLiteral("Nedavni popisi"));
+    m_recentMenu->setObjectName(QStringLiteral("recentLists"));
+    // Another program may have opened a list since.
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &ProductListWindow::fillRecentMenu);
     addTool(QStringLiteral("Uvezi popis…"), {}, [this] { onImportFileClicked(); });
     addTool(QStringLiteral("Ispis…"), Qt::CTRL | Qt::Key_P, [this] { onPrintClicked(false); });
     addTool(QStringLiteral("Spremi kao PDF…"), {}, [this] { onPrintClicked(true); });
@@ -252,12 +260,73 @@ bool ProductListWindow::start()
     gui::Dialogs::message(nullptr, startUpText(), QString());
     if (!m_list->start())
         return false;
-    // The export is offered beside the list it comes from.
-    m_saveDialog.setFileName(
-        QFileInfo(m_list->databasePath()).dir().filePath(QStringLiteral("trelavo.txt")));
-    if (m_products.isActive() && m_products.recordCount() == 0)
-        m_panel->button(Button::Delete)->setEnabled(false);
+    showOpenList(false);
     return true;
+}
+
+void ProductListWindow::onOpenListClicked()
+{
+    // Typed text belongs to this list, and a number it refuses is said before anything else.
+    if (!gui::guarded(this, [this] { m_dataSource->handOver(); }))
+        return;
+    const QString folder = gui::Dialogs::folderName(this, m_list->folder());
+    if (!folder.isEmpty())
+        openList(folder);
+}
+
+void ProductListWindow::openList(const QString &folder)
+{
+    gui::guarded(this, [&] {
+        m_dataSource->handOver();
+        m_grid->closeOpenEditor();
+        if (m_list->openFolder(folder))
+            showOpenList(true);
+    });
+}
+
+void ProductListWindow::showOpenList(bool afterSwitch)
+{
+    if (afterSwitch) {
+        setWindowTitle(programTitle + QStringLiteral(" - ") +
+                       QDir::toNativeSeparators(m_list->folder()));
+        m_findBar->clear();
+        m_panel->button(Button::Add)->setFocus();
+    }
+    // The export is offered beside the list it comes from.
+    m_saveDialog.setFileName(QDir(m_list->folder()).filePath(QStringLiteral("trelavo.txt")));
+    m_panel->button(Button::Delete)
+        ->setEnabled(!m_products.isActive() || m_products.recordCount() > 0);
+    gui::RecentLists::add(m_list->folder());
+    fillRecentMenu();
+}
+
+void ProductListWindow::fillRecentMenu()
+{
+    // Later: this may run in the handler of one of them.
+    for (QAction *old : m_recentMenu->actions()) {
+        m_recentMenu->removeAction(old);
+        old->deleteLater();
+    }
+    const QString open = QDir::cleanPath(m_list->folder());
+    for (const QString &folder : gui::RecentLists::folders()) {
+        QAction *entry = m_recentMenu->addAction(QDir::toNativeSeparators(folder));
+        // The open list is there to be seen, not chosen.
+        entry->setEnabled(folder != open);
+        connect(entry, &QAction::triggered, this, [this, folder] {
+            if (QFileInfo(folder).isDir()) {
+                openList(folder);
+                return;
+            }
+            gui::Dialogs::message(this,
+                                  QStringLiteral("Mapa „%1” više ne postoji pa je uklonjena s "
+                                                 "popisa nedavnih.")
+                                      .arg(QDir::toNativeSeparators(folder)),
+                                  gui::warningCaption());
+            gui::RecentLists::remove(folder);
+            fillRecentMenu();
+        });
+    }
+    m_recentMenu->setEnabled(!m_recentMenu->isEmpty());
 }
 
 void ProductListWindow::showEvent(QShowEvent *event)

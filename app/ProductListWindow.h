@@ -13,6 +13,7 @@
 
 class OpenList;
 class QAction;
+class QMenu;
 
 namespace data {
 class Table;
@@ -89,6 +90,12 @@ private:
     bool fillSelection(const std::string &text);
     void fillCells(std::size_t field, const std::vector<std::size_t> &rows,
                    std::vector<std::string> texts);
+    // "Otvori popis…" and "Nedavni popisi": the list of another folder in place of this one.
+    void onOpenListClicked();
+    void openList(const QString &folder);
+    // What follows the open list: the title, the folders offered, the find, the recent lists.
+    void showOpenList(bool afterSwitch);
+    void fillRecentMenu();
     void onImportFileClicked();
     void importFile(const QString &fileName);
     // Reads a supplier's list, lets the clerk map its columns, and appends the good rows as one
@@ -110,6 +117,7 @@ private:
     gui::EntryPanel *m_panel = nullptr;
     QAction *m_undoAction = nullptr;
     QAction *m_redoAction = nullptr;
+    QMenu *m_recentMenu = nullptr;
     bool m_closing = false;
     bool m_movingFocus = false;
     bool m_activated = false;

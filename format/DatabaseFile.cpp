@@ -531,7 +531,8 @@ void readDatabase(Table &table, const std::string &fileName)
     table.replaceContent(readDatabaseFile(fileName, table.schema()));
 }
 
-bool readExistingDatabase(Table &table, const std::string &fileName)
+std::optional<std::vector<Record>> readExistingDatabaseFile(const std::string &fileName,
+                                                            const Schema &schema)
 {
     // Only a file that is surely absent is created anew. One the system cannot look at just now
     // (a network share that fails for a moment) is read, and the read reports why it failed,
@@ -539,8 +540,16 @@ bool readExistingDatabase(Table &table, const std::string &fileName)
     std::error_code ec;
     const auto status = std::filesystem::status(pathFromUtf8(fileName), ec);
     if (status.type() == std::filesystem::file_type::not_found)
+        return std::nullopt;
+    return readDatabaseFile(fileName, schema);
+}
+
+bool readExistingDatabase(Table &table, const std::string &fileName)
+{
+    std::optional<std::vector<Record>> records = readExistingDatabaseFile(fileName, table.schema());
+    if (!records)
         return false;
-    readDatabase(table, fileName);
+    table.replaceContent(std::move(*records));
     table.last();
     return true;
 }

@@ -5,6 +5,7 @@
 #include "model/Table.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,9 @@ void readDatabase(Table &table, const std::string &fileName);
 // table alone, when the file surely does not exist. A file whose existence cannot be checked is
 // read all the same, and its failure thrown.
 bool readExistingDatabase(Table &table, const std::string &fileName);
+// The records of an existing file, or nothing when the file surely does not exist (as above).
+std::optional<std::vector<Record>> readExistingDatabaseFile(const std::string &fileName,
+                                                            const Schema &schema);
 // Writes every stored record of the table; a begun record is not written.
 void writeDatabase(const Table &table, const std::string &fileName);
 // Written atomically (see writeFileAtomically).

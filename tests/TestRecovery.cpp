@@ -157,6 +157,37 @@ private slots:
         }
     }
 
+    // A program killed while it opens another folder's list has saved the list it left before
+    // asking anything there: neither folder loses work, and both locks are taken over.
+    void aKilledSwitchLosesNothing()
+    {
+        QTemporaryDir first;
+        QTemporaryDir second;
+        QVERIFY(QDir().mkpath(os::RecoveryCopy::folder()));
+        QFile copy(os::RecoveryCopy::folderCopyPath(second.filePath(u"Baza.xml"_s)));
+        QVERIFY(copy.open(QIODevice::WriteOnly) &&
+                copy.write(WindowFixture::packet({u"Naziv=\"čeka\""_s})) && copy.flush());
+        copy.close();
+        std::unique_ptr<QProcess> child =
+            startDriver(first.path(), {u"switch"_s, second.path()}, "held\n");
+        QVERIFY(child);
+        child->kill();
+        QVERIFY(child->waitForFinished());
+        QStringList saved = names(first.filePath(u"Baza.xml"_s));
+        saved.sort();
+        QCOMPARE(saved, (QStringList{u"drugi"_s, u"prvi"_s, u"treći"_s}));
+        {
+            WindowFixture here(first.path());
+            QVERIFY(here.start());
+            QCOMPARE(Dialogs::takeShown().size(), 1); // the start-up message alone
+            QVERIFY(here.recoveryFiles().isEmpty());
+        }
+        WindowFixture there(second.path());
+        Dialogs::addAnswer(true);
+        QVERIFY(there.start());
+        QCOMPARE(there.column(Name), u"čeka"_s);
+    }
+
     // A program killed in the middle of a write leaves the old file whole and nothing beside it:
     // an unnamed temporary file goes with the process, a named one (as on a file system without
     // unnamed files) at the next start.

@@ -2,13 +2,15 @@
 // records and begins a third, opens the erase question ("box") or the export's save dialog
 // ("dialog") for real, prints "ready" and runs until a signal or a kill ends it. "save" and
 // "copy" instead stop the write of the database at close, or of the recovery copy, in the
-// middle and print "held"; "named" after them writes through a named temporary file.
+// middle and print "held"; "named" after them writes through a named temporary file. "switch"
+// opens the list of another folder and prints "held" at the first question asked there.
 
 #include "WindowFixture.h"
 
 #include "platform/AtomicFile.h"
 #include "system/SignalCloser.h"
 
+#include <QAction>
 #include <QTimer>
 
 #include <chrono>
@@ -48,6 +50,23 @@ int main(int argc, char *argv[])
         QTimer::singleShot(0, w.form.get(), &QWidget::close);
     if (holdSave || mode == "copy")
         return QApplication::exec();
+    if (mode == "switch") {
+        // Opens the list in argv[2] and stops at the first question there, both folders held.
+        gui::Dialogs::addAnswer(QString::fromLocal8Bit(argv[2]));
+        gui::Dialogs::setWhileShown([](const gui::Dialogs::Shown &shown) {
+            if (shown.kind == gui::Dialogs::Kind::OpenFolder)
+                return;
+            std::puts("held");
+            std::fflush(stdout);
+            for (;;)
+                std::this_thread::sleep_for(std::chrono::hours(1));
+        });
+        for (QAction *action : w.form->actions()) {
+            if (action->text() == QStringLiteral("Otvori popis…"))
+                QTimer::singleShot(0, action, &QAction::trigger);
+        }
+        return QApplication::exec();
+    }
     if (mode != "type") {
         gui::Dialogs::setScripted(false);
         QPushButton *button = w.button(mode == "box" ? "eraseButton" : "exportButton");

@@ -117,6 +117,18 @@ QString Dialogs::openFileName(QWidget *parent, const QString &filter)
     return file.isEmpty() ? file : QFileInfo(file).absoluteFilePath();
 }
 
+QString Dialogs::folderName(QWidget *parent, const QString &start)
+{
+    if (script().active) {
+        record({Kind::OpenFolder, {}, start, QMessageBox::NoButton, QMessageBox::NoIcon});
+        return script().answers.isEmpty() ? QString() : script().answers.dequeue().toString();
+    }
+    const QString folder = QFileDialog::getExistingDirectory(
+        parent, QStringLiteral("Otvori popis"), start,
+        QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    return folder.isEmpty() ? folder : QFileInfo(folder).absoluteFilePath();
+}
+
 void Dialogs::printPreview(QWidget *parent, QPrinter &printer,
                            const std::function<bool(QPrinter *)> &paint)
 {

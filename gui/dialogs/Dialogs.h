@@ -23,7 +23,7 @@ inline QString warningCaption()
 // dialogs; a test scripts the answers in advance and reads back what would have been shown.
 class Dialogs {
 public:
-    enum class Kind { Message, Question, Error, SaveFile, OpenFile, PrintPreview };
+    enum class Kind { Message, Question, Error, SaveFile, OpenFile, OpenFolder, PrintPreview };
 
     struct Shown {
         Kind kind;
@@ -56,6 +56,9 @@ public:
     // A file dialog for opening an existing file that matches `filter`. Returns the file's full
     // path, or an empty string when cancelled.
     static QString openFileName(QWidget *parent, const QString &filter);
+    // A dialog for choosing a folder, opened at `start`. Returns the folder's full path, or an
+    // empty string when cancelled.
+    static QString folderName(QWidget *parent, const QString &start);
 
     // Qt's print preview of what `paint` draws on `printer`, with its button to print, which
     // opens the printer dialog and paints again on the printer chosen. When `paint` returns
@@ -64,9 +67,9 @@ public:
                              const std::function<bool(QPrinter *)> &paint);
 
     // Test mode: boxes are not shown but recorded; questions take the next scripted answer
-    // (bool), save dialogs the next scripted path (QString, empty to cancel), and a print preview
-    // prints to the next scripted path as a PDF file (empty: closed without printing). Without a
-    // scripted answer a question answers No and a save dialog is cancelled.
+    // (bool), save, open and folder dialogs the next scripted path (QString, empty to cancel), and
+    // a print preview prints to the next scripted path as a PDF file (empty: closed without
+    // printing). Without a scripted answer a question answers No and a save dialog is cancelled.
     static void setScripted(bool scripted);
     static void addAnswer(const QVariant &answer);
     static QList<Shown> takeShown();

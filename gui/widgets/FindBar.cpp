@@ -66,6 +66,14 @@ void FindBar::dismiss()
     m_status->clear();
 }
 
+void FindBar::clear()
+{
+    hide();
+    m_text->clear();
+    m_status->clear();
+    m_returnFocus = nullptr;
+}
+
 bool FindBar::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_text || event->type() != QEvent::KeyPress)

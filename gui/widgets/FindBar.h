@@ -25,6 +25,8 @@ public:
     void open();
     // Hides the bar and gives the focus back.
     void dismiss();
+    // Hidden and empty, as at the start: another list is open.
+    void clear();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
