@@ -1,21 +1,48 @@
 #include "TestSupport.h"
 #include "WindowFixture.h"
 
+#include "gui/widgets/RecentLists.h"
 #include "platform/AtomicFile.h"
 
 #include <QHeaderView>
+#include <QLockFile>
+#include <QMenu>
 #include <QTableView>
 
 using namespace data;
 using namespace Qt::StringLiterals;
 using gui::Dialogs;
 
+namespace {
+
+// "Otvori popis…" with `folder` chosen and the questions answered; the boxes shown after.
+QList<Dialogs::Shown> openOther(const WindowFixture &w, const QString &folder,
+                                const QVariantList &answers = {})
+{
+    for (const QVariant &answer : QVariantList{folder} + answers)
+        Dialogs::addAnswer(answer);
+    Dialogs::takeShown();
+    w.form->findChild<QMenu *>()->actions().at(5)->trigger(); // "Otvori popis…"
+    return Dialogs::takeShown().mid(1);
+}
+
+bool isLocked(const QString &folder)
+{
+    return QFile::exists(folder + u"/Baza.xml.lock"_s);
+}
+
+} // namespace
+
 class TestStartAndClose : public QObject {
     Q_OBJECT
 
 private slots:
     void init() { Dialogs::setScripted(true); }
-    void cleanup() { setWriteFailureForTesting(std::nullopt); }
+    void cleanup()
+    {
+        setWriteFailureForTesting(std::nullopt);
+        setWriteHoldForTesting({});
+    }
 
     // The window's place, size and the columns widened by hand survive a restart; a place off
     // every screen falls back to the first start's. A wider window shares its room among the
@@ -231,6 +258,81 @@ private slots:
         QVERIFY(!w.form->isVisible());
         QCOMPARE(w.readDatabase(), garbage);
         QCOMPARE(QDir(w.folder()).entryList(QDir::Files), QStringList{u"Baza.xml"_s}); // no lock
+    }
+    // Another folder's list is met as at the start, and the open one ends as at close (its
+    // begun record of carried values alone dropped, "Otvoriti drugi popis bez spremanja?" when
+    // it cannot be saved, its copy offered when it is opened again). The other list starts
+    // afresh; the open list stays, its folder held, whenever the other is not opened.
+    void anotherListIsOpenedAsAtTheStart_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QVariantList>("answers");
+        QTest::addColumn<QString>("names"); // in the window afterwards
+        QTest::newRow("new folder") << u"new"_s << QVariantList{} << QString();
+        QTest::newRow("locked, Ne") << u"locked"_s << QVariantList{false} << u"drugi||moj"_s;
+        QTest::newRow("locked, Da") << u"locked"_s << QVariantList{true} << QString();
+        QTest::newRow("damaged") << u"damaged"_s << QVariantList{} << u"drugi|moj"_s;
+        QTest::newRow("cannot be written") << u"unwritable"_s << QVariantList{} << QString();
+        QTest::newRow("copy waiting") << u"copy"_s << QVariantList{true} << u"čeka"_s;
+        QTest::newRow("unsaved, Ne")
+            << u"unsaved"_s << QVariantList{false, false} << u"drugi|moj"_s;
+        QTest::newRow("unsaved, Da") << u"unsaved"_s << QVariantList{false, true} << QString();
+    }
+    void anotherListIsOpenedAsAtTheStart()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QVariantList, answers);
+        QFETCH(QString, names);
+        QTemporaryDir other;
+        const QString database = other.filePath(u"Baza.xml"_s);
+        QLockFile holder(database + u".lock"_s);
+        QVERIFY(kind != u"locked"_s || holder.tryLock(0));
+        QFile file(kind == u"copy"_s ? os::RecoveryCopy::folderCopyPath(database) : database);
+        if (kind == u"damaged"_s || kind == u"copy"_s)
+            QVERIFY(file.open(QIODevice::WriteOnly) &&
+                    file.write(kind == u"copy"_s ? WindowFixture::packet({u"Naziv=\"čeka\""_s})
+                                                 : QByteArray("<DATAPACKET")));
+        file.close();
+        if (kind == u"unwritable"_s) // even for an administrator
+            setWriteHoldForTesting([&](const std::string &name) {
+                if (name == database.toStdString())
+                    throw Error("pristup odbijen");
+            });
+        WindowFixture w;
+        QVERIFY(w.startWith({u"Naziv=\"drugi\""_s, u"Naziv=\"stari\" Dobavljac=\"Dob\""_s}));
+        w.type(Name, u"moj"_s);
+        if (kind == u"unsaved"_s) // another program's file, of another size than the clock may miss
+            w.writeDatabase(WindowFixture::packet({u"Naziv=\"tuđi program\""_s}));
+        w.edit(Price)->setFocus(Qt::TabFocusReason);
+        w.tab(); // a record begun with "Dob" carried over
+        const auto shown = openOther(w, other.path(), answers);
+        setWriteHoldForTesting({});
+        QCOMPARE(w.column(Name), names);
+        const bool opened = !names.contains(u"moj"_s);
+        QCOMPARE(isLocked(w.folder()), !opened);
+        QCOMPARE(w.readDatabase().contains("moj"),
+                 kind != u"unsaved"_s && (opened || kind == u"damaged"_s));
+        QCOMPARE(shown.size(), answers.size() + (kind == u"damaged"_s || kind == u"unwritable"_s));
+        QCOMPARE(WindowFixture::read(database).startsWith("<DATAPACKET"), kind == u"damaged"_s);
+        if (kind == u"unsaved"_s)
+            QVERIFY(shown[1].text.endsWith(u"\n\nOtvoriti drugi popis bez spremanja?"_s));
+        if (!opened)
+            return;
+        QVERIFY(w.value(Supplier).isEmpty() && !w.table().canUndo());
+        QVERIFY(w.form->windowTitle().endsWith(QDir::toNativeSeparators(other.path())));
+        Dialogs::addAnswer(QString());
+        w.click("exportButton");
+        QCOMPARE(Dialogs::takeShown().value(0).text, other.filePath(u"trelavo.txt"_s));
+        // Back through the recent lists; a folder that is gone is said so and forgotten.
+        gui::RecentLists::add(other.path() + u"/nema"_s);
+        QMenu *recent = w.form->findChild<QMenu *>(u"recentLists"_s);
+        emit recent->aboutToShow();
+        QVERIFY(!recent->actions().at(1)->isEnabled()); // the open list
+        recent->actions().at(0)->trigger();
+        QVERIFY(Dialogs::takeShown().value(0).text.contains(u"više ne postoji"_s));
+        Dialogs::addAnswer(true); // the copy of unsaved work back
+        recent->actions().at(1)->trigger();
+        QCOMPARE(w.column(Name), u"drugi|moj"_s);
     }
 };
 
