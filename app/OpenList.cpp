@@ -1,6 +1,7 @@
 #include "app/OpenList.h"
 
 #include "format/DatabaseFile.h"
+#include "format/TextExport.h"
 #include "gui/dialogs/Dialogs.h"
 #include "gui/dialogs/ExceptionBox.h"
 #include "gui/dialogs/StartUpQuestions.h"
@@ -143,6 +144,11 @@ bool OpenList::save()
         m_products.removeRecordsWithEmpty(Name);
         data::writeDatabase(m_products, m_databaseFile);
     });
+}
+
+void OpenList::exportTo(const QString &fileName) const
+{
+    textexport::writeExportFile(fileName.toStdString(), m_products);
 }
 
 bool OpenList::erase()

@@ -23,8 +23,9 @@ class RecoveryCopy;
 
 // The open list of one folder, its whole life as one story: the folder's lock, the work left
 // behind by a program that ended early, the load of "Baza.xml" or the new empty file, every
-// write with its questions, the close and the erase. It owns the product table and what keeps
-// its work safe.
+// write with its questions, the export, the erase, the close, and the move to another folder's
+// list. It owns the product table, which the window shows for as long as it is open, and what
+// keeps its work safe.
 class OpenList : public QObject {
     Q_OBJECT
 
@@ -46,7 +47,10 @@ public:
     // Removes unnamed records and writes the database; false when another program changed
     // the file and the clerk keeps that file. Throws what the write throws.
     bool save();
-    // Writes an empty database and reads it back; false as for save().
+    // Writes the text export of the stored records to `fileName`; throws what the write throws.
+    void exportTo(const QString &fileName) const;
+    // Writes an empty database, then empties the table in one step that can be taken back;
+    // false as for save().
     bool erase();
     // The writes at close, with the question when they fail; false when the window is to stay.
     bool saveOnClose() { return saveOnLeaving(QStringLiteral("Zatvoriti program bez spremanja?")); }

@@ -2,7 +2,6 @@
 
 #include "app/OpenList.h"
 #include "app/Version.h"
-#include "format/TextExport.h"
 #include "gui/binding/DataSource.h"
 #include "gui/binding/TableModel.h"
 #include "gui/dialogs/Dialogs.h"
@@ -411,7 +410,7 @@ void ProductListWindow::onExportClicked()
         } else if (m_list->save()) {
             // Nothing changes the table while the dialog is open: the file shows it as saved.
             if (m_saveDialog.execute(this)) {
-                textexport::writeExportFile(m_saveDialog.fileName().toStdString(), m_products);
+                m_list->exportTo(m_saveDialog.fileName());
                 gui::Dialogs::message(
                     this, QStringLiteral("Baza eksportirana u ") + m_saveDialog.fileName(),
                     QStringLiteral("Poruka"));
