@@ -7,12 +7,15 @@
 #include "gui/dialogs/StartUpQuestions.h"
 #include "model/ProductSchema.h"
 #include "platform/AtomicFile.h"
+#include "platform/Path.h"
 #include "system/FolderLock.h"
 #include "system/RecoveryCopy.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QWidget>
+
+#include <filesystem>
 
 using namespace data;
 
@@ -62,12 +65,11 @@ QString OpenList::folder() const
 bool OpenList::openFolder(const QString &folder)
 {
     const QString path = QDir(folder).absoluteFilePath(QStringLiteral("Baza.xml"));
-    if (path == databasePath()) {
-        gui::Dialogs::message(m_window, QStringLiteral("Popis u mapi „%1” već je otvoren.")
-                                            .arg(QDir::toNativeSeparators(folder)));
+    if (isOpenFolder(folder)) {
+        sayAlreadyOpen(folder);
         return false;
     }
-    // The other folder is held first, so that no one takes it while this list is saved.
+    // Held first, so that no one takes it while this list is saved.
     std::unique_ptr<os::FolderLock> lock = takeFolderLock(path);
     if (!lock || m_closingOnSignal ||
         !saveOnLeaving(QStringLiteral("Otvoriti drugi popis bez spremanja?")))
@@ -115,6 +117,22 @@ std::unique_ptr<os::FolderLock> OpenList::takeFolderLock(const QString &database
         gui::askToOpenLockedFolder(*lock, databasePath))
         return lock;
     return nullptr;
+}
+
+bool OpenList::isOpenFolder(const QString &folder) const
+{
+    // By the folder itself, not its name: a link, a mapped drive or a name in other case may
+    // lead to it, and its lock would then be this program's own.
+    std::error_code ec;
+    return std::filesystem::equivalent(pathFromUtf8(folder.toStdString()),
+                                       pathFromUtf8(this->folder().toStdString()), ec);
+}
+
+void OpenList::sayAlreadyOpen(const QString &folder) const
+{
+    gui::Dialogs::message(
+        m_window,
+        QStringLiteral("Popis u mapi „%1” već je otvoren.").arg(QDir::toNativeSeparators(folder)));
 }
 
 void OpenList::watchForRecovery()

@@ -74,6 +74,9 @@ private:
     // The lock of `databasePath`'s folder, or none when another program holds it and the clerk
     // leaves it to that program.
     std::unique_ptr<os::FolderLock> takeFolderLock(const QString &databasePath);
+    // True when `folder` is the open list's, by whatever path.
+    bool isOpenFolder(const QString &folder) const;
+    void sayAlreadyOpen(const QString &folder) const;
     // The copy of this folder's unsaved work, written from now on.
     void watchForRecovery();
     // The saves of saveOnClose(); `question` ends the box that asks whether to go on unsaved.

@@ -289,7 +289,10 @@ void ProductListWindow::showOpenList(bool afterSwitch)
         setWindowTitle(programTitle + QStringLiteral(" - ") +
                        QDir::toNativeSeparators(m_list->folder()));
         m_findBar->clear();
+        // As at the start: leaving the price box this way begins no record in the new list.
+        m_movingFocus = true;
         m_panel->button(Button::Add)->setFocus();
+        m_movingFocus = false;
     }
     // The export is offered beside the list it comes from.
     m_saveDialog.setFileName(QDir(m_list->folder()).filePath(QStringLiteral("trelavo.txt")));

@@ -277,6 +277,8 @@ private slots:
         QTest::newRow("unsaved, Ne")
             << u"unsaved"_s << QVariantList{false, false} << u"drugi|moj"_s;
         QTest::newRow("unsaved, Da") << u"unsaved"_s << QVariantList{false, true} << QString();
+        QTest::newRow("the open folder by another path")
+            << u"same"_s << QVariantList{} << u"drugi||moj"_s;
     }
     void anotherListIsOpenedAsAtTheStart()
     {
@@ -304,18 +306,27 @@ private slots:
         if (kind == u"unsaved"_s) // another program's file, of another size than the clock may miss
             w.writeDatabase(WindowFixture::packet({u"Naziv=\"tuđi program\""_s}));
         w.edit(Price)->setFocus(Qt::TabFocusReason);
-        w.tab(); // a record begun with "Dob" carried over
-        const auto shown = openOther(w, other.path(), answers);
+        w.tab();                   // a record begun with "Dob" carried over
+        w.edit(Price)->setFocus(); // left by the switch: no record begun in the other list
+#ifdef Q_OS_WIN
+        const QString same = w.folder().toUpper();
+#else
+        const QString same = other.filePath(u"link"_s);
+        QVERIFY(QFile::link(w.folder(), same));
+#endif
+        const auto shown = openOther(w, kind == u"same"_s ? same : other.path(), answers);
         setWriteHoldForTesting({});
         QCOMPARE(w.column(Name), names);
         const bool opened = !names.contains(u"moj"_s);
         QCOMPARE(isLocked(w.folder()), !opened);
         QCOMPARE(w.readDatabase().contains("moj"),
                  kind != u"unsaved"_s && (opened || kind == u"damaged"_s));
-        QCOMPARE(shown.size(), answers.size() + (kind == u"damaged"_s || kind == u"unwritable"_s));
+        QCOMPARE(shown.size(), answers.size() + (kind == u"damaged"_s || kind == u"unwritable"_s ||
+                                                 kind == u"same"_s));
         QCOMPARE(WindowFixture::read(database).startsWith("<DATAPACKET"), kind == u"damaged"_s);
         if (kind == u"unsaved"_s)
             QVERIFY(shown[1].text.endsWith(u"\n\nOtvoriti drugi popis bez spremanja?"_s));
+        QCOMPARE(shown.value(0).text.endsWith(u"već je otvoren."_s), kind == u"same"_s);
         if (!opened)
             return;
         QVERIFY(w.value(Supplier).isEmpty() && !w.table().canUndo());
