@@ -27,20 +27,6 @@ std::string_view referenceFor(char c)
     }
 }
 
-void appendEscaped(std::string &out, std::string_view value)
-{
-    std::size_t done = 0;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        const std::string_view reference = referenceFor(value[i]);
-        if (reference.empty())
-            continue;
-        out.append(value.substr(done, i - done));
-        out.append(reference);
-        done = i + 1;
-    }
-    out.append(value.substr(done));
-}
-
 constexpr std::string_view rowOpen = "    <ROW";
 constexpr std::string_view rowClose = "/>\n";
 constexpr std::string_view packetEnd = "  </ROWDATA>\n</DATAPACKET>\n";
@@ -97,7 +83,7 @@ char *writeEscaped(char *out, std::string_view value)
     return out;
 }
 
-// Writes a row as appendRow does, where there is room for it; returns the end.
+// Writes a row where there is room for it (see rowFrame); returns the end.
 char *writeRow(char *out, const Schema &schema, const Record &row)
 {
     out = std::copy(rowOpen.begin(), rowOpen.end(), out);
@@ -116,19 +102,19 @@ char *writeRow(char *out, const Schema &schema, const Record &row)
     return std::copy(rowClose.begin(), rowClose.end(), out);
 }
 
-void appendRow(std::string &out, const Schema &schema, const Record &row)
+// The most a row can take but for its values: its tags and every attribute's name.
+std::size_t rowFrame(const Schema &schema)
 {
-    out += rowOpen;
-    row.forEachValue([&](std::size_t field, std::string_view value) {
-        if (value.empty())
-            return; // an empty field has no attribute
-        out += ' ';
-        out += schema[field].name;
-        out += "=\"";
-        appendEscaped(out, value);
-        out += '"';
-    });
-    out += rowClose;
+    std::size_t room = rowOpen.size() + rowClose.size();
+    for (const FieldDef &field : schema)
+        room += field.name.size() + 4;
+    return room;
+}
+
+// Room for a row's values: each character may become "&quot;".
+std::size_t valueRoom(const Record &row)
+{
+    return 6 * row.values().size();
 }
 
 } // namespace
@@ -137,19 +123,14 @@ void appendDataPacket(std::string &out, const Schema &schema, const std::vector<
                       std::size_t skipRow)
 {
     appendPacketHead(out, schema);
-    // Reserved up front: growing by doubling would briefly hold the text twice.
-    std::size_t size = 0;
-    for (const Record &record : rows) {
-        size += rowOpen.size() + rowClose.size();
-        record.forEachValue([&](std::size_t field, std::string_view value) {
-            if (!value.empty())
-                size += schema[field].name.size() + 4 + value.size();
-        });
-    }
-    out.reserve(out.size() + size + size / 32 + packetEnd.size());
+    const std::size_t frame = rowFrame(schema);
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        if (r != skipRow)
-            appendRow(out, schema, rows[r]);
+        if (r == skipRow)
+            continue;
+        const std::size_t used = out.size();
+        out.resize(used + frame + valueRoom(rows[r]));
+        out.resize(
+            static_cast<std::size_t>(writeRow(out.data() + used, schema, rows[r]) - out.data()));
     }
     out += packetEnd;
 }
@@ -165,14 +146,10 @@ void writeDatabaseFile(const std::string &fileName, const Schema &schema,
         appendPacketHead(head, schema);
         char *out = pieces.room(head.size());
         pieces.take(std::copy(head.begin(), head.end(), out));
-        // Each row at most: its tags, every attribute's name, and every character as "&quot;".
-        std::size_t rowRoom = rowOpen.size() + rowClose.size();
-        for (const FieldDef &field : schema)
-            rowRoom += field.name.size() + 4;
+        const std::size_t frame = rowFrame(schema);
         for (std::size_t r = 0; r < rows.size(); ++r) {
             if (r != skipRow)
-                pieces.take(
-                    writeRow(pieces.room(rowRoom + 6 * rows[r].values().size()), schema, rows[r]));
+                pieces.take(writeRow(pieces.room(frame + valueRoom(rows[r])), schema, rows[r]));
         }
         out = pieces.room(packetEnd.size());
         pieces.take(std::copy(packetEnd.begin(), packetEnd.end(), out));

@@ -20,7 +20,8 @@ namespace data {
 std::vector<Record> parseDataPacket(std::string_view bytes, const Schema &schema,
                                     const std::string &fileName);
 
-// Appends the data packet of `rows` to `out`, leaving out the row at `skipRow`.
+// Appends the data packet of `rows` to `out`, leaving out the row at `skipRow`: the bytes
+// writeDatabaseFile writes, in memory.
 void appendDataPacket(std::string &out, const Schema &schema, const std::vector<Record> &rows,
                       std::size_t skipRow = noRow);
 

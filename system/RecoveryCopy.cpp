@@ -32,7 +32,8 @@ QString ownCopyName(const QString &key)
 }
 
 // Written on the worker: nothing here may touch the table or Qt's objects.
-std::string writeCopy(const std::string &path, const std::string &packet)
+std::string writeCopy(const std::string &path, const data::Schema &schema,
+                      const std::vector<data::Record> &rows, std::size_t skipRow)
 {
     try {
         // The error_code form: the throwing one reports in English.
@@ -40,7 +41,7 @@ std::string writeCopy(const std::string &path, const std::string &packet)
         std::filesystem::create_directories(data::pathFromUtf8(path).parent_path(), ec);
         if (ec)
             throw data::WriteError(path, data::systemReason(ec));
-        data::writeFileAtomically(path, packet);
+        data::writeDatabaseFile(path, schema, rows, skipRow);
         return {};
     } catch (const std::exception &e) {
         return data::exceptionMessage(e);
@@ -179,13 +180,6 @@ std::size_t RecoveryCopy::skippedRow() const
     return m_table.state() == data::TableState::Insert ? m_table.currentRow() : data::noRow;
 }
 
-std::string RecoveryCopy::packet() const
-{
-    std::string bytes;
-    data::appendDataPacket(bytes, m_table.schema(), m_table.rows(), skippedRow());
-    return bytes;
-}
-
 void RecoveryCopy::startWrite()
 {
     if (m_writing) {
@@ -197,12 +191,10 @@ void RecoveryCopy::startWrite()
         return;
     m_writing = true;
     m_workerCount = m_table.changeCount();
-    // A copy of the records is all the window waits for; the packet is built on the worker.
+    // A copy of the records is all the window waits for; the packet is written on the worker.
     m_worker = std::thread([this, rows = m_table.rows(), schema = m_table.schema(),
                             skip = skippedRow(), path = m_path.toStdString()] {
-        std::string bytes;
-        data::appendDataPacket(bytes, schema, rows, skip);
-        m_workerError = writeCopy(path, bytes);
+        m_workerError = writeCopy(path, schema, rows, skip);
         const QString problem = QString::fromStdString(m_workerError);
         m_writing = false;
         QMetaObject::invokeMethod(&m_timer, [this, problem] {
@@ -221,7 +213,8 @@ QString RecoveryCopy::writeNow()
     finishWorker();
     if (!needsCopy())
         return {};
-    const QString problem = QString::fromStdString(writeCopy(m_path.toStdString(), packet()));
+    const QString problem = QString::fromStdString(
+        writeCopy(m_path.toStdString(), m_table.schema(), m_table.rows(), skippedRow()));
     if (problem.isEmpty())
         m_copyCount = m_table.changeCount();
     tell(problem);

@@ -21,8 +21,8 @@ namespace os {
 // A copy of the table's committed records, kept in the user's data folder whenever the table
 // holds changes that the database file does not, so that a crash or a failed write loses
 // nothing. It is written a short while after the last change, the records copied on this
-// thread and the packet built and written on a worker, and removed once the database file holds
-// the work.
+// thread and the packet written on a worker as the database file is, and removed once the database
+// file holds the work.
 class RecoveryCopy : private data::TableObserver {
 public:
     // A copy found at start.
@@ -79,7 +79,6 @@ public:
 private:
     bool needsCopy() const;
     std::size_t skippedRow() const;
-    std::string packet() const;
     // Waits for the worker and takes its result.
     void finishWorker();
     void noticeChange();
