@@ -297,6 +297,7 @@ private slots:
         QVERIFY(w.startWith({valid + u"Naziv=\"a\""_s, u"Naziv=\"b\""_s, valid + u"Naziv=\"c\""_s,
                              valid + u"Naziv=\"d\""_s}));
         Dialogs::takeShown();
+        const int width = w.form->width();
         QCOMPARE(w.widget<QLabel>("warningCount")->text(), u"Upozorenja: 1"_s);
         const QModelIndex tariffOfB = grid(w)->model()->index(1, 0);
         QVERIFY(!tariffOfB.data(Qt::DecorationRole).isNull());
@@ -338,6 +339,14 @@ private slots:
         QCOMPARE(w.table().state(), TableState::Browse);
         QCOMPARE(w.table().currentRow(), 1u);
         QCOMPARE(w.widget<QLabel>("warningCount")->text(), u"Upozorenja: 2"_s);
+        // A long reason is written in the room there is: it widens no window.
+        w.type(ClassificationCode, u"QA01"_s);
+        QTest::keyClick(w.focus(), Qt::Key_F8);
+        QTest::keyClick(w.focus(), Qt::Key_F8, Qt::ShiftModifier);
+        w.edit(ClassificationCode)->setFocus();
+        QVERIFY(w.widget<QLabel>("warningReason")->text().contains(u"veterinarska"_s));
+        QCoreApplication::processEvents(); // the layout takes the new text
+        QVERIFY(w.form->minimumSizeHint().width() <= width);
     }
 
     void upperCaseAndTextLimit()

@@ -1,6 +1,7 @@
 #include "gui/widgets/EntryPanel.h"
 
 #include "gui/binding/DataSource.h"
+#include "gui/widgets/ElidedLabel.h"
 #include "gui/widgets/FieldEdit.h"
 #include "gui/widgets/WarningLook.h"
 #include "model/ProductSchema.h"
@@ -87,12 +88,17 @@ QHBoxLayout *EntryPanel::buildTariffLine()
     m_recoveryProblem = label(QStringLiteral("recoveryProblem"), QString());
     m_recoveryProblem->setIndent(12);
     m_recoveryProblem->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
-    m_warningReason = label(QStringLiteral("warningReason"), QString());
+    // A long reason takes the room there is, not more: the window never widens for it. Cut, it
+    // ends in "…"; the tooltip and the box's accessible description hold it whole.
+    m_warningReason = new ElidedLabel(this);
+    m_warningReason->setObjectName(QStringLiteral("warningReason"));
     m_warningReason->setIndent(12);
     m_warningReason->setStyleSheet(QStringLiteral("color: #8a5a00"));
+    m_warningReason->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto *first = line({m_tariffBox, countCaption, m_recordCount, m_warningCount, m_recoveryProblem,
                         m_warningReason},
-                       true);
+                       false);
+    first->setStretchFactor(m_warningReason, 1);
     // Commands beyond the nine buttons; out of the tab order, so a click leaves the focus alone.
     auto *tools = new QToolButton(this);
     tools->setObjectName(QStringLiteral("toolsButton"));
@@ -255,6 +261,7 @@ void EntryPanel::showFocusedWarning()
         focused && focused->parentWidget() == this ? focused->shownWarning() : nullptr;
     m_warningReason->setText(reason ? QStringLiteral("Upozorenje: ") + QString::fromUtf8(reason)
                                     : QString());
+    m_warningReason->setToolTip(m_warningReason->text());
 }
 
 QPushButton *EntryPanel::button(Button which) const
