@@ -36,24 +36,21 @@ bool OpenList::start()
 {
     if (m_closingOnSignal)
         return false;
-    m_lock = takeFolderLock(databasePath());
-    if (!m_lock || m_closingOnSignal)
+    std::unique_ptr<os::FolderLock> lock = takeFolderLock(databasePath());
+    if (!lock || m_closingOnSignal)
         return false;
-    os::RecoveryCopy::removeLeftoverTemporaries(databasePath());
-    watchForRecovery();
-    const bool restored = offerRecoveryCopies(!m_lock->isHeldByOther());
+    std::optional<Found> found = find(databasePath(), *lock);
     if (m_closingOnSignal)
         return false;
-
-    // Taken before reading: a change made while it is read counts as a change.
-    m_databaseState = FileIdentity::of(m_databaseFile);
-    gui::guarded(m_window, [&] {
-        if (restored || readExistingDatabase(m_products, m_databaseFile))
-            return;
-        createDatabase();
-    });
-    if (!restored)
+    if (found) {
+        take(std::move(lock), databasePath(), std::move(*found));
+    } else {
+        // A file that cannot be read: the window opens on a closed table, and nothing is
+        // written over the file.
+        m_lock = std::move(lock);
+        watchForRecovery();
         m_recovery->markSaved();
+    }
     return !m_closingOnSignal;
 }
 
@@ -74,40 +71,58 @@ bool OpenList::openFolder(const QString &folder)
     if (!lock || m_closingOnSignal ||
         !saveOnLeaving(QStringLiteral("Otvoriti drugi popis bez spremanja?")))
         return false;
-    os::RecoveryCopy::removeLeftoverTemporaries(path);
-    std::optional<os::RecoveryCopy::LeftBehind> copy = gui::offerLeftBehindWork(
-        path, !lock->isHeldByOther(), m_products.schema(), [this] { return m_closingOnSignal; });
-    if (m_closingOnSignal)
-        return false;
-    const std::string file = path.toStdString();
-    const FileIdentity state = FileIdentity::of(file);
-    std::optional<std::vector<Record>> records;
-    if (copy)
-        records = std::move(copy->records);
     // A file that cannot be read is refused before this list lets go of its folder.
-    else if (!gui::guarded(m_window,
-                           [&] { records = readExistingDatabaseFile(file, m_products.schema()); }))
+    std::optional<Found> found = find(path, *lock);
+    if (!found || m_closingOnSignal)
         return false;
+    take(std::move(lock), path, std::move(*found));
+    return true;
+}
 
-    // This list's work is in its file or, when the clerk left it unsaved, in its copy.
+std::optional<OpenList::Found> OpenList::find(const QString &databasePath,
+                                              const os::FolderLock &lock)
+{
+    os::RecoveryCopy::removeLeftoverTemporaries(databasePath);
+    std::optional<os::RecoveryCopy::LeftBehind> copy =
+        gui::offerLeftBehindWork(databasePath, !lock.isHeldByOther(), m_products.schema(),
+                                 [this] { return m_closingOnSignal; });
+    if (m_closingOnSignal)
+        return std::nullopt;
+    Found found;
+    const std::string file = databasePath.toStdString();
+    // Taken before reading: a change made while it is read counts as a change.
+    found.state = FileIdentity::of(file);
+    if (copy) {
+        found.records = std::move(copy->records);
+        found.copyPath = copy->path;
+    } else if (!gui::guarded(m_window, [&] {
+                   found.records = readExistingDatabaseFile(file, m_products.schema());
+               })) {
+        return std::nullopt;
+    }
+    return found;
+}
+
+void OpenList::take(std::unique_ptr<os::FolderLock> lock, const QString &databasePath, Found found)
+{
+    // The list that was open has its work in its file or, left unsaved, in its copy.
     m_recovery.reset();
     m_lock = std::move(lock);
-    m_databaseFile = file;
-    m_databaseState = state;
+    m_databaseFile = databasePath.toStdString();
+    m_databaseState = found.state;
     m_carried.clear();
     emit recoveryProblemChanged({});
     watchForRecovery();
-    if (records) {
-        m_products.replaceContent(std::move(*records));
+    if (found.records) {
+        m_products.replaceContent(std::move(*found.records));
         m_products.last();
     } else {
         gui::guarded(m_window, [this] { createDatabase(); });
     }
-    if (copy)
-        m_recovery->takeOver(copy->path);
-    else
+    if (found.copyPath.isEmpty())
         m_recovery->markSaved();
-    return true;
+    else
+        m_recovery->takeOver(found.copyPath);
 }
 
 std::unique_ptr<os::FolderLock> OpenList::takeFolderLock(const QString &databasePath)
@@ -141,19 +156,6 @@ void OpenList::watchForRecovery()
     m_recovery->problemChanged = [this](const QString &problem) {
         emit recoveryProblemChanged(problem);
     };
-}
-
-bool OpenList::offerRecoveryCopies(bool mayTakeFolderCopy)
-{
-    std::optional<os::RecoveryCopy::LeftBehind> copy =
-        gui::offerLeftBehindWork(databasePath(), mayTakeFolderCopy, m_products.schema(),
-                                 [this] { return m_closingOnSignal; });
-    if (!copy)
-        return false;
-    m_products.replaceContent(std::move(copy->records));
-    m_products.last();
-    m_recovery->takeOver(copy->path);
-    return true;
 }
 
 bool OpenList::save()

@@ -81,8 +81,18 @@ private:
     void watchForRecovery();
     // The saves of saveOnClose(); `question` ends the box that asks whether to go on unsaved.
     bool saveOnLeaving(const QString &question);
-    // Offers the copies of unsaved work; true when the table was loaded from one.
-    bool offerRecoveryCopies(bool mayTakeFolderCopy);
+    // What a folder holds to open: the records of a copy of unsaved work the clerk brings back,
+    // or of its file (none when there is no file yet), and the file as it was before the read.
+    struct Found {
+        std::optional<std::vector<data::Record>> records;
+        QString copyPath; // the copy brought back, if any
+        data::FileIdentity state;
+    };
+    // Offers the copies of unsaved work left for `databasePath`, then reads its file unless one
+    // is brought back. Nothing when the file cannot be read (said) or the program is ending.
+    std::optional<Found> find(const QString &databasePath, const os::FolderLock &lock);
+    // Makes `found` the open list, in place of the one that was open, with `lock` its folder's.
+    void take(std::unique_ptr<os::FolderLock> lock, const QString &databasePath, Found found);
     // Runs `write` of the database file, unless another program changed the file since it was
     // read or written here and the clerk keeps that file: then false, the work kept in the
     // window and in the recovery copy. Throws what `write` throws.

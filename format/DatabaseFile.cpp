@@ -544,16 +544,6 @@ std::optional<std::vector<Record>> readExistingDatabaseFile(const std::string &f
     return readDatabaseFile(fileName, schema);
 }
 
-bool readExistingDatabase(Table &table, const std::string &fileName)
-{
-    std::optional<std::vector<Record>> records = readExistingDatabaseFile(fileName, table.schema());
-    if (!records)
-        return false;
-    table.replaceContent(std::move(*records));
-    table.last();
-    return true;
-}
-
 void writeDatabase(const Table &table, const std::string &fileName)
 {
     if (!table.isActive())

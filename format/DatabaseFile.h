@@ -36,11 +36,8 @@ std::vector<Record> readDatabaseFile(const std::string &fileName, const Schema &
 // Replaces the table's content with the file's records (all or nothing: on failure the table is
 // left as it was).
 void readDatabase(Table &table, const std::string &fileName);
-// Reads an existing file into the table and makes its last record current; false, leaving the
-// table alone, when the file surely does not exist. A file whose existence cannot be checked is
-// read all the same, and its failure thrown.
-bool readExistingDatabase(Table &table, const std::string &fileName);
-// The records of an existing file, or nothing when the file surely does not exist (as above).
+// The records of an existing file, or nothing when the file surely does not exist. A file whose
+// existence cannot be checked is read all the same, and its failure thrown.
 std::optional<std::vector<Record>> readExistingDatabaseFile(const std::string &fileName,
                                                             const Schema &schema);
 // Writes every stored record of the table; a begun record is not written.

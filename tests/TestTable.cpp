@@ -172,17 +172,17 @@ private slots:
     {
         QTemporaryDir dir;
         const std::string file = dir.filePath(u"Baza.xml"_s).toStdString();
-        // A load opens on the last record; a failed load leaves an open table as it was.
+        // A file read whole, none when absent; a failed load leaves an open table as it was.
         Table t = tableOf("abc");
         writeDatabase(t, file);
-        QVERIFY(readExistingDatabase(t, file));
-        QCOMPARE(t.currentRow(), 2u);
+        QCOMPARE(readExistingDatabaseFile(file, t.schema()).value().size(), 3u);
+        QVERIFY(!readExistingDatabaseFile(file + ".nema", t.schema()));
         t.moveTo(1);
         t.edit();
         t.setText(Name, "x");
         Notes notes(t);
         QFile(QString::fromStdString(file)).resize(20);
-        QVERIFY_THROWS_EXCEPTION(Error, readExistingDatabase(t, file));
+        QVERIFY_THROWS_EXCEPTION(Error, readExistingDatabaseFile(file, t.schema()));
         QCOMPARE(errorOf([&] { readDatabase(t, file + ".nema"); }),
                  text("Datoteku „" + absoluteName(file + ".nema") +
                       "” nije moguće pročitati: nema takve datoteke ili mape"));
@@ -195,7 +195,7 @@ private slots:
         // A file that cannot be looked at is reported, never taken for absent and overwritten.
         QVERIFY(QFile::remove(QString::fromStdString(file)));
         std::filesystem::create_symlink("Baza.xml", file);
-        QVERIFY_THROWS_EXCEPTION(Error, readExistingDatabase(t, file));
+        QVERIFY_THROWS_EXCEPTION(Error, readExistingDatabaseFile(file, t.schema()));
 #endif
     }
 };
