@@ -548,8 +548,7 @@ void writeDatabase(const Table &table, const std::string &fileName)
 {
     if (!table.isActive())
         throw Error("Tablica nije otvorena.");
-    writeDatabaseFile(fileName, table.schema(), table.rows(),
-                      table.state() == TableState::Insert ? table.currentRow() : noRow);
+    writeDatabaseFile(fileName, table.schema(), table.rows(), table.begunRow());
 }
 
 } // namespace data

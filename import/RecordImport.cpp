@@ -181,13 +181,6 @@ bool namesSomethingElse(const Word &word, std::size_t field)
     return named && *named != field;
 }
 
-std::size_t codePoints(std::string_view utf8)
-{
-    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
 } // namespace
 
 std::optional<std::size_t> fieldForHeading(std::string_view cell)
@@ -353,7 +346,7 @@ struct RowReading {
         values[field] = data::isCleanText(cell)
                             ? std::string(cell)
                             : std::string(data::trimSpaces(data::sanitizeText(cell)));
-        const std::size_t length = codePoints(values[field]);
+        const std::size_t length = data::codePointCount(values[field]);
         if (length <= def.maxLength)
             return;
         // "3004 90 00 00" is a 10-digit tariff number that its grouping made too long.

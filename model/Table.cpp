@@ -262,6 +262,9 @@ void Table::fill(std::size_t field, const std::vector<std::size_t> &rows,
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (rows[i] >= m_rows.size())
             throw Error("Ćelija nije u tablici.");
+        // A step of many rows is applied in the order of their keys.
+        if (i > 0 && rows[i] <= rows[i - 1])
+            throw Error("Ćelije nisu poredane redom.");
         const std::string stored = storedFromTyped(field, texts[i]);
         if (limit > 0 && codePointCount(stored) > limit)
             throw Error("„" + stored + "” je predugačko za to polje: najviše " +

@@ -106,6 +106,8 @@ public:
     {
         return m_state == TableState::Insert && row == m_current;
     }
+    // Where the begun record sits, or noRow: the row a file of stored records leaves out.
+    std::size_t begunRow() const { return m_state == TableState::Insert ? m_current : noRow; }
 
     // Value of `field` in `row` as text: the text itself, or a number with a decimal comma.
     std::string text(std::size_t row, std::size_t field) const;
@@ -178,9 +180,10 @@ public:
     void appendRecords(std::vector<Record> records);
     // Removes every record in one step; a begun record nothing was typed into goes first.
     void removeAll();
-    // Writes `texts[i]` into `field` of row `rows[i]` (rows in ascending order), each read as
-    // setText reads typed text, in one step and without the record rules. Ends the current
-    // record first. A text refused, or too long for the field, throws and nothing changes.
+    // Writes `texts[i]` into `field` of row `rows[i]` (rows in ascending order, each once, or it
+    // throws), each read as setText reads typed text, in one step and without the record rules.
+    // Ends the current record first. A text refused, or too long for the field, throws and nothing
+    // changes.
     void fill(std::size_t field, const std::vector<std::size_t> &rows,
               const std::vector<std::string> &texts);
     // True while the begun record holds only what the record rules wrote into it.

@@ -203,16 +203,4 @@ Totals TotalsBuilder::result() const
     return totals;
 }
 
-Totals listTotals(const Table &table)
-{
-    TotalsBuilder builder;
-    for (std::size_t row = 0; row < table.rowCount(); ++row) {
-        if (table.isBegunRow(row) || table.storedValue(row, Name).empty())
-            continue;
-        builder.add(table.storedValue(row, Currency), table.storedValue(row, Quantity),
-                    table.storedValue(row, Price));
-    }
-    return builder.result();
-}
-
 } // namespace data

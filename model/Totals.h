@@ -1,7 +1,5 @@
 #pragma once
 
-#include "model/Table.h"
-
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -43,8 +41,5 @@ private:
     std::size_t m_withoutAmount = 0;
     std::size_t m_records = 0;
 };
-
-// The totals of the records a printed list holds: the stored records with a name.
-Totals listTotals(const Table &table);
 
 } // namespace data

@@ -174,12 +174,6 @@ bool RecoveryCopy::needsCopy() const
     return m_table.isActive() && m_savedCount != now && m_copyCount != now;
 }
 
-std::size_t RecoveryCopy::skippedRow() const
-{
-    // Like the database file: committed records only, a begun record is left out.
-    return m_table.state() == data::TableState::Insert ? m_table.currentRow() : data::noRow;
-}
-
 void RecoveryCopy::startWrite()
 {
     if (m_writing) {
@@ -193,7 +187,7 @@ void RecoveryCopy::startWrite()
     m_workerCount = m_table.changeCount();
     // A copy of the records is all the window waits for; the packet is written on the worker.
     m_worker = std::thread([this, rows = m_table.rows(), schema = m_table.schema(),
-                            skip = skippedRow(), path = m_path.toStdString()] {
+                            skip = m_table.begunRow(), path = m_path.toStdString()] {
         m_workerError = writeCopy(path, schema, rows, skip);
         const QString problem = QString::fromStdString(m_workerError);
         m_writing = false;
@@ -214,7 +208,7 @@ QString RecoveryCopy::writeNow()
     if (!needsCopy())
         return {};
     const QString problem = QString::fromStdString(
-        writeCopy(m_path.toStdString(), m_table.schema(), m_table.rows(), skippedRow()));
+        writeCopy(m_path.toStdString(), m_table.schema(), m_table.rows(), m_table.begunRow()));
     if (problem.isEmpty())
         m_copyCount = m_table.changeCount();
     tell(problem);

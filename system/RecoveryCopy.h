@@ -78,7 +78,6 @@ public:
 
 private:
     bool needsCopy() const;
-    std::size_t skippedRow() const;
     // Waits for the worker and takes its result.
     void finishWorker();
     void noticeChange();

@@ -237,6 +237,7 @@ private slots:
         const std::uint64_t changes = t.changeCount();
         QVERIFY_THROWS_EXCEPTION(Error, t.fill(Quantity, {0, 1}, {"3", "1.250"}));
         QVERIFY_THROWS_EXCEPTION(Error, t.fill(Unit, {0, 1}, {"kom", std::string(11, 'x')}));
+        QVERIFY_THROWS_EXCEPTION(Error, t.fill(Quantity, {1, 0}, {"3", "4"}));
         QCOMPARE(t.text(0, Quantity), std::string("1,5"));
         QCOMPARE(t.changeCount(), changes);
         t.fill(Quantity, {0}, {"1,5"}); // nothing changes, nothing to take back
