@@ -4,6 +4,7 @@
 #include "gui/print/PrintLook.h"
 #include "gui/print/TextWidths.h"
 #include "model/Checks.h"
+#include "model/Encoding.h"
 #include "model/NumberText.h"
 #include "model/Table.h"
 
@@ -12,19 +13,6 @@ namespace gui {
 using namespace listcolumns;
 using data::ProductFieldCount;
 using printlook::listFont;
-
-namespace {
-
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-} // namespace
 
 ListDocument::~ListDocument() = default;
 
@@ -70,7 +58,7 @@ ListDocument::ListDocument(const data::Table &table, const data::Checks *checks,
         Row row;
         row.number = static_cast<int>(m_rows.size() + 1);
         row.record = table.rows()[r];
-        const std::string_view own = trimmed(table.storedValue(r, data::Importer));
+        const std::string_view own = data::trimSpaces(table.storedValue(r, data::Importer));
         oneImporter = oneImporter && (m_rows.empty() || own == importer);
         importer = own;
         if (checks && checks->hasWarning(r))

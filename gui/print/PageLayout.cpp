@@ -22,8 +22,9 @@ bool ListDocument::layOut(const QPagedPaintDevice &device, const Progress &progr
     const int total = 3 * rows + 2;
     SliceReporter report(progress);
     // The texts once, in slices so that the window keeps answering.
-    for (; m_decoded < m_rows.size(); ++m_decoded) {
-        decode(m_rows[m_decoded]);
+    // A stopped layout resumes after the last row decoded: none is counted twice.
+    while (m_decoded < m_rows.size()) {
+        decode(m_rows[m_decoded++]);
         if (!report(static_cast<int>(m_decoded), total))
             return false;
     }
