@@ -11,7 +11,11 @@ namespace gui {
 // for no more room than it is given.
 class ElidedLabel : public QLabel {
 public:
-    using QLabel::QLabel;
+    explicit ElidedLabel(QWidget *parent = nullptr)
+        : QLabel(parent)
+    {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
 
 protected:
     void paintEvent(QPaintEvent *) override

@@ -94,7 +94,6 @@ QHBoxLayout *EntryPanel::buildTariffLine()
     m_warningReason->setObjectName(QStringLiteral("warningReason"));
     m_warningReason->setIndent(12);
     m_warningReason->setStyleSheet(QStringLiteral("color: #8a5a00"));
-    m_warningReason->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto *first = line({m_tariffBox, countCaption, m_recordCount, m_warningCount, m_recoveryProblem,
                         m_warningReason},
                        false);

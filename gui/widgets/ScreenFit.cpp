@@ -1,5 +1,6 @@
 #include "gui/widgets/ScreenFit.h"
 
+#include <QGuiApplication>
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
@@ -43,7 +44,10 @@ WindowPlacement fitIntoScreen(QPoint framePosition, QSize clientSize, QSize mini
 
 void placeOnScreen(QWidget *window, QPoint framePosition, QSize clientSize)
 {
-    const QScreen *screen = window->screen();
+    // The screen the place is on, which need not be the one the window opened on.
+    const QScreen *screen = QGuiApplication::screenAt(QRect(framePosition, clientSize).center());
+    if (!screen)
+        screen = window->screen();
     if (!screen) {
         window->resize(clientSize);
         window->move(framePosition);
